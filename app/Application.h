@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/FormHost.h"
+#include "app/MainForm.h"
+#include "app/PlatformServices.h"
+
+#include "mail/MailLibraryLifetime.h"
+#include "settings/MainWindowIntervalView.h"
+#include "settings/ProgramValues.h"
+#include "settings/ServerSettingsFile.h"
+#include "settings/SettingsStore.h"
+
+#include <memory>
+
+namespace pelmora::app {
+
+// The program as a whole: the program-wide values, the settings store, the form host and the
+// main window, wired to the platform services. The only place that sees every subsystem.
+class Application : public settings::DialogOpener {
+public:
+    explicit Application(PlatformServices& platform);
+    ~Application() override;
+
+    // Creates the main window and runs its start-up.
+    void start();
+
+    MainForm& mainForm() { return *m_mainForm; }
+    FormHost& forms() { return m_forms; }
+    settings::ProgramValues& values() { return m_values; }
+    settings::SettingsStore& store() { return m_store; }
+
+    // settings::DialogOpener
+    void showAccountDialog() override;
+    void showServerDialog() override;
+
+private:
+    void registerForms();
+
+    PlatformServices& m_platform;
+    settings::ProgramValues m_values;
+    settings::SettingsStore m_store;
+    settings::ServerSettingsFile m_serverFile;
+    mail::MailLibraryLifetime m_mailLibrary;
+    // Declared before the form host so that the dialogs, which write to the main window, are
+    // destroyed first.
+    std::unique_ptr<MainForm> m_mainForm;
+    FormHost m_forms;
+};
+
+} // namespace pelmora::app

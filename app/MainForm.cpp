@@ -1,0 +1,234 @@
+#include "app/MainForm.h"
+
+#include "alert/AlertAssets.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
+
+#include "platform/JapaneseFont.h"
+#include "platform/ProgramPaths.h"
+#include "platform/Twips.h"
+#include "platform/Widgets.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace pelmora::app {
+
+using namespace Qt::StringLiterals;
+using settings::ProfileFile;
+
+namespace {
+constexpr std::string_view kHangUpKey = "NUMBER";
+constexpr std::string_view kIntervalKey = "NUMBER2";
+constexpr std::string_view kLaunchFlagKey = "NUMBER3";
+constexpr std::string_view kMailProgramKey = "NAME";
+const QString kNotSet = u"未設定"_s;
+
+const QColor kWindowColor(0x40, 0x40, 0x40);
+const QColor kYellow(0xFF, 0xFF, 0x00);
+const QColor kCyan(0x00, 0xFF, 0xFF);
+const QColor kButtonFace(0xC0, 0xC0, 0xC0);
+
+// Controls that only display state: no mouse, no keyboard focus.
+void makeDisplayOnly(QWidget* widget)
+{
+    widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    widget->setFocusPolicy(Qt::NoFocus);
+}
+} // namespace
+
+MainForm::MainForm(MainFormContext context, QWidget* parent)
+    : QMainWindow(parent),
+      m_context(context),
+      m_timer1(100, nullptr, this),
+      m_timer2(100, nullptr, this),
+      m_timer3(0, nullptr, this),
+      m_timer4(20, nullptr, this),
+      m_timer5(1000, nullptr, this)
+{
+    setObjectName(u"MainForm"_s);
+    setWindowTitle(u"ペルモラ　Ver 1.0"_s);
+    buildClientArea();
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::buildClientArea()
+{
+    using platform::makeLabel;
+    using platform::placeControl;
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(u"ClientArea"_s);
+    m_client->setFixedSize(platform::twipsToPixels(2955), platform::twipsToPixels(1470));
+    platform::setBackgroundColor(m_client, kWindowColor);
+    setCentralWidget(m_client);
+
+    // The animation frame clips the animation pane inside it.
+    m_picture2 = new QFrame(m_client);
+    placeControl(m_picture2, u"Picture2"_s, {0, 0, 1335, 1215});
+    m_picture2->setFrameShape(QFrame::NoFrame);
+    m_webBrowser1 = &m_context.platform.createAnimationPane(m_picture2);
+
+    m_label4 = makeLabel(m_client, u"Label4"_s, u"Label4"_s, {1400, 120, 495, 255});
+    platform::setTextColor(m_label4, kYellow);
+
+    m_check3 = platform::makeCheckBox(m_client, u"Check3"_s, QString(), {1920, 120, 255, 180});
+    platform::setBackgroundColor(m_check3, QColor(0x00, 0x40, 0x00));
+    platform::setTextColor(m_check3, Qt::white);
+    makeDisplayOnly(m_check3);
+
+    m_text5 = platform::makeTextBox(m_client, u"Text5"_s, {2160, 80, 495, 270});
+    m_text5->setAlignment(Qt::AlignRight);
+    m_text5->setReadOnly(true);
+    makeDisplayOnly(m_text5);
+
+    QLabel* minutes = makeLabel(m_client, u"Label2"_s, u"分"_s, {2760, 120, 375, 255});
+    platform::setBackgroundColor(minutes, kWindowColor);
+    platform::setTextColor(minutes, Qt::white);
+    m_check3->setAccessibleName(u"インターバルチェック"_s);
+    m_text5->setAccessibleName(minutes->text());
+
+    platform::makeHorizontalLine(m_client, u"Line1"_s, 1320, 3000, 360, Qt::white);
+
+    QLabel* launchLabel =
+        makeLabel(m_client, u"Label3"_s, u"新着有りで設定メーラーを起動"_s, {1440, 480, 1320, 375});
+    launchLabel->setWordWrap(true);
+    platform::setTextColor(launchLabel, kCyan);
+    m_check2 = platform::makeCheckBox(m_client, u"Check2"_s, QString(), {2700, 600, 255, 255});
+    platform::setBackgroundColor(m_check2, kWindowColor);
+    m_check2->setAccessibleName(launchLabel->text());
+
+    m_command2 = platform::makeButton(m_client, u"Command2"_s, u"吠える♪"_s, {1440, 900, 855, 300});
+    platform::setButtonFace(m_command2, kButtonFace);
+    m_command3 = platform::makeButton(m_client, u"Command3"_s, u"戻す"_s, {2280, 900, 615, 300});
+    platform::setButtonFace(m_command3, kButtonFace);
+
+    // The bottom strip, holding the lamp and the scrolling caption.
+    m_picture5 = new QFrame(m_client);
+    placeControl(m_picture5, u"Picture5"_s, {0, 1200, 3015, 300});
+    m_picture5->setFrameShape(QFrame::NoFrame);
+    auto* strip = new QLabel(m_picture5);
+    strip->setObjectName(u"Picture5Bitmap"_s);
+    strip->setPixmap(QPixmap(u":/pelmora/strip.png"_s));
+    strip->setGeometry(0, 0, 397, 65);
+
+    m_image1 = new QLabel(m_picture5);
+    placeControl(m_image1, u"Image1"_s, {0, 0, 240, 240});
+    m_image1->setPixmap(QPixmap(u":/pelmora/lamp-green.gif"_s));
+
+    m_label1 = makeLabel(m_picture5, u"Label1"_s, u"インターバルチェック"_s, {2760, 0, 2415, 255});
+    m_label1->setFont(platform::japaneseGothicFont(11.25, true));
+    platform::setTextColor(m_label1, kYellow);
+}
+
+void MainForm::Form_Load()
+{
+    auto& services = m_context.platform;
+    auto& forms = m_context.forms;
+    auto& store = m_context.store;
+
+    // 1. Topmost and visible.
+    services.windowPositioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
+                                           platform::kSwpKeepGeometryAndShow);
+
+    // 2. The hang-up flag. Reaching the preferences dialog creates it and runs its own load.
+    const std::int32_t hangUp = store.readNumber(ProfileFile::Main, kHangUpKey);
+    auto& setForm = forms.get<settings::SetForm>();
+    setForm.setCheck1(settings::applyStoredFlag(hangUp, setForm.Check1()));
+
+    // 3. The server settings from vbmail.ini in the current directory.
+    m_context.serverFile.load(m_context.values);
+
+    // 4, 5. The mail library.
+    m_context.mailLibrary.initialise();
+
+    // 6. No POP3 server: ask for one, without waiting.
+    if (m_context.values.Pop3Server.isEmpty())
+        forms.show<settings::OptionForm>();
+
+    // 7. No stored account: ask for it, without waiting.
+    auto& account = forms.get<settings::IdPassForm>();
+    if (account.IdText().isEmpty() || account.PassText().isEmpty())
+        forms.show<settings::IdPassForm>();
+
+    // 8. The resting animation.
+    m_webBrowser1->navigate(
+        alert::animationUrl(services.programFolder, alert::kRestingAnimationLiteral));
+
+    // 9. No alert sound left open.
+    services.multimedia.mciSendString(u"stop bgm"_s);
+    services.multimedia.mciSendString(u"close bgm"_s);
+
+    // 10. The stored interval; the preferences dialog reacts only if the text really changes.
+    const std::int32_t interval = store.readNumber(ProfileFile::Main, kIntervalKey);
+    forms.get<settings::SetForm>().setText2(QString::number(interval));
+
+    // 11. The mail program's path.
+    m_text7 = store.readText(ProfileFile::Main, kMailProgramKey, kNotSet);
+
+    // 12. Whether new mail starts the mail program. Any value but 0 or 1 leaves it unticked.
+    setCheck2(settings::applyStoredFlag(store.readNumber(ProfileFile::Main, kLaunchFlagKey), false));
+}
+
+void MainForm::Form_Unload()
+{
+    if (m_unloading)
+        return;
+    m_unloading = true;
+    auto& services = m_context.platform;
+
+    services.multimedia.mciSendString(u"stop bgm"_s);
+    services.multimedia.mciSendString(u"close bgm"_s);
+    m_timer2.setEnabled(false);
+    m_context.store.writeKey(ProfileFile::Main, kMailProgramKey, m_text7);
+    m_context.store.writeFlag(ProfileFile::Main, kLaunchFlagKey, Check2());
+    m_context.mailLibrary.release();
+    // Ends at once: no other window runs its unload handling, so an open preferences dialog
+    // saves nothing.
+    services.processExit.endProcess();
+}
+
+void MainForm::closeEvent(QCloseEvent* event)
+{
+    event->ignore(); // the process ends inside Form_Unload
+    Form_Unload();
+}
+
+bool MainForm::Check2() const
+{
+    return m_check2->isChecked();
+}
+
+void MainForm::setCheck2(bool on)
+{
+    m_check2->setChecked(on);
+}
+
+void MainForm::setIntervalLabel(const QString& text)
+{
+    m_label4->setText(text);
+}
+
+void MainForm::setIntervalFlag(bool on)
+{
+    m_check3->setChecked(on);
+}
+
+void MainForm::setIntervalText(const QString& text)
+{
+    m_text5->setText(text);
+}
+
+void MainForm::setSecondTickInterval(int milliseconds)
+{
+    m_timer3.setInterval(milliseconds);
+}
+
+} // namespace pelmora::app

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/ports/AnimationPane.h"
+#include "platform/ports/AnsiCodec.h"
+#include "platform/ports/FileDialog.h"
+#include "platform/ports/FileTitle.h"
+#include "platform/ports/HomepageBrowser.h"
+#include "platform/ports/MailLibrary.h"
+#include "platform/ports/MessageBox.h"
+#include "platform/ports/Multimedia.h"
+#include "platform/ports/ProcessExit.h"
+#include "platform/ports/ProfileFiles.h"
+#include "platform/ports/ProgramLauncher.h"
+#include "platform/ports/RemoteAccess.h"
+#include "platform/ports/TickCounter.h"
+#include "platform/ports/TrayIcon.h"
+#include "platform/ports/WindowPositioner.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace pelmora::app {
+
+// Every platform service the program uses, as ports. The real program gets them from
+// RealPlatform; tests pass recording fakes through the same struct.
+struct PlatformServices {
+    platform::MailLibrary& mailLibrary;
+    platform::ProfileFiles& profileFiles;
+    const platform::AnsiCodec& codec;
+    platform::Multimedia& multimedia;
+    platform::TickCounter& tickCounter;
+    platform::WindowPositioner& windowPositioner;
+    platform::RemoteAccess& remoteAccess;
+    platform::TrayIcon& trayIcon;
+    platform::FileDialog& fileDialog;
+    platform::FileTitle& fileTitle;
+    platform::MessageBox& messageBox;
+    platform::ProgramLauncher& programLauncher;
+    platform::HomepageBrowser& homepageBrowser;
+    platform::ProcessExit& processExit;
+    // The animation pane lives inside the main window's animation frame, so the window asks for
+    // it once its frame exists. The window owns the widget the pane belongs to.
+    std::function<platform::AnimationPane&(QWidget* frame)> createAnimationPane;
+    // The folder that holds the executable: assets and the data folder are found under it.
+    QString programFolder;
+};
+
+} // namespace pelmora::app

@@ -1,0 +1,43 @@
+#include "app/VbTimer.h"
+
+namespace pelmora::app {
+
+VbTimer::VbTimer(int intervalMs, std::function<void()> onTick, QObject* parent)
+    : QObject(parent), m_onTick(std::move(onTick)), m_interval(intervalMs)
+{
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &VbTimer::tick);
+    update();
+}
+
+void VbTimer::setInterval(int intervalMs)
+{
+    if (intervalMs == m_interval)
+        return;
+    m_interval = intervalMs;
+    update();
+}
+
+void VbTimer::setEnabled(bool enabled)
+{
+    if (enabled == m_enabled)
+        return;
+    m_enabled = enabled;
+    update();
+}
+
+void VbTimer::tick()
+{
+    if (m_onTick)
+        m_onTick();
+}
+
+void VbTimer::update()
+{
+    if (m_enabled && m_interval > 0)
+        m_timer.start(m_interval);
+    else
+        m_timer.stop();
+}
+
+} // namespace pelmora::app

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace pelmora::app {
+
+// A window timer with the program's semantics: it ticks every `interval` milliseconds while it is
+// enabled and its interval is above 0; an interval of 0 stops it without disabling it. The tick
+// handler can also be called directly, so tests drive handlers tick by tick.
+class VbTimer : public QObject {
+    Q_OBJECT
+public:
+    VbTimer(int intervalMs, std::function<void()> onTick, QObject* parent = nullptr);
+
+    int interval() const { return m_interval; }
+    void setInterval(int intervalMs);
+    bool isEnabled() const { return m_enabled; }
+    void setEnabled(bool enabled);
+    // True while the timer really ticks.
+    bool isTicking() const { return m_timer.isActive(); }
+
+    void setHandler(std::function<void()> onTick) { m_onTick = std::move(onTick); }
+    void tick();
+
+private:
+    void update();
+
+    QTimer m_timer;
+    std::function<void()> m_onTick;
+    int m_interval;
+    bool m_enabled = true;
+};
+
+} // namespace pelmora::app

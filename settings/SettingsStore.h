@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/ports/AnsiCodec.h"
+#include "platform/ports/ProfileFiles.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string_view>
+
+namespace pelmora::settings {
+
+// The two profile files in the data folder under the program folder.
+enum class ProfileFile {
+    Main,    // ini.ini: preferences and the mail program's path
+    Account, // iniIdPass.ini: the POP3 account
+};
+
+inline constexpr char16_t kMainProfileLiteral[] = u"\\★MailData\\ini.ini";
+inline constexpr char16_t kAccountProfileLiteral[] = u"\\★MailData\\iniIdPass.ini";
+inline constexpr std::string_view kSection = "EXEINI";
+
+// Reads and writes single keys of the profile files, at the moment they are needed: nothing is
+// cached, so a file edited by hand is seen at the next read. The data folder must exist; the
+// program never creates it, and writes into a missing folder fail silently.
+class SettingsStore {
+public:
+    // Capacity of the buffer a text key is read into: values come back cut to 255 bytes.
+    static constexpr std::size_t kTextBufferSize = 256;
+
+    SettingsStore(platform::ProfileFiles& files, const platform::AnsiCodec& codec,
+                  QString programFolder);
+
+    // The key read as an integer; 0 when the file or the key is missing or not a number.
+    std::int32_t readNumber(ProfileFile file, std::string_view key) const;
+
+    // The key's text, at most 255 bytes; `valueWhenEmpty` when the key is missing or empty.
+    QString readText(ProfileFile file, std::string_view key, const QString& valueWhenEmpty) const;
+
+    // Writes the key (creating file and key as needed). A failed write is not reported.
+    void writeKey(ProfileFile file, std::string_view key, const QString& text) const;
+
+    // A flag's on/off state as it is stored: "1" or "0".
+    void writeFlag(ProfileFile file, std::string_view key, bool on) const;
+
+    QString path(ProfileFile file) const;
+    const platform::AnsiCodec& codec() const { return m_codec; }
+
+private:
+    platform::ProfileFiles& m_files;
+    const platform::AnsiCodec& m_codec;
+    QString m_programFolder;
+};
+
+// How a flag key that has just been read applies to its option: 1 turns it on, 0 off, and any
+// other number leaves the option as it was.
+inline bool applyStoredFlag(std::int32_t stored, bool current)
+{
+    return stored == 1 ? true : stored == 0 ? false : current;
+}
+
+} // namespace pelmora::settings

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "tests/fakes/CallLog.h"
+#include "tests/fakes/FakePorts.h"
+
+#include "app/PlatformServices.h"
+
+#include "platform/profile/ProfileEngine.h"
+#include "platform/profile/Utf8Cp932Codec.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace pelmora::fakes {
+
+// Every platform service as a recording fake, except the profile files and the codec, which are
+// the real ones (recorded) working on a private program folder. The current directory is a
+// private folder too, for vbmail.ini, while the object lives.
+class FakePlatform {
+public:
+    enum class DataFolder { Present, Missing };
+
+    explicit FakePlatform(DataFolder dataFolder = DataFolder::Present);
+    ~FakePlatform();
+
+    app::PlatformServices& services() { return *m_services; }
+
+    QString programFolder() const { return m_programDir.path(); }
+    QString dataFolder() const;
+    QString mainProfile() const;    // …/★MailData/ini.ini
+    QString accountProfile() const; // …/★MailData/iniIdPass.ini
+    QString serverFile() const;     // vbmail.ini in the current directory
+
+    static QByteArray readFile(const QString& path);
+    static void writeFile(const QString& path, const QByteArray& bytes);
+
+    CallLog log;
+    FakeMailLibrary mailLibrary{log};
+    platform::ProfileEngine profileEngine;
+    platform::Utf8Cp932Codec codec;
+    RecordingProfileFiles profileFiles{profileEngine, log};
+    FakeMultimedia multimedia{log};
+    FakeTickCounter tickCounter;
+    FakeWindowPositioner windowPositioner{log};
+    FakeRemoteAccess remoteAccess{log};
+    FakeTrayIcon trayIcon{log};
+    FakeFileDialog fileDialog{log};
+    FakeFileTitle fileTitle{log};
+    FakeMessageBox messageBox{log};
+    FakeProgramLauncher programLauncher{log};
+    FakeHomepageBrowser homepageBrowser{log};
+    FakeProcessExit processExit{log};
+    FakeAnimationPane animationPane{log};
+
+private:
+    QTemporaryDir m_programDir;
+    QTemporaryDir m_workDir;
+    QString m_previousDir;
+    std::unique_ptr<app::PlatformServices> m_services;
+};
+
+} // namespace pelmora::fakes

@@ -1,0 +1,234 @@
+#pragma once
+
+// Recording fakes for the platform ports. Each writes what it was asked into a shared CallLog and
+// answers from a script the test sets up.
+
+#include "tests/fakes/CallLog.h"
+
+#include "platform/ports/AnimationPane.h"
+#include "platform/ports/FileDialog.h"
+#include "platform/ports/FileTitle.h"
+#include "platform/ports/HomepageBrowser.h"
+#include "platform/ports/MailLibrary.h"
+#include "platform/ports/MessageBox.h"
+#include "platform/ports/Multimedia.h"
+#include "platform/ports/ProcessExit.h"
+#include "platform/ports/ProfileFiles.h"
+#include "platform/ports/ProgramLauncher.h"
+#include "platform/ports/RemoteAccess.h"
+#include "platform/ports/TickCounter.h"
+#include "platform/ports/TrayIcon.h"
+#include "platform/ports/WindowPositioner.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QQueue>
+
+#include <functional>
+
+namespace pelmora::fakes {
+
+class FakeMailLibrary final : public platform::MailLibrary {
+public:
+    explicit FakeMailLibrary(CallLog& log) : m_log(log) {}
+
+    // Script.
+    std::int32_t connectResult = 1;
+    std::int32_t authenticateResult = 0;
+    std::int32_t mailSize = 10;
+    QByteArray errorText = "-ERR authentication failed";
+
+    std::int32_t NMailInitializeWinSock() override;
+    std::int32_t NMailSetOption(std::int32_t option, std::int32_t value) override;
+    std::int32_t NMailEndWinSock() override;
+    std::int32_t NMailPop3Connect(const QByteArray& server) override;
+    std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
+                                       const QByteArray& password, std::int32_t apop) override;
+    std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
+                                        platform::MailBuffer& subject, platform::MailBuffer& from,
+                                        platform::MailBuffer& date, platform::MailBuffer& header,
+                                        std::int32_t flag) override;
+    std::int32_t NMailPop3GetMailSize(std::int32_t handle, std::int32_t number) override;
+    std::int32_t NMailPop3GetMail(std::int32_t handle, std::int32_t number,
+                                  platform::MailBuffer& subject, platform::MailBuffer& from,
+                                  platform::MailBuffer& date, platform::MailBuffer& header,
+                                  platform::MailBuffer& body, std::int32_t flag,
+                                  std::int32_t reserved) override;
+    std::int32_t NMailGetMessage(std::int32_t id, platform::MailBuffer& buffer,
+                                 std::int32_t& capacity) override;
+    std::int32_t NMailPop3Close(std::int32_t handle) override;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeMultimedia final : public platform::Multimedia {
+public:
+    explicit FakeMultimedia(CallLog& log) : m_log(log) {}
+    // Script: the answer and reply per command; unknown commands answer `defaultResult`.
+    QHash<QString, QString> replies;
+    std::uint32_t defaultResult = 0;
+
+    std::uint32_t mciSendString(const QString& command, QString* reply,
+                                std::uint32_t replyCapacity) override;
+
+private:
+    CallLog& m_log;
+};
+
+// A tick counter the test controls: either fixed values it sets, or an offset real clock that
+// starts at `base` and advances with real time, to cross the 32-bit wrap in real waits.
+class FakeTickCounter final : public platform::TickCounter {
+public:
+    void setValue(std::uint32_t value) { m_value = value; m_realClock = false; }
+    void runFrom(std::uint32_t base);
+    std::uint32_t timeGetTime() override;
+
+    // Every value answered, in order.
+    const QList<std::uint32_t>& answered() const { return m_answered; }
+
+private:
+    std::uint32_t m_value = 0;
+    bool m_realClock = false;
+    QElapsedTimer m_clock;
+    QList<std::uint32_t> m_answered;
+};
+
+class FakeWindowPositioner final : public platform::WindowPositioner {
+public:
+    explicit FakeWindowPositioner(CallLog& log) : m_log(log) {}
+    bool setWindowPos(QWidget* window, platform::InsertAfter insertAfter, int x, int y, int cx,
+                      int cy, unsigned flags) override;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeRemoteAccess final : public platform::RemoteAccess {
+public:
+    explicit FakeRemoteAccess(CallLog& log) : m_log(log) {}
+    QList<std::uint32_t> activeHandles;
+    std::uint32_t enumResult = kSuccess;
+
+    std::uint32_t rasEnumConnections(std::span<platform::RasConnection> table,
+                                     std::uint32_t& bufferSize, std::uint32_t& count) override;
+    std::uint32_t rasHangUp(std::uint32_t handle) override;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeAnimationPane final : public platform::AnimationPane {
+public:
+    explicit FakeAnimationPane(CallLog& log) : m_log(log) {}
+    void navigate(const QString& url) override;
+    QString currentUrl;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeTrayIcon final : public platform::TrayIcon {
+public:
+    explicit FakeTrayIcon(CallLog& log) : m_log(log) {}
+    bool available = true;
+    QString tipText;
+    bool iconShown = false;
+
+    void setIcon(const QIcon& icon) override;
+    void setTipText(const QString& tip) override;
+    void showIcon() override;
+    bool isAvailable() const override { return available; }
+    void setEventHandler(EventHandler handler) override { m_handler = std::move(handler); }
+    // The user acting on the icon.
+    void raiseEvent(std::int16_t code);
+
+private:
+    CallLog& m_log;
+    EventHandler m_handler;
+};
+
+class FakeFileDialog final : public platform::FileDialog {
+public:
+    explicit FakeFileDialog(CallLog& log) : m_log(log) {}
+    QString nextFileName;
+    QString showOpen(QWidget* parent) override;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeFileTitle final : public platform::FileTitle {
+public:
+    explicit FakeFileTitle(CallLog& log) : m_log(log) {}
+    std::int16_t getFileTitle(std::string_view path, std::span<char> title) override;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeMessageBox final : public platform::MessageBox {
+public:
+    explicit FakeMessageBox(CallLog& log) : m_log(log) {}
+    // Answers given in order; an empty queue answers OK.
+    QQueue<int> answers;
+    // Runs while the box is "open", as events run inside a real one.
+    std::function<void()> whileOpen;
+    int msgBox(const QString& prompt, int style, const QString& title) override;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeProgramLauncher final : public platform::ProgramLauncher {
+public:
+    explicit FakeProgramLauncher(CallLog& log) : m_log(log) {}
+    bool result = true;
+    bool shell(const QString& path, int windowStyle) override;
+
+private:
+    CallLog& m_log;
+};
+
+class FakeHomepageBrowser final : public platform::HomepageBrowser {
+public:
+    explicit FakeHomepageBrowser(CallLog& log) : m_log(log) {}
+    bool result = true;
+    bool navigate(const QUrl& address) override;
+
+private:
+    CallLog& m_log;
+};
+
+// Records the end of the process instead of ending it; the test checks nothing runs afterwards.
+class FakeProcessExit final : public platform::ProcessExit {
+public:
+    explicit FakeProcessExit(CallLog& log) : m_log(log) {}
+    bool ended = false;
+    void endProcess() override;
+
+private:
+    CallLog& m_log;
+};
+
+// Passes every call on to a real profile engine and records the writes (and, when asked, the
+// reads), so tests see both the files' bytes and the order of the writes.
+class RecordingProfileFiles final : public platform::ProfileFiles {
+public:
+    RecordingProfileFiles(platform::ProfileFiles& real, CallLog& log) : m_real(real), m_log(log) {}
+    bool recordReads = false;
+
+    std::uint32_t getPrivateProfileInt(Text section, Text key, std::int32_t defaultValue,
+                                       const QString& path) override;
+    std::uint32_t getPrivateProfileString(Text section, Text key, Text defaultValue,
+                                          std::span<char> buffer, const QString& path) override;
+    bool writePrivateProfileString(Text section, Text key, Text value,
+                                   const QString& path) override;
+
+private:
+    platform::ProfileFiles& m_real;
+    CallLog& m_log;
+};
+
+} // namespace pelmora::fakes
