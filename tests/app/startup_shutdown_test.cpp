@@ -1,0 +1,344 @@
+// Start-up and shut-down of the whole program against recording fakes and real settings files:
+// the order of every platform call, what the stored settings do to the windows, which dialogs
+// open by themselves, and what shut-down writes.
+
+#include "app/Application.h"
+
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
+
+#include "tests/fakes/FakePlatform.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using pelmora::app::Application;
+using pelmora::fakes::FakePlatform;
+using pelmora::settings::IdPassForm;
+using pelmora::settings::OptionForm;
+using pelmora::settings::SetForm;
+
+namespace {
+void storeServerAndAccount(FakePlatform& fake)
+{
+    FakePlatform::writeFile(fake.serverFile(),
+                            "SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example\r\nAPOP=0\r\n");
+    FakePlatform::writeFile(fake.accountProfile(),
+                            "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n");
+}
+
+QString text(QWidget& window, const char* name)
+{
+    if (auto* label = window.findChild<QLabel*>(QString::fromLatin1(name)))
+        return label->text();
+    if (auto* box = window.findChild<QLineEdit*>(QString::fromLatin1(name)))
+        return box->text();
+    return u"<no such control>"_s;
+}
+
+bool checked(QWidget& window, const char* name)
+{
+    auto* box = window.findChild<QCheckBox*>(QString::fromLatin1(name));
+    return box && box->isChecked();
+}
+
+// The calls in `expected` occur in `calls` in this order (other calls may come between them).
+void verifyInOrder(const QStringList& calls, const QStringList& expected)
+{
+    qsizetype from = 0;
+    for (const QString& call : expected) {
+        const qsizetype at = calls.indexOf(call, from);
+        QVERIFY2(at >= 0, qPrintable(u"missing or out of order: "_s + call + u"\nin:\n"_s +
+                                     calls.join(u'\n')));
+        from = at + 1;
+    }
+}
+} // namespace
+
+class StartupShutdownTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startupCallsThePlatformInOrder();
+    void startupReadsTheSettingsInOrder();
+    void firstRunOpensBothDialogsAndShutdownWritesWindowsLayout();
+    void storedSettingsReachTheWindows();
+    void unknownFlagValuesLeaveOptionsAsTheyWere();
+    void emptyMailProgramReadsAsNotSetAndIsSavedSo();
+    void emptyPop3ServerLineCountsAsMissing();
+    void shutdownRunsInOrderAndEndsTheProcessLast();
+    void openPreferencesAreNotSavedAtExitExceptAZeroInterval();
+    void missingDataFolderStartsWithDefaultsAndCreatesNothing();
+    void closingTheMainWindowRunsShutdown();
+    void formsAreCreatedOnFirstUseAndAnewAfterUnloading();
+};
+
+void StartupShutdownTest::startupCallsThePlatformInOrder()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    Application app(fake.services());
+    app.start();
+
+    const QString resting =
+        u"file://"_s + fake.programFolder() + u"\\画像データ\\MoveDog.gif"_s;
+    QCOMPARE(fake.log.calls().first(), u"SetWindowPos(MainForm, -1, 0, 0, 0, 0, 0x43)"_s);
+    verifyInOrder(fake.log.calls(), {
+                                        u"SetWindowPos(MainForm, -1, 0, 0, 0, 0, 0x43)"_s,
+                                        u"mail: NMailInitializeWinSock"_s,
+                                        u"mail: NMailSetOption(1, 8192)"_s,
+                                        u"navigate: "_s + resting,
+                                        u"mci: stop bgm"_s,
+                                        u"mci: close bgm"_s,
+                                    });
+    QCOMPARE(fake.log.withPrefix(u"mail:"_s).size(), 2);
+    QCOMPARE(fake.log.withPrefix(u"mci:"_s).size(), 2);
+
+    // Everything needed is stored: only the main window is on screen.
+    QVERIFY(app.forms().peek<SetForm>() && !app.forms().peek<SetForm>()->isVisible());
+    QVERIFY(app.forms().peek<IdPassForm>() && !app.forms().peek<IdPassForm>()->isVisible());
+    QVERIFY(!app.forms().peek<OptionForm>());
+    QVERIFY(fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+}
+
+void StartupShutdownTest::startupReadsTheSettingsInOrder()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNUMBER2=5\r\n");
+    fake.profileFiles.recordReads = true;
+    Application app(fake.services());
+    app.start();
+
+    QStringList reads = fake.log.withPrefix(u"profile: read"_s);
+    QCOMPARE(reads, (QStringList{
+                        u"profile: read int ini.ini EXEINI NUMBER"_s,
+                        // the preferences dialog loads itself
+                        u"profile: read int ini.ini EXEINI NUMBER"_s,
+                        u"profile: read int ini.ini EXEINI NUMBER2"_s,
+                        u"profile: read int ini.ini EXEINI NUMBER4"_s,
+                        // the account dialog loads itself
+                        u"profile: read text iniIdPass.ini EXEINI NAME"_s,
+                        u"profile: read text iniIdPass.ini EXEINI NAME2"_s,
+                        u"profile: read int ini.ini EXEINI NUMBER2"_s,
+                        u"profile: read text ini.ini EXEINI NAME"_s,
+                        u"profile: read int ini.ini EXEINI NUMBER3"_s,
+                    }));
+    // An interval above 0 is not stored again at start-up.
+    QVERIFY(fake.log.withPrefix(u"profile: write"_s).isEmpty());
+}
+
+void StartupShutdownTest::firstRunOpensBothDialogsAndShutdownWritesWindowsLayout()
+{
+    FakePlatform fake;
+    Application app(fake.services());
+    app.start();
+
+    auto* server = app.forms().peek<OptionForm>();
+    auto* account = app.forms().peek<IdPassForm>();
+    QVERIFY(server && server->isVisible() && !server->isModal());
+    QVERIFY(account && account->isVisible() && !account->isModal());
+    QVERIFY(!app.forms().peek<SetForm>()->isVisible());
+    // The server dialog puts itself above other windows when it loads.
+    QVERIFY(fake.log.calls().contains(u"SetWindowPos(OptionForm, -1, 0, 0, 0, 0, 0x43)"_s));
+
+    app.mainForm().Form_Unload();
+    // Start-up stored the interval 0 (the preferences dialog stores a zero interval at once);
+    // shut-down adds the mail program and its flag.
+    QCOMPARE(FakePlatform::readFile(fake.mainProfile()),
+             QByteArray("[EXEINI]\r\nNUMBER2=0\r\nNAME=") + u"未設定"_s.toUtf8() +
+                 QByteArray("\r\nNUMBER3=0\r\n"));
+    QCOMPARE(fake.log.calls().last(), u"end process"_s);
+    QVERIFY(!QFileInfo::exists(fake.serverFile()));
+    QVERIFY(!QFileInfo::exists(fake.accountProfile()));
+}
+
+void StartupShutdownTest::storedSettingsReachTheWindows()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    FakePlatform::writeFile(fake.mainProfile(),
+                            "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=015\r\nNUMBER3=1\r\nNUMBER4=1\r\n"
+                            "NAME=/usr/bin/mutt\r\n");
+    Application app(fake.services());
+    app.start();
+
+    SetForm& prefs = *app.forms().peek<SetForm>();
+    QVERIFY(prefs.Check1());
+    QCOMPARE(prefs.Text2(), u"15"_s);
+    QVERIFY(prefs.Check2());
+    auto& main = app.mainForm();
+    QVERIFY(main.Check2());
+    QCOMPARE(main.Text7(), u"/usr/bin/mutt"_s);
+    QCOMPARE(text(main, "Label4"), u"ON"_s);
+    QVERIFY(checked(main, "Check3"));
+    QCOMPARE(text(main, "Text5"), u"15"_s);
+    QCOMPARE(main.Timer3().interval(), 1000);
+    QVERIFY(main.Timer3().isTicking());
+    QCOMPARE(main.windowTitle(), u"ペルモラ　Ver 1.0"_s);
+}
+
+void StartupShutdownTest::unknownFlagValuesLeaveOptionsAsTheyWere()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    FakePlatform::writeFile(fake.mainProfile(),
+                            "[EXEINI]\r\nNUMBER=2\r\nNUMBER3=2\r\nNUMBER4=-1\r\n");
+    Application app(fake.services());
+    app.start();
+    QVERIFY(!app.forms().peek<SetForm>()->Check1());
+    QVERIFY(!app.forms().peek<SetForm>()->Check2());
+    QVERIFY(!app.mainForm().Check2());
+
+    app.mainForm().Form_Unload();
+    QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains("NUMBER3=0\r\n"));
+}
+
+void StartupShutdownTest::emptyMailProgramReadsAsNotSetAndIsSavedSo()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=\r\n");
+    Application app(fake.services());
+    app.start();
+    QCOMPARE(app.mainForm().Text7(), u"未設定"_s);
+    app.mainForm().Form_Unload();
+    QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains(u"NAME=未設定\r\n"_s.toUtf8()));
+}
+
+void StartupShutdownTest::emptyPop3ServerLineCountsAsMissing()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    FakePlatform::writeFile(fake.serverFile(), "SMTP=smtp.example\r\nPOP3=\r\n");
+    Application app(fake.services());
+    app.start();
+    QVERIFY(app.forms().peek<OptionForm>() && app.forms().peek<OptionForm>()->isVisible());
+    QVERIFY(!app.forms().peek<IdPassForm>()->isVisible());
+}
+
+void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    Application app(fake.services());
+    app.start();
+    fake.log.clear();
+
+    app.mainForm().setText7(u"/opt/メール/mailer"_s);
+    app.mainForm().setCheck2(true);
+    QVERIFY(app.mainForm().Timer2().isEnabled());
+    app.mainForm().Form_Unload();
+
+    QCOMPARE(fake.log.calls(), (QStringList{
+                                   u"mci: stop bgm"_s,
+                                   u"mci: close bgm"_s,
+                                   u"profile: write ini.ini [EXEINI] NAME=/opt/メール/mailer"_s,
+                                   u"profile: write ini.ini [EXEINI] NUMBER3=1"_s,
+                                   u"mail: NMailEndWinSock"_s,
+                                   u"end process"_s,
+                               }));
+    QVERIFY(!app.mainForm().Timer2().isEnabled());
+    QVERIFY(fake.processExit.ended);
+
+    // A second close request (the close box after the tray's "終了") does not run it again.
+    app.mainForm().Form_Unload();
+    QCOMPARE(fake.log.calls().size(), 6);
+}
+
+void StartupShutdownTest::openPreferencesAreNotSavedAtExitExceptAZeroInterval()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNUMBER=0\r\nNUMBER2=3\r\n");
+    Application app(fake.services());
+    app.start();
+
+    SetForm& prefs = app.forms().show<SetForm>();
+    prefs.setCheck1(true);
+    prefs.setText2(u"7"_s);
+    app.mainForm().Form_Unload();
+    QByteArray stored = FakePlatform::readFile(fake.mainProfile());
+    QVERIFY(stored.contains("NUMBER=0\r\n"));
+    QVERIFY(stored.contains("NUMBER2=3\r\n"));
+    QVERIFY(!stored.contains("NUMBER4"));
+
+    // The same with an interval of 0: that one is stored the moment it is typed.
+    FakePlatform second;
+    storeServerAndAccount(second);
+    FakePlatform::writeFile(second.mainProfile(), "[EXEINI]\r\nNUMBER2=3\r\n");
+    Application app2(second.services());
+    app2.start();
+    app2.forms().show<SetForm>().setText2(QString());
+    app2.mainForm().Form_Unload();
+    QVERIFY(FakePlatform::readFile(second.mainProfile()).contains("NUMBER2=0\r\n"));
+}
+
+void StartupShutdownTest::missingDataFolderStartsWithDefaultsAndCreatesNothing()
+{
+    FakePlatform fake(FakePlatform::DataFolder::Missing);
+    FakePlatform::writeFile(fake.serverFile(), "POP3=pop.example\r\n");
+    Application app(fake.services());
+    app.start();
+
+    QCOMPARE(app.mainForm().Text7(), u"未設定"_s);
+    QVERIFY(!app.mainForm().Check2());
+    QCOMPARE(app.forms().peek<SetForm>()->Text2(), u"0"_s);
+    QCOMPARE(text(app.mainForm(), "Label4"), u"OFF"_s);
+    // No account can be stored: the account dialog asks for it; nothing else is shown.
+    QVERIFY(app.forms().peek<IdPassForm>()->isVisible());
+    QVERIFY(fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+
+    app.mainForm().Form_Unload();
+    QVERIFY(!QFileInfo::exists(fake.dataFolder()));
+    QCOMPARE(QDir(fake.programFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList());
+}
+
+void StartupShutdownTest::closingTheMainWindowRunsShutdown()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    Application app(fake.services());
+    app.start();
+    app.mainForm().show();
+    app.mainForm().close();
+    QVERIFY(fake.processExit.ended);
+    QCOMPARE(fake.log.calls().last(), u"end process"_s);
+}
+
+void StartupShutdownTest::formsAreCreatedOnFirstUseAndAnewAfterUnloading()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNUMBER2=4\r\n");
+    Application app(fake.services());
+    app.start();
+
+    SetForm* first = app.forms().peek<SetForm>();
+    QVERIFY(first);
+    // Showing a loaded dialog shows that one; it does not load it again.
+    QCOMPARE(&app.forms().show<SetForm>(), first);
+    QVERIFY(first->isVisible());
+    first->setText2(u"9"_s);
+
+    // Its close box stores the inputs and unloads it; from then on it counts as gone.
+    first->close();
+    QVERIFY(!app.forms().peek<SetForm>());
+    QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains("NUMBER2=9\r\n"));
+
+    // The next use creates it anew, hidden, and its load reads the stored interval back.
+    SetForm& second = app.forms().get<SetForm>();
+    QVERIFY(!second.isVisible());
+    QCOMPARE(second.Text2(), u"9"_s);
+    QCOMPARE(text(app.mainForm(), "Text5"), u"9"_s);
+}
+
+QTEST_MAIN(StartupShutdownTest)
+#include "startup_shutdown_test.moc"
