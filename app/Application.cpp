@@ -4,6 +4,8 @@
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
 
+#include <QGuiApplication>
+
 namespace pelmora::app {
 
 Application::Application(PlatformServices& platform)
@@ -15,6 +17,9 @@ Application::Application(PlatformServices& platform)
     m_mainForm = std::make_unique<MainForm>(MainFormContext{
         m_platform, m_store, m_serverFile, m_values, m_forms, m_mailLibrary});
     registerForms();
+    // Only the main window's unloading ends the program: hiding it in the tray, or closing
+    // every other window, must not.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
 }
 
 Application::~Application() = default;

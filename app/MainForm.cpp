@@ -12,11 +12,18 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace pelmora::app {
 
@@ -54,7 +61,16 @@ MainForm::MainForm(MainFormContext context, QWidget* parent)
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"ペルモラ　Ver 1.0"_s);
+    setWindowIcon(QIcon(u":/pelmora/pelmora.png"_s));
     buildClientArea();
+    buildMenus();
+    // The window keeps the size of its client area and menu bar: it cannot be resized.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_context.platform.trayIcon.setEventHandler(
+        [this](std::int16_t code) { TrayControl1_TrayEvent(code); });
+    connect(m_command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(m_command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
 }
 
 MainForm::~MainForm() = default;
@@ -89,11 +105,12 @@ void MainForm::buildClientArea()
     m_text5->setReadOnly(true);
     makeDisplayOnly(m_text5);
 
-    QLabel* minutes = makeLabel(m_client, u"Label2"_s, u"分"_s, {2760, 120, 375, 255});
-    platform::setBackgroundColor(minutes, kWindowColor);
-    platform::setTextColor(minutes, Qt::white);
+    m_label2 = makeLabel(m_client, u"Label2"_s, u"分"_s, {2760, 120, 375, 255});
+    platform::setBackgroundColor(m_label2, kWindowColor);
+    platform::setTextColor(m_label2, Qt::white);
+    m_label2->installEventFilter(this);
     m_check3->setAccessibleName(u"インターバルチェック"_s);
-    m_text5->setAccessibleName(minutes->text());
+    m_text5->setAccessibleName(m_label2->text());
 
     platform::makeHorizontalLine(m_client, u"Line1"_s, 1320, 3000, 360, Qt::white);
 
@@ -126,6 +143,40 @@ void MainForm::buildClientArea()
     m_label1 = makeLabel(m_picture5, u"Label1"_s, u"インターバルチェック"_s, {2760, 0, 2415, 255});
     m_label1->setFont(platform::japaneseGothicFont(11.25, true));
     platform::setTextColor(m_label1, kYellow);
+}
+
+void MainForm::buildMenus()
+{
+    const auto addItem = [this](QMenu* menu, const char* name, const QString& caption,
+                                auto handler) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    const auto addSeparator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+
+    m_mfile = menuBar()->addMenu(u"ファイル(&F)"_s);
+    m_mfile->setObjectName(u"mfile"_s);
+    addItem(m_mfile, "mcheck", u"メールチェック（手動）"_s, [this] { Command8_Click(); });
+    addSeparator(m_mfile, "mline");
+    addItem(m_mfile, "mset", u"起動メーラーの設定"_s, [this] { Command7_Click(); });
+    addItem(m_mfile, "mtask", u"タスクトレイに常駐"_s, [this] { Command1_Click(); });
+    addItem(m_mfile, "mset2", u"設定"_s, [this] { Command9_Click(); });
+    addSeparator(m_mfile, "mline2");
+    addItem(m_mfile, "mzenmen", u"常に前面表示"_s, [this] { mzenmen_Click(); });
+    addItem(m_mfile, "mkaijyo", u"前面表示解除"_s, [this] { mkaijyo_Click(); });
+    addSeparator(m_mfile, "mline4");
+    addItem(m_mfile, "mhp", u"作者のホームページ"_s, [this] { Command10_Click(); });
+
+    // The tray icon's pop-up menu; it never appears on the menu bar.
+    m_mnuPopup = new QMenu(u"popup"_s, this);
+    m_mnuPopup->setObjectName(u"mnuPopup"_s);
+    addItem(m_mnuPopup, "mnu_Popup0", u"メイン画面を表示"_s, [this] { mnuPopup_Show(); });
+    addSeparator(m_mnuPopup, "mnu_Popup1");
+    addItem(m_mnuPopup, "mnu_Popup2", u"終了"_s, [this] { Form_Unload(); });
 }
 
 void MainForm::Form_Load()
@@ -193,6 +244,126 @@ void MainForm::Form_Unload()
     // Ends at once: no other window runs its unload handling, so an open preferences dialog
     // saves nothing.
     services.processExit.endProcess();
+}
+
+void MainForm::run(const std::function<void()>& routine)
+{
+    if (routine)
+        routine();
+}
+
+void MainForm::Command1_Click()
+{
+    auto& tray = m_context.platform.trayIcon;
+    tray.setIcon(windowIcon());
+    tray.setTipText(trayTipText(QDateTime::currentDateTime()));
+    tray.showIcon();
+    if (tray.isAvailable()) {
+        hide();
+    } else {
+        // Without a notification area a hidden window could never come back: minimise it, so
+        // it stays reachable from the desktop's task bar.
+        showMinimized();
+    }
+}
+
+void MainForm::Command2_Click() { run(m_routines.startAlert); }
+void MainForm::Command3_Click() { run(m_routines.stopAlert); }
+void MainForm::Command5_Click() { run(m_routines.hangUp); }
+void MainForm::Command7_Click() { run(m_routines.chooseMailProgram); }
+void MainForm::Command8_Click() { run(m_routines.checkMail); }
+void MainForm::Picture7_Click() { run(m_routines.checkMail); }
+
+void MainForm::Command9_Click()
+{
+    m_context.forms.show<settings::SetForm>();
+}
+
+void MainForm::Command10_Click()
+{
+    Picture10_Click();
+}
+
+void MainForm::Picture10_Click()
+{
+    using namespace platform::msgbox;
+    const int answer = m_context.platform.messageBox.msgBox(
+        u"「ミルテ堂」作者のホームページです。ちょっと見てみますか？"_s, kYesNo | kQuestion,
+        u"確認"_s);
+    if (answer == kAnswerYes)
+        m_context.platform.homepageBrowser.navigate(homepageAddress());
+}
+
+QUrl MainForm::homepageAddress() const
+{
+    return QUrl::fromLocalFile(
+        platform::programFilePath(m_context.platform.programFolder, u"\\docs\\guide.html"_s));
+}
+
+void MainForm::mzenmen_Click()
+{
+    m_context.platform.windowPositioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0,
+                                                     0, platform::kSwpKeepGeometryAndShow);
+}
+
+void MainForm::mkaijyo_Click()
+{
+    m_context.platform.windowPositioner.setWindowPos(this, platform::InsertAfter::NoTopmost, 0, 0,
+                                                     0, 0, platform::kSwpKeepGeometryAndShow);
+}
+
+void MainForm::mnuPopup_Show()
+{
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void MainForm::TrayControl1_TrayEvent(std::int16_t code)
+{
+    if (code == 0) {
+        m_context.platform.messageBox.msgBox(u"Clicked!"_s, platform::msgbox::kExclamation,
+                                             u"Pelmora"_s);
+    } else if (code == 1) {
+        m_mnuPopup->popup(QCursor::pos());
+    }
+}
+
+void MainForm::Label2_DblClick()
+{
+    const auto& store = m_context.store;
+    const QString text =
+        u"ペルモラ（Pelmora）Ver 1.0\n"
+        "POP3 のメールボックスを見張り、メールが届いていれば知らせます。\n\n"
+        "設定ファイル / Settings files:\n%1\n%2\n%3"_s.arg(
+            QDir::toNativeSeparators(store.path(settings::ProfileFile::Main)),
+            QDir::toNativeSeparators(store.path(settings::ProfileFile::Account)),
+            QDir::toNativeSeparators(QDir::current().absoluteFilePath(u"vbmail.ini"_s)));
+    m_context.platform.messageBox.msgBox(text, platform::msgbox::kInformation,
+                                         u"Pelmora について"_s);
+}
+
+QString MainForm::trayTipText(const QDateTime& moment)
+{
+    // The general date format: the short date followed by the long time. Qt's long time format
+    // carries the time zone, which the tip leaves out.
+    const QLocale locale;
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QRegularExpression(u"\\s*\\bt+\\b\\s*"_s));
+    return locale.toString(moment.date(), QLocale::ShortFormat) + u' ' +
+           locale.toString(moment.time(), timeFormat.trimmed());
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_label2 && event->type() == QEvent::MouseButtonDblClick) {
+        Label2_DblClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainForm::closeEvent(QCloseEvent* event)

@@ -11,14 +11,29 @@
 #include "settings/SettingsStore.h"
 
 #include <QMainWindow>
+#include <QUrl>
 
+#include <functional>
+
+class QAction;
 class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace pelmora::app {
+
+// The routines that other parts of the program run when a button, menu item or timer of the main
+// window calls them. A routine that is not wired does nothing.
+struct MainFormRoutines {
+    std::function<void()> checkMail;          // Command8 / Picture7: one mail check
+    std::function<void()> chooseMailProgram;  // Command7: choose the mail program
+    std::function<void()> hangUp;             // Command5: hang up dial-up connections
+    std::function<void()> startAlert;         // Command2: "吠える♪"
+    std::function<void()> stopAlert;          // Command3: "戻す"
+};
 
 // What the main window needs from the rest of the application.
 struct MainFormContext {
@@ -45,6 +60,37 @@ public:
     // Shut-down: sound stopped, two settings saved, mail library released, process ended.
     void Form_Unload();
 
+    void setRoutines(MainFormRoutines routines) { m_routines = std::move(routines); }
+
+    // Buttons and pictures used as routines.
+    void Command1_Click();  // move to the task tray
+    void Command2_Click();  // start the alert
+    void Command3_Click();  // stop the alert
+    void Command5_Click();  // hang up
+    void Command7_Click();  // choose the mail program
+    void Command8_Click();  // one mail check
+    void Command9_Click();  // show the preferences dialog
+    void Command10_Click(); // the homepage prompt
+    void Picture7_Click();  // one mail check (the scheduler's routine)
+    void Picture10_Click(); // the homepage prompt
+
+    // Menu commands that belong to the window itself.
+    void mzenmen_Click(); // always on top
+    void mkaijyo_Click(); // always on top off
+    void mnuPopup_Show(); // "メイン画面を表示"
+    void Label2_DblClick(); // the about box
+
+    // The tray icon's event: 0 a click, 1 the pop-up menu, anything else nothing.
+    void TrayControl1_TrayEvent(std::int16_t code);
+
+    QMenu& mnuPopup() { return *m_mnuPopup; }
+
+    // The tip text of the tray icon for a moment: short date, then long time.
+    static QString trayTipText(const QDateTime& moment);
+
+    // The address the homepage prompt opens: the user guide in the program folder.
+    QUrl homepageAddress() const;
+
     // Hidden controls.
     QString Text7() const { return m_text7; } // the mail program's path, or "未設定"
     void setText7(const QString& path) { m_text7 = path; }
@@ -67,11 +113,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildClientArea();
+    void buildMenus();
+    static void run(const std::function<void()>& routine);
 
     MainFormContext m_context;
+    MainFormRoutines m_routines;
 
     QWidget* m_client = nullptr;
     QFrame* m_picture2 = nullptr;
@@ -85,6 +135,9 @@ private:
     QFrame* m_picture5 = nullptr;
     QLabel* m_image1 = nullptr;
     QLabel* m_label1 = nullptr;
+    QLabel* m_label2 = nullptr;
+    QMenu* m_mfile = nullptr;
+    QMenu* m_mnuPopup = nullptr;
 
     QString m_text7;
 

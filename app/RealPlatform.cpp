@@ -5,6 +5,7 @@
 #include "platform/adapters/MovieAnimationPane.h"
 #include "platform/adapters/NullAdapters.h"
 #include "platform/adapters/QtDialogs.h"
+#include "platform/adapters/QtTrayIcon.h"
 #include "platform/adapters/QtWindowPositioner.h"
 #include "platform/adapters/SteadyTickCounter.h"
 #include "platform/profile/PosixFileTitle.h"
@@ -21,7 +22,7 @@ struct RealPlatform::Adapters {
     platform::SteadyTickCounter tickCounter;
     platform::QtWindowPositioner windowPositioner;
     platform::NullRemoteAccess remoteAccess;
-    platform::NullTrayIcon trayIcon;
+    platform::QtTrayIcon trayIcon;
     platform::QtFileDialog fileDialog;
     platform::PosixFileTitle fileTitle;
     platform::QtMessageBox messageBox;

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/PlatformPlugin.h"
 #include "app/RealPlatform.h"
 
 #include "platform/JapaneseFont.h"
@@ -8,14 +9,16 @@
 
 int main(int argc, char** argv)
 {
+    const QByteArray plugin =
+        pelmora::app::preferredPlatformPlugin(QProcessEnvironment::systemEnvironment());
+    if (!plugin.isEmpty())
+        qputenv("QT_QPA_PLATFORM", plugin);
+
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pelmora"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
     QApplication::setFont(pelmora::platform::japaneseGothicFont(9));
-    // Only the main window's unloading ends the program: hiding it in the tray, or closing every
-    // other window, must not.
-    QApplication::setQuitOnLastWindowClosed(false);
 
     pelmora::app::RealPlatform platform;
     pelmora::app::Application application(platform.services());
