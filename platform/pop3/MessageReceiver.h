@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/pop3/MultiLineDecoder.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace pelmora::platform::pop3 {
+
+// Takes the content of a TOP or RETR reply and splits it at the blank line: the header is kept
+// (up to Limits::kMaxHeaderBytes), the body is written straight into the caller's buffer up to
+// its capacity and the rest is counted and dropped, so memory stays bounded whatever the server
+// claims or sends.
+class MessageReceiver final : public ContentSink {
+public:
+    // `body` may be null (TOP: the body is not wanted). Its size() is its capacity; one byte of
+    // it is kept for the NUL that finish() writes.
+    void reset(std::string* body);
+    // Stops writing into the body buffer (its owner is going away); later bytes are dropped.
+    void detachBody() { m_body = nullptr; }
+    void append(QByteArrayView bytes) override;
+    // Ends what was written to the body with a NUL.
+    void finish();
+
+    QByteArray takeHeader() { return std::exchange(m_header, {}); }
+    // Every byte of the message as received (after unstuffing), kept or not.
+    std::int64_t totalBytes() const { return m_total; }
+
+private:
+    void appendHeader(QByteArrayView bytes);
+    void keepHeaderByte(char c);
+
+    std::string* m_body = nullptr;
+    std::size_t m_bodyWritten = 0;
+    QByteArray m_header;
+    std::int64_t m_total = 0;
+    bool m_inBody = false;
+    // Where in the current header line we are: its length, and whether a CR at its start is held
+    // back until we know whether it begins the blank line.
+    qsizetype m_lineLength = 0;
+    bool m_heldCr = false;
+};
+
+} // namespace pelmora::platform::pop3

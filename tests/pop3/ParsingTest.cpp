@@ -1,0 +1,116 @@
+// Reading what the user typed as the server name, and the texts shown from a message's header.
+
+#include "platform/pop3/MessageHeader.h"
+#include "platform/pop3/ServerAddress.h"
+
+#include <QTest>
+
+using namespace pelmora::platform::pop3;
+using namespace Qt::StringLiterals;
+using Security = ServerAddress::Security;
+
+class ParsingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void serverNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("implicitTls");
+        QTest::newRow("host") << u"mail.example.jp"_s << true << u"mail.example.jp"_s << 110 << false;
+        QTest::newRow("host:port") << u"127.0.0.1:1110"_s << true << u"127.0.0.1"_s << 1110 << false;
+        QTest::newRow("spaces around") << u" mail.example.jp "_s << true << u"mail.example.jp"_s << 110 << false;
+        QTest::newRow("pop3://") << u"pop3://mail.example.jp"_s << true << u"mail.example.jp"_s << 110 << false;
+        QTest::newRow("POP3:// any case") << u"POP3://h:2110/"_s << true << u"h"_s << 2110 << false;
+        QTest::newRow("pop3s://") << u"pop3s://mail.example.jp"_s << true << u"mail.example.jp"_s << 995 << true;
+        QTest::newRow("pop3s:// port") << u"pop3s://h:1995"_s << true << u"h"_s << 1995 << true;
+        QTest::newRow("IPv6") << u"[::1]"_s << true << u"::1"_s << 110 << false;
+        QTest::newRow("IPv6 port") << u"[::1]:110"_s << true << u"::1"_s << 110 << false;
+        QTest::newRow("pop3s IPv6") << u"pop3s://[fe80::1]:996"_s << true << u"fe80::1"_s << 996 << true;
+        QTest::newRow("empty") << u""_s << false << u""_s << 0 << false;
+        QTest::newRow("scheme only") << u"pop3s://"_s << false << u""_s << 0 << false;
+        QTest::newRow("empty port") << u"h:"_s << false << u""_s << 0 << false;
+        QTest::newRow("port 0") << u"h:0"_s << false << u""_s << 0 << false;
+        QTest::newRow("port too big") << u"h:65536"_s << false << u""_s << 0 << false;
+        QTest::newRow("port not a number") << u"h:pop"_s << false << u""_s << 0 << false;
+        QTest::newRow("signed port") << u"h:+110"_s << false << u""_s << 0 << false;
+        QTest::newRow("bare IPv6") << u"::1"_s << false << u""_s << 0 << false;
+        QTest::newRow("unclosed bracket") << u"[::1:110"_s << false << u""_s << 0 << false;
+        QTest::newRow("bracketed name") << u"[mail.example.jp]"_s << false << u""_s << 0 << false;
+        QTest::newRow("junk after bracket") << u"[::1]x"_s << false << u""_s << 0 << false;
+        QTest::newRow("user@host") << u"user@h"_s << false << u""_s << 0 << false;
+        QTest::newRow("space inside") << u"mail example"_s << false << u""_s << 0 << false;
+        QTest::newRow("other scheme") << u"imap://h"_s << false << u""_s << 0 << false;
+    }
+    void serverNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, valid);
+        const auto address = ServerAddress::parse(typed);
+        QCOMPARE(address.has_value(), valid);
+        if (!valid)
+            return;
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(bool, implicitTls);
+        QCOMPARE(address->host, host);
+        QCOMPARE(int(address->port), port);
+        QCOMPARE(address->security == Security::ImplicitTls, implicitTls);
+    }
+
+    void encodedWords_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << QByteArray("Hello") << u"Hello"_s;
+        QTest::newRow("ISO-2022-JP B") << QByteArray("=?ISO-2022-JP?B?GyRCJDMkcyRLJEEkTxsoQg==?=")
+                                      << u"こんにちは"_s;
+        QTest::newRow("UTF-8 Q") << QByteArray("=?utf-8?q?caf=C3=A9_au_lait?=") << u"café au lait"_s;
+        QTest::newRow("Shift_JIS B") << QByteArray("=?Shift_JIS?B?k/qWe4zq?=") << u"日本語"_s;
+        QTest::newRow("adjacent words joined")
+            << QByteArray("=?UTF-8?B?5pel5pys?= \t =?UTF-8?B?6Kqe?= end") << u"日本語 end"_s;
+        QTest::newRow("text around words")
+            << QByteArray("Re: =?UTF-8?B?5pel5pys?= (2)") << u"Re: 日本 (2)"_s;
+        QTest::newRow("language suffix") << QByteArray("=?UTF-8*ja?B?5pel?=") << u"日"_s;
+        QTest::newRow("unknown charset falls back") << QByteArray("=?x-nonsense?Q?abc?=") << u"abc"_s;
+        QTest::newRow("malformed kept")
+            << QByteArray("=?UTF-8?X?abc?= =?UTF-8?B?***?=") << u"=?UTF-8?X?abc?= =?UTF-8?B?***?="_s;
+        QTest::newRow("unterminated kept") << QByteArray("=?UTF-8?B?5pel") << u"=?UTF-8?B?5pel"_s;
+        QTest::newRow("raw UTF-8") << QByteArray("日本語") << u"日本語"_s;
+        QTest::newRow("raw Shift_JIS") << QByteArray("\x93\xfa\x96\x7b") << u"日本"_s;
+        QTest::newRow("raw ISO-2022-JP") << QByteArray("\x1b$B$3$s\x1b(B") << u"こん"_s;
+        QTest::newRow("Q with bad escape") << QByteArray("=?UTF-8?Q?a=ZZb=4?=") << u"a=ZZb=4"_s;
+    }
+    void encodedWords()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(QString, text);
+        QCOMPARE(decodeEncodedWords(raw), text);
+    }
+
+    void headerFieldsFirstOccurrenceUnfolded()
+    {
+        const QByteArray header = "Received: from x\r\n\tby y\r\n"
+                                  "subject: =?UTF-8?B?5pel5pys?=\r\n =?UTF-8?B?6Kqe?=\r\n"
+                                  "From: Taro <taro@example.jp>\r\n"
+                                  "X-Subject: not this\r\n"
+                                  "Date: Mon, 1 Jan 2024 09:00:00 +0900\r\n"
+                                  "Subject: second\r\n"
+                                  "\r\n"
+                                  "Date: in the body\r\n";
+        const HeaderTexts texts = readHeaderTexts(header);
+        QCOMPARE(texts.subject, u"日本語"_s);
+        QCOMPARE(texts.from, u"Taro <taro@example.jp>"_s);
+        QCOMPARE(texts.date, u"Mon, 1 Jan 2024 09:00:00 +0900"_s);
+        QCOMPARE(headerField(header, "Received"), QByteArray("from x\tby y"));
+        QCOMPARE(headerField(header, "Cc"), QByteArray());
+        // Fields after the blank line are body text; LF-only headers read the same.
+        QCOMPARE(headerField("A: 1\n\nB: 2\n", "B"), QByteArray());
+        QCOMPARE(headerField("A: 1\nB: 2", "B"), QByteArray("2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ParsingTest)
+#include "ParsingTest.moc"

@@ -1,0 +1,387 @@
+// The protocol core against scripted server replies: each transcript says what the server sends
+// and the exact lines the client must send back. Every transcript runs with the server's bytes fed
+// whole, one byte at a time, and split in two at every byte boundary of every reply.
+
+#include "platform/pop3/FailureText.h"
+#include "platform/pop3/Pop3Limits.h"
+#include "platform/pop3/Pop3Session.h"
+
+#include <QTest>
+
+#include <functional>
+#include <vector>
+
+using namespace pelmora::platform::pop3;
+using namespace Qt::StringLiterals;
+using State = Session::State;
+
+namespace {
+
+struct Step {
+    enum class Kind { Server, Client, Act } kind;
+    QByteArray bytes;
+    std::function<void(Session&)> act;
+};
+
+Step server(QByteArray bytes) { return {Step::Kind::Server, std::move(bytes), {}}; }
+Step client(QByteArray bytes) { return {Step::Kind::Client, std::move(bytes), {}}; }
+Step act(std::function<void(Session&)> f) { return {Step::Kind::Act, {}, std::move(f)}; }
+Step expectState(State state)
+{
+    return act([state](Session& s) { QCOMPARE(s.state(), state); });
+}
+Step expectFailure(QString text)
+{
+    return act([text](Session& s) {
+        QCOMPARE(s.state(), State::Failed);
+        QCOMPARE(s.failure(), text);
+    });
+}
+
+struct Transcript {
+    Credentials credentials;
+    bool secure = false;
+    std::vector<Step> steps;
+};
+
+// How a server reply is cut into the pieces handed to feed().
+using Splitter = std::function<QList<QByteArray>(int stepIndex, const QByteArray&)>;
+
+// Bodies written by RETR go here; it outlives every session of a run.
+std::string g_body;
+
+void play(const Transcript& t, const Splitter& split, const QString& how)
+{
+    Session session(t.credentials, t.secure, true);
+    for (int i = 0; i < int(t.steps.size()); ++i) {
+        const Step& step = t.steps[std::size_t(i)];
+        switch (step.kind) {
+        case Step::Kind::Server:
+            for (const QByteArray& piece : split(i, step.bytes))
+                session.feed(piece);
+            break;
+        case Step::Kind::Client: {
+            const QByteArray sent = session.takeOutgoing();
+            if (sent != step.bytes) {
+                QFAIL(qPrintable(u"step %1 (%2): client sent %3, expected %4"_s.arg(i).arg(how,
+                    QString::fromLatin1(sent.toPercentEncoding(" ")),
+                    QString::fromLatin1(step.bytes.toPercentEncoding(" ")))));
+            }
+            break;
+        }
+        case Step::Kind::Act:
+            step.act(session);
+            if (QTest::currentTestFailed()) {
+                qWarning("failed at step %d (%s)", i, qPrintable(how));
+                return;
+            }
+            break;
+        }
+    }
+    QCOMPARE(session.takeOutgoing(), QByteArray());
+}
+
+void playEverySplit(const Transcript& t)
+{
+    play(t, [](int, const QByteArray& b) { return QList<QByteArray>{b}; }, u"whole"_s);
+    if (QTest::currentTestFailed())
+        return;
+    play(t, [](int, const QByteArray& b) {
+        QList<QByteArray> bytes;
+        for (char c : b)
+            bytes.append(QByteArray(1, c));
+        return bytes;
+    }, u"byte by byte"_s);
+    for (int stepIndex = 0; stepIndex < int(t.steps.size()); ++stepIndex) {
+        const Step& step = t.steps[std::size_t(stepIndex)];
+        if (step.kind != Step::Kind::Server)
+            continue;
+        for (qsizetype cut = 1; cut < step.bytes.size(); ++cut) {
+            play(t, [&](int i, const QByteArray& b) {
+                if (i != stepIndex)
+                    return QList<QByteArray>{b};
+                return QList<QByteArray>{b.first(cut), b.sliced(cut)};
+            }, u"step %1 cut at %2"_s.arg(stepIndex).arg(cut));
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+}
+
+Step expectHeader(int n, QByteArray header)
+{
+    return act([=](Session& s) {
+        const auto answer = s.takeHeader(n);
+        QVERIFY(answer.has_value());
+        QVERIFY(answer->ok);
+        QCOMPARE(answer->value, header);
+    });
+}
+Step expectSize(int n, std::int64_t size)
+{
+    return act([=](Session& s) {
+        const auto answer = s.takeSize(n);
+        QVERIFY(answer.has_value());
+        QVERIFY(answer->ok);
+        QCOMPARE(answer->value, size);
+    });
+}
+Step expectSizeRefused(int n, QString text)
+{
+    return act([=](Session& s) {
+        const auto answer = s.takeSize(n);
+        QVERIFY(answer.has_value());
+        QVERIFY(!answer->ok);
+        QCOMPARE(answer->failure, text);
+        QCOMPARE(s.state(), State::Transaction);
+    });
+}
+Step retrieve(int n, std::size_t capacity)
+{
+    return act([=](Session& s) {
+        g_body.assign(capacity, ' ');
+        s.requestMessage(n, &g_body);
+    });
+}
+Step expectRetrieved(QByteArray header, QByteArray body, std::int64_t size)
+{
+    return act([=](Session& s) {
+        QVERIFY(s.retrieval().done);
+        QVERIFY(s.retrieval().ok);
+        QCOMPARE(s.retrieval().header, header);
+        QCOMPARE(QByteArray(g_body.c_str()), body);
+        QCOMPARE(s.retrieval().size, size);
+    });
+}
+
+const QByteArray kGreeting = "+OK Dovecot ready. <123.456@pelmora.test>\r\n";
+const QByteArray kNoCapa = "-ERR Unknown command\r\n";
+const QByteArray kUserPass[] = {"USER alice\r\n", "+OK\r\n", "PASS s3cret\r\n", "+OK Logged in.\r\n"};
+
+std::vector<Step> loggedIn(const QByteArray& stat, bool pipelining = false)
+{
+    return {server(kGreeting), client("CAPA\r\n"),
+            server(pipelining ? "+OK\r\nUIDL\r\nPIPELINING\r\nTOP\r\n.\r\n" : kNoCapa),
+            client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
+            client("STAT\r\n"), server(stat)};
+}
+
+std::vector<Step> operator+(std::vector<Step> a, const std::vector<Step>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const Credentials kAlice{"alice", "s3cret", false};
+
+} // namespace
+
+class TranscriptTest : public QObject {
+    Q_OBJECT
+private slots:
+    void loginWithUserPassThenStatusSizeAndRetrieval()
+    {
+        playEverySplit({kAlice, false, loggedIn("+OK 2 320\r\n") + std::vector<Step>{
+            expectState(State::Transaction),
+            act([](Session& s) { QCOMPARE(s.messageCount(), 2); s.requestHeader(1); }),
+            client("TOP 1 0\r\n"),
+            server("+OK\r\nSubject: hi\r\nFrom: bob@example.org\r\n\r\n.\r\n"),
+            expectHeader(1, "Subject: hi\r\nFrom: bob@example.org\r\n"),
+            act([](Session& s) { s.requestSize(1); }),
+            client("LIST 1\r\n"),
+            server("+OK 1 120\r\n"),
+            expectSize(1, 120),
+            retrieve(1, 121),
+            client("RETR 1\r\n"),
+            // Dot-stuffed lines lose their first dot; a lone "." inside a line is content.
+            server("+OK 120 octets\r\nSubject: hi\r\n\r\n..hidden\r\nline . with dot\r\n...\r\n.\r\n"),
+            expectRetrieved("Subject: hi\r\n", ".hidden\r\nline . with dot\r\n..\r\n", 45),
+            act([](Session& s) { s.requestQuit(); }),
+            client("QUIT\r\n"),
+            server("+OK Logging out.\r\n"),
+            expectState(State::Closed)}});
+    }
+
+    void emptyMailboxAndServerErrorsOnCommands()
+    {
+        playEverySplit({kAlice, false, loggedIn("+OK 0 0\r\n") + std::vector<Step>{
+            act([](Session& s) { QCOMPARE(s.messageCount(), 0); s.requestHeader(1); }),
+            client("TOP 1 0\r\n"),
+            server("-ERR There's no message 1.\r\n"),
+            act([](Session& s) {
+                const auto answer = s.takeHeader(1);
+                QVERIFY(answer && !answer->ok);
+                QCOMPARE(answer->failure, failure::serverRejected("-ERR There's no message 1."));
+                // A refused command leaves the session usable.
+                QCOMPARE(s.state(), State::Transaction);
+            })}});
+    }
+
+    void apopDigestFromGreetingTimestamp()
+    {
+        // The greeting and password of RFC 1939's example; the digest is
+        // `printf %s "<1896.697170952@dbc.mtview.ca.us>tanstaafl" | md5sum` (the digest printed
+        // in the RFC does not match its own inputs).
+        playEverySplit({{"mrose", "tanstaafl", true}, false, {
+            server("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n"),
+            client("CAPA\r\n"), server(kNoCapa),
+            client("APOP mrose a6f0dd348916c9ee9539661f94c75203\r\n"),
+            server("+OK maildrop has 1 message (369 octets)\r\n"),
+            client("STAT\r\n"), server("+OK 1 369\r\n"),
+            expectState(State::Transaction)}});
+    }
+
+    void loginFailures()
+    {
+        // APOP asked for, but the greeting has no timestamp: nothing is sent, clear failure.
+        playEverySplit({{"alice", "pw", true}, false, {
+            server("+OK Dovecot ready.\r\n"), client("CAPA\r\n"), server(kNoCapa),
+            expectFailure(failure::apopWithoutTimestamp())}});
+        // The server's own words reach the user.
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server(kNoCapa), client(kUserPass[0]),
+            server("+OK\r\n"), client(kUserPass[2]),
+            server("-ERR [AUTH] Authentication failed.\r\n"),
+            expectFailure(failure::loginRejected("-ERR [AUTH] Authentication failed."))}});
+        playEverySplit({kAlice, false, {
+            server("-ERR [SYS/TEMP] Too many connections\r\n"),
+            expectFailure(failure::loginRejected("-ERR [SYS/TEMP] Too many connections"))}});
+        playEverySplit({kAlice, false, loggedIn("+OK many 10\r\n") + std::vector<Step>{
+            expectFailure(failure::badMessageCount("+OK many 10"))}});
+        playEverySplit({kAlice, false, loggedIn("+OK 2147483648 10\r\n") + std::vector<Step>{
+            expectFailure(failure::badMessageCount("+OK 2147483648 10"))}});
+    }
+
+    void lineBreaksInCredentialsAreRefusedBeforeAnythingIsSent()
+    {
+        for (const auto& credentials : {Credentials{"alice\r\nDELE 1", "pw", false},
+                                        Credentials{"alice", "pw\nDELE 1", false},
+                                        Credentials{"alice", QByteArray("pw\0x", 4), true}}) {
+            playEverySplit({credentials, false, {
+                expectFailure(failure::lineBreakInCredentials()),
+                server(kGreeting), client("")}});
+        }
+    }
+
+    void startTlsWhenOfferedThenCapabilitiesAgain()
+    {
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"),
+            server("+OK\r\nCAPA\r\nSTLS\r\nUSER\r\n.\r\n"),
+            client("STLS\r\n"),
+            server("+OK Begin TLS negotiation now.\r\n"),
+            expectState(State::TlsHandshake), client(""),
+            act([](Session& s) { s.tlsEstablished(); }),
+            client("CAPA\r\n"),
+            // After TLS the server no longer offers STLS; the client must not ask again.
+            server("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n"),
+            client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]),
+            server(kUserPass[3]), client("STAT\r\n"), server("+OK 0 0\r\n"),
+            expectState(State::Transaction),
+            act([](Session& s) { QVERIFY(s.pipelining()); })}});
+        // Already secure (pop3s): STLS in the list is ignored.
+        playEverySplit({kAlice, true, {
+            server(kGreeting), client("CAPA\r\n"), server("+OK\r\nSTLS\r\n.\r\n"),
+            client(kUserPass[0])}});
+    }
+
+    void startTlsProblems()
+    {
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server("+OK\r\nSTLS\r\n.\r\n"),
+            client("STLS\r\n"), server("-ERR TLS not available now\r\n"),
+            expectFailure(failure::startTlsRefused("-ERR TLS not available now"))}});
+        // Plain text slipped in after "+OK" to STLS would be read as if it came over TLS.
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server("+OK\r\nSTLS\r\n.\r\n"),
+            client("STLS\r\n"), server("+OK\r\n+OK 99 0\r\n"),
+            expectFailure(failure::unexpectedDataBeforeTls())}});
+        // Offered TLS that this system cannot do is a failure, not a plain-text login.
+        Session session(kAlice, false, false);
+        session.feed(kGreeting);
+        QCOMPARE(session.takeOutgoing(), "CAPA\r\n");
+        session.feed("+OK\r\nSTLS\r\n.\r\n");
+        QCOMPARE(session.takeOutgoing(), QByteArray());
+        QCOMPARE(session.failure(), failure::tlsUnavailable());
+    }
+
+    void pipeliningSendsTheNextMessagesRequestsWithRetrieval()
+    {
+        playEverySplit({kAlice, false, loggedIn("+OK 2 500\r\n", true) + std::vector<Step>{
+            act([](Session& s) { s.requestHeader(1); }),
+            client("TOP 1 0\r\nLIST 1\r\n"),
+            server("+OK\r\nSubject: one\r\n\r\n.\r\n+OK 1 250\r\n"),
+            expectHeader(1, "Subject: one\r\n"),
+            // Already known: asking costs nothing.
+            act([](Session& s) { s.requestSize(1); }), client(""),
+            expectSize(1, 250),
+            retrieve(1, 251),
+            client("RETR 1\r\nTOP 2 0\r\nLIST 2\r\n"),
+            server("+OK\r\nSubject: one\r\n\r\nbody\r\n.\r\n+OK\r\nSubject: two\r\n\r\n.\r\n+OK 2 250\r\n"),
+            expectRetrieved("Subject: one\r\n", "body\r\n", 22),
+            act([](Session& s) { s.requestHeader(2); s.requestSize(2); }), client(""),
+            expectHeader(2, "Subject: two\r\n"), expectSize(2, 250),
+            // The last message has no next one to ask about.
+            retrieve(2, 251), client("RETR 2\r\n")}});
+    }
+
+    void sizesThatCannotBeTrusted()
+    {
+        const QByteArray replies[] = {"+OK 1 -5", "+OK 1 abc", "+OK 1 99999999999999999999",
+                                      "+OK 1 268435457", "+OK 2 100", "+OK 1", "+OK"};
+        for (const QByteArray& reply : replies) {
+            playEverySplit({kAlice, false, loggedIn("+OK 1 1\r\n") + std::vector<Step>{
+                act([](Session& s) { s.requestSize(1); }), client("LIST 1\r\n"),
+                server(reply + "\r\n"),
+                expectSizeRefused(1, failure::untrustedSize(1, reply))}});
+        }
+        // The largest size believed.
+        playEverySplit({kAlice, false, loggedIn("+OK 1 1\r\n") + std::vector<Step>{
+            act([](Session& s) { s.requestSize(1); }), client("LIST 1\r\n"),
+            server("+OK 1 268435456\r\n"), expectSize(1, Limits::kMaxTrustedMessageSize)}});
+    }
+
+    void bodyIsCutToCapacityAndTheRestIsRead()
+    {
+        // A lone LF ends lines too, also the last one.
+        playEverySplit({kAlice, false, loggedIn("+OK 2 1\r\n") + std::vector<Step>{
+            retrieve(1, 6),
+            client("RETR 1\r\n"),
+            server("+OK\r\nSubject: x\n\n0123456789\nabc\n.\n"),
+            expectRetrieved("Subject: x\n", "01234", 27),
+            // The session is still in step: the next reply is read as such.
+            retrieve(2, 1), client("RETR 2\r\n"), server("+OK\r\n\r\nbody\r\n.\r\n"),
+            expectRetrieved("", "", 8)}});
+    }
+
+    void malformedRepliesEndTheSession()
+    {
+        const auto afterGreeting = [](QByteArray bytes, QString text) {
+            playEverySplit({kAlice, false, {server(kGreeting), client("CAPA\r\n"),
+                                            server(std::move(bytes)), expectFailure(text)}});
+        };
+        afterGreeting("HELLO\r\n", failure::garbledReply("HELLO"));
+        afterGreeting("+OKAY\r\n", failure::garbledReply("+OKAY"));
+        afterGreeting(QByteArray("-ERR a\0b\r\n", 10), failure::nulInReply());
+        afterGreeting(QByteArray(Limits::kMaxStatusLine + 3, 'x'),
+                      failure::replyLineTooLong(Limits::kMaxStatusLine));
+        // A reply nobody asked for.
+        playEverySplit({kAlice, false, loggedIn("+OK 0 0\r\n") + std::vector<Step>{
+            server("+OK surprise\r\n"), expectFailure(failure::unsolicitedData())}});
+        // The driver's view of the connection ending.
+        Session session(kAlice, false, true);
+        session.abort(failure::connectionLost());
+        QCOMPARE(session.failure(), failure::connectionLost());
+        session.feed(kGreeting);
+        QCOMPARE(session.takeOutgoing(), QByteArray());
+    }
+
+    void statusLineOfExactlyTheLimitIsAccepted()
+    {
+        const QByteArray line = "+OK " + QByteArray(Limits::kMaxStatusLine - 4, 'a');
+        playEverySplit({kAlice, false, {server(line + "\r\n"), client("CAPA\r\n")}});
+    }
+};
+
+QTEST_GUILESS_MAIN(TranscriptTest)
+#include "TranscriptTest.moc"
