@@ -1,0 +1,74 @@
+// Saves a picture of each settings dialog, filled with plausible values, as OUTDIR/OptionForm.png,
+// OUTDIR/IdPassForm.png and OUTDIR/SetForm.png: pelmora-screenshot-dialogs OUTDIR.
+// Run it on a real X server (xvfb-run -a, QT_QPA_PLATFORM=xcb) with a Japanese font installed.
+#include "app/Application.h"
+
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
+
+#include "platform/JapaneseFont.h"
+
+#include "tests/fakes/FakePlatform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QPixmap>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using pelmora::fakes::FakePlatform;
+
+namespace {
+bool save(QWidget& dialog, const QString& folder)
+{
+    dialog.show();
+    dialog.activateWindow();
+    if (!QTest::qWaitForWindowExposed(&dialog))
+        return false;
+    QTest::qWait(200); // let the window system settle before grabbing
+    const QString file = QDir(folder).filePath(dialog.objectName() + u".png"_s);
+    if (!dialog.grab().save(file, "PNG"))
+        return false;
+    std::printf("%s\n", qPrintable(QDir::toNativeSeparators(file)));
+    return true;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication qtApp(argc, argv);
+    // As the program itself does.
+    QApplication::setFont(pelmora::platform::japaneseGothicFont(9));
+    if (argc != 2) {
+        std::fputs("usage: pelmora-screenshot-dialogs OUTDIR\n", stderr);
+        return 2;
+    }
+    const QString folder = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(folder);
+
+    FakePlatform fake;
+    FakePlatform::writeFile(fake.serverFile(), "SMTP=smtp.example.jp\r\nPOP3=pop.example.jp\r\n"
+                                               "MAIL=taro@example.jp\r\nAPOP=1\r\n");
+    FakePlatform::writeFile(fake.accountProfile(),
+                            "[EXEINI]\r\nNAME=taro\r\nNAME2=himitsu\r\nNAME3=1\r\n");
+    FakePlatform::writeFile(fake.mainProfile(),
+                            "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=15\r\nNUMBER4=1\r\n");
+    pelmora::app::Application app(fake.services());
+    app.start();
+
+    bool ok = save(app.forms().show<pelmora::settings::OptionForm>(), folder);
+    auto& account = app.forms().show<pelmora::settings::IdPassForm>();
+    if (auto* saveBox = account.findChild<QCheckBox*>(u"Check1"_s))
+        saveBox->setChecked(true);
+    ok = save(account, folder) && ok;
+    ok = save(app.forms().show<pelmora::settings::SetForm>(), folder) && ok;
+    if (!ok) {
+        std::fputs("pelmora-screenshot-dialogs: could not save every picture\n", stderr);
+        return 1;
+    }
+    return 0;
+}
