@@ -1,29 +1,83 @@
 #include "platform/profile/AtomicFile.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// POSIX calls rather than QSaveFile: QSaveFile (Qt 6.4) commits a file cut short when a write
+// stops part way (e.g. at the file size limit), renaming the torn file over the original. Every
+// step here is checked before the rename.
 namespace pelmora::platform {
+
+namespace {
+
+bool writeAll(int fd, QByteArrayView bytes)
+{
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Makes the rename itself survive a crash: the folder's entry must reach the disk too.
+void syncFolder(const QByteArray& file)
+{
+    const qsizetype slash = file.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? file.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
 
 bool writeFileAtomically(const QString& path, QByteArrayView bytes)
 {
-    const bool isNew = !QFileInfo::exists(path);
-    QSaveFile file(path);
-    // Writing in place would defeat the point when the folder refuses a temporary file.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    const QFileInfo info(path);
+    const QString resolved = info.isSymLink() && !info.canonicalFilePath().isEmpty()
+        ? info.canonicalFilePath()
+        : path;
+    const QByteArray target = QFile::encodeName(resolved);
+
+    struct stat existing {};
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode))
         return false;
-    // QSaveFile gives a new file the default mode (0666 less the umask); restrict it before any
-    // byte is written. An existing file's mode is carried over by QSaveFile itself.
-    if (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        file.cancelWriting();
+
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // created with mode 600
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes);
+    if (ok && exists) {
+        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+        // Only a privileged process may hand the file back to its owner; anyone else owns it
+        // already.
+        [[maybe_unused]] const int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.constData(), target.constData()) == 0;
+    if (!ok) {
+        ::unlink(temporary.constData());
         return false;
     }
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    syncFolder(target);
+    return true;
 }
 
 } // namespace pelmora::platform

@@ -8,6 +8,25 @@
 
 namespace pelmora::platform {
 
+namespace {
+
+constexpr char16_t replacementCharacter = u'\uFFFD';
+
+// True when the bytes end with a CP932 lead byte that has lost its second byte.
+bool endsWithLoneLeadByte(std::string_view bytes)
+{
+    std::size_t pos = 0;
+    std::size_t last = 0;
+    while (pos < bytes.size()) {
+        last = pos;
+        pos += profiletext::characterLength(bytes, pos, profiletext::Encoding::Cp932);
+    }
+    return !bytes.empty() && last == bytes.size() - 1
+        && profiletext::isCp932LeadByte(static_cast<unsigned char>(bytes.back()));
+}
+
+} // namespace
+
 QByteArray Utf8Cp932Codec::toAnsi(const QString& text) const
 {
     return text.toUtf8();
@@ -24,7 +43,17 @@ QString Utf8Cp932Codec::fromAnsi(QByteArrayView bytes) const
     QStringDecoder cp932("CP932");
     if (!cp932.isValid())
         return QString::fromUtf8(bytes);
-    return cp932.decode(bytes);
+    // The ICU decoder keeps a trailing lead byte back, waiting for its second byte, even when
+    // asked to be stateless; a cut-off character must still show as one replacement character.
+    const bool loneLead = endsWithLoneLeadByte(view);
+    QString text = cp932.decode(loneLead ? bytes.first(bytes.size() - 1) : bytes);
+    if (loneLead)
+        text += replacementCharacter;
+    // ICU substitutes bytes that are no CP932 character with U+001A (the code page's own
+    // substitute); show them as the usual replacement character unless the bytes held a real ^Z.
+    if (!bytes.contains('\x1A'))
+        text.replace(QChar(u'\x1A'), QChar(replacementCharacter));
+    return text;
 }
 
 } // namespace pelmora::platform
