@@ -1,6 +1,8 @@
 #include "platform/Form.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
 
 namespace pelmora::platform {
 
@@ -25,6 +27,21 @@ void Form::closeEvent(QCloseEvent* event)
     event->ignore();
     if (!m_unloaded)
         closeBoxPressed();
+}
+
+void Form::keyPressEvent(QKeyEvent* event)
+{
+    // Enter on a focused button presses that button, not the form's default one; elsewhere it
+    // presses the default button, if the form has one.
+    const bool enter = (event->key() == Qt::Key_Return && event->modifiers() == Qt::NoModifier) ||
+                       (event->key() == Qt::Key_Enter &&
+                        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier);
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    if (enter && focused && focused->isVisible() && focused->isEnabled()) {
+        focused->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form::reject()

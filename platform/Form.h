@@ -33,6 +33,7 @@ protected:
     virtual void escapePressed() {}
 
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
 private:

@@ -1,0 +1,700 @@
+// The three settings dialogs driven from the keyboard and mouse, on real widgets inside the whole
+// program (fake platform, real settings files): layout, focus order, Enter and Esc, what their
+// buttons and close boxes do to the program-wide values and to the files' bytes, and how the
+// interval box drives the main window.
+
+#include "app/Application.h"
+
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
+
+#include "platform/JapaneseFont.h"
+#include "platform/Twips.h"
+
+#include "tests/fakes/FakePlatform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using pelmora::app::Application;
+using pelmora::fakes::FakePlatform;
+using pelmora::platform::Form;
+using pelmora::platform::twipsRect;
+using pelmora::platform::twipsToPixels;
+using pelmora::settings::IdPassForm;
+using pelmora::settings::OptionForm;
+using pelmora::settings::SetForm;
+
+namespace {
+const QByteArray kServerFile =
+    "SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example\r\nAPOP=0\r\n";
+const QByteArray kAccountFile = "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n";
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+// The whole program on a fake platform whose files already hold a server, an account and an
+// interval of 15 minutes, so no dialog opens by itself.
+struct Program {
+    explicit Program(const QByteArray& account = kAccountFile)
+    {
+        FakePlatform::writeFile(fake.serverFile(), kServerFile);
+        if (!account.isEmpty())
+            FakePlatform::writeFile(fake.accountProfile(), account);
+        FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNUMBER2=15\r\n");
+        restart();
+    }
+    // A new run of the program in the same folders.
+    void restart()
+    {
+        app.reset();
+        app = std::make_unique<Application>(fake.services());
+        app->start();
+    }
+    Application& operator*() { return *app; }
+    Application* operator->() { return app.get(); }
+
+    FakePlatform fake;
+    std::unique_ptr<Application> app;
+};
+
+template <typename T = QWidget>
+T& child(QWidget& parent, const QString& name)
+{
+    T* found = parent.findChild<T*>(name);
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return *found;
+}
+
+QString focusName()
+{
+    QWidget* w = QApplication::focusWidget();
+    return w ? w->objectName() : u"<no focus>"_s;
+}
+
+bool activate(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+}
+
+// Types one key per character, as a keyboard (or an input method, for Japanese) would.
+void type(QWidget& w, const QString& text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, &w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+// Selects the whole text of a box and types over it.
+void retype(QWidget& w, const QString& text)
+{
+    QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty())
+        QTest::keyClick(&w, Qt::Key_Backspace);
+    type(w, text);
+}
+
+// Replaces the whole text of a box in one change, as an input method commit does.
+void commitOver(QWidget& w, const QString& text)
+{
+    QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(&w, &event);
+}
+
+Form& formNamed(Application& app, const QString& name)
+{
+    if (name == u"OptionForm"_s)
+        return app.forms().get<OptionForm>();
+    if (name == u"IdPassForm"_s)
+        return app.forms().get<IdPassForm>();
+    return app.forms().get<SetForm>();
+}
+} // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    void controlsSitWhereTheLayoutSays_data();
+    void controlsSitWhereTheLayoutSays();
+    void captionsFitTheirControls_data() { controlsSitWhereTheLayoutSays_data(); }
+    void captionsFitTheirControls();
+    void preferencesColours();
+    void tabWalksTheControlsInOrder_data();
+    void tabWalksTheControlsInOrder();
+    void enterPressesOnlyTheFocusedOrDefaultButton();
+
+    void serverDialogStoresWhatWasTypedExactly();
+    void emptyPop3ServerIsSavedAndAskedForAgain();
+    void serverDialogCancelChangesNothing_data();
+    void serverDialogCancelChangesNothing();
+
+    void accountDialogLoadsAndMasksTheAccount();
+    void saveBoxTogglesOnlyByItself();
+    void accountOkStoresTheAccount_data();
+    void accountOkStoresTheAccount();
+    void accountCancelChangesNothing_data();
+    void accountCancelChangesNothing();
+
+    void intervalTextDrivesTheMainWindow_data();
+    void intervalTextDrivesTheMainWindow();
+    void preferencesAreStoredOnlyByTheCloseBox();
+    void preferencesButtonsOpenTheOtherDialogsModeless();
+    void hiddenDialogsAreShownWithoutLoadingAgain();
+};
+
+void DialogsTest::initTestCase()
+{
+    QApplication::setFont(pelmora::platform::japaneseGothicFont(9)); // as the program does
+}
+
+void DialogsTest::controlsSitWhereTheLayoutSays_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("name"); // empty: the dialog itself
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("twips"); // a line has height 0
+    QTest::addColumn<QColor>("textColor");
+    const auto row = [](const QString& form, const QString& name, const QString& caption,
+                        QRect twips, QColor color = QColor()) {
+        const QString tag = form + u' ' + (name.isEmpty() ? u"itself"_s : name);
+        QTest::newRow(qPrintable(tag)) << form << name << caption << twips << color;
+    };
+    const QString opt = u"OptionForm"_s, acc = u"IdPassForm"_s, set = u"SetForm"_s;
+    row(opt, {}, u"サーバー設定"_s, {0, 0, 2895, 3015});
+    row(opt, u"Label1"_s, u"SMTPサーバー名(&S)"_s, {120, 120, 1575, 195}, kBlue);
+    row(opt, u"SmtpText"_s, {}, {120, 360, 2652, 264});
+    row(opt, u"Label2"_s, u"POP3サーバー名(&P)"_s, {120, 720, 1635, 195}, kBlue);
+    row(opt, u"Pop3Text"_s, {}, {120, 960, 2652, 264});
+    row(opt, u"Label3"_s, u"メールアドレス(&M)"_s, {120, 1320, 1635, 195}, kBlue);
+    row(opt, u"MailText"_s, {}, {120, 1560, 2652, 264});
+    row(opt, u"ApopCheck"_s, u"APOP を使用する(&A)"_s, {480, 2040, 2172, 252}, kBlue);
+    row(opt, u"OkCommand"_s, u"設定"_s, {660, 2520, 972, 372});
+    row(opt, u"CancelCommand"_s, u"中止"_s, {1860, 2520, 912, 372});
+
+    row(acc, {}, u"ID,PASS"_s, {0, 0, 2880, 1785});
+    row(acc, u"Label1"_s, u"ID"_s, {120, 180, 675, 255});
+    row(acc, u"IdText"_s, {}, {960, 120, 1632, 264});
+    row(acc, u"Label2_0"_s, u"Password"_s, {120, 600, 795, 255});
+    row(acc, u"PassText"_s, {}, {960, 600, 1632, 264});
+    row(acc, u"Check1"_s, {}, {420, 1020, 255, 255});
+    row(acc, u"Label2_1"_s, u"IDパスワードを保存する"_s, {780, 1020, 1875, 255}, kBlue);
+    row(acc, u"OKCommand"_s, u"OK"_s, {900, 1380, 852, 312});
+    row(acc, u"CancelCommand"_s, u"Cancel"_s, {1860, 1380, 852, 312});
+
+    row(set, {}, u"設定"_s, {0, 0, 3825, 3315});
+    row(set, u"Command2"_s, u"POPサーバー"_s, {1920, 120, 1455, 375});
+    row(set, u"Command1"_s, u"ID/PASS"_s, {480, 120, 1455, 375});
+    row(set, u"Check1"_s, {}, {480, 600, 255, 255});
+    row(set, u"Label1"_s, u"新着チェック後接続を切断する。"_s, {840, 645, 2535, 255}, kBlue);
+    row(set, u"Line1_0"_s, {}, {360, 960, 3480 - 360, 0});
+    row(set, u"Label5"_s, u"インターバルメールチェック"_s, {480, 1080, 2775, 375}, kRed);
+    row(set, u"Label3"_s, u"*"_s, {480, 1440, 2895, 855}, kBlue);
+    row(set, u"Text2"_s, {}, {2400, 2280, 375, 270});
+    row(set, u"Label2"_s, u"分"_s, {2880, 2325, 495, 255}, kRed);
+    row(set, u"Line1_1"_s, {}, {240, 2760, 3360 - 240, 0});
+    row(set, u"Check2"_s, u"新着お知らせボードを１秒で自動消去させる"_s, {120, 2880, 3735, 495});
+}
+
+void DialogsTest::controlsSitWhereTheLayoutSays()
+{
+    QFETCH(QString, form);
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, twips);
+    QFETCH(QColor, textColor);
+    Program program;
+    Form& dialog = formNamed(*program, form);
+    if (name.isEmpty()) {
+        QCOMPARE(dialog.windowTitle(), caption);
+        QCOMPARE(dialog.size(), twipsRect(0, 0, twips.width(), twips.height()).size());
+        QVERIFY(!dialog.isSizeGripEnabled());
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+        return;
+    }
+    QWidget& control = child(dialog, name);
+    QVERIFY(control.isVisibleTo(&dialog));
+    const QRect expected =
+        twips.height() == 0
+            ? QRect(twipsToPixels(twips.x()), twipsToPixels(twips.y()),
+                    twipsToPixels(twips.width()) + 1, 1)
+            : twipsRect(twips.x(), twips.y(), twips.width(), twips.height());
+    QCOMPARE(control.geometry(), expected);
+
+    QString shown;
+    if (auto* label = qobject_cast<QLabel*>(&control))
+        shown = label->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(&control))
+        shown = button->text();
+    if (caption == u"*"_s) // the wrapping help text: any text
+        QVERIFY(!shown.isEmpty() && qobject_cast<QLabel*>(&control)->wordWrap());
+    else if (!qobject_cast<QLineEdit*>(&control)) // a text box shows its value, not a caption
+        QCOMPARE(shown, caption);
+    if (textColor.isValid())
+        QCOMPARE(control.palette().color(QPalette::WindowText), textColor);
+}
+
+void DialogsTest::captionsFitTheirControls()
+{
+    QFETCH(QString, form);
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    Program program;
+    Form& dialog = formNamed(*program, form);
+    if (name.isEmpty() || caption.isEmpty())
+        return;
+    QWidget& control = child(dialog, name);
+    QString text = caption == u"*"_s ? qobject_cast<QLabel*>(&control)->text() : caption;
+    text.remove(u'&');
+    const QFontMetrics metrics = control.fontMetrics();
+    if (auto* label = qobject_cast<QLabel*>(&control); label && label->wordWrap()) {
+        QVERIFY2(label->heightForWidth(label->width()) <= label->height(), "help text cut off");
+    } else if (auto* box = qobject_cast<QCheckBox*>(&control)) {
+        QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(text));
+    } else {
+        QVERIFY2(metrics.horizontalAdvance(text) <= control.width(), qPrintable(text));
+        QVERIFY2(metrics.ascent() <= control.height(), qPrintable(text));
+    }
+}
+
+void DialogsTest::preferencesColours()
+{
+    Program program;
+    SetForm& prefs = program->forms().show<SetForm>();
+    QVERIFY(QTest::qWaitForWindowExposed(&prefs));
+    const QImage picture = prefs.grab().toImage();
+    QCOMPARE(picture.pixelColor(4, 4), QColor(192, 192, 192));
+    // Inside each coloured button, just within its border.
+    const auto face = [&](const char* name) {
+        const QRect r = child(prefs, QString::fromLatin1(name)).geometry();
+        return picture.pixelColor(r.left() + 3, r.top() + 3);
+    };
+    QCOMPARE(face("Command1"), QColor(255, 128, 0));
+    QCOMPARE(face("Command2"), QColor(128, 128, 255));
+    const QFont heading = child(prefs, u"Label5"_s).font();
+    QVERIFY(heading.bold());
+    QCOMPARE(heading.pointSizeF(), 9.0);
+}
+
+void DialogsTest::tabWalksTheControlsInOrder_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("server") << u"OptionForm"_s
+                            << QStringList{u"SmtpText"_s, u"Pop3Text"_s, u"ApopCheck"_s,
+                                           u"OkCommand"_s, u"CancelCommand"_s, u"MailText"_s};
+    QTest::newRow("account") << u"IdPassForm"_s
+                             << QStringList{u"IdText"_s, u"PassText"_s, u"OKCommand"_s,
+                                            u"CancelCommand"_s, u"Check1"_s};
+    QTest::newRow("prefs") << u"SetForm"_s
+                           << QStringList{u"Command2"_s, u"Command1"_s, u"Check1"_s, u"Text2"_s,
+                                          u"Check2"_s};
+}
+
+void DialogsTest::tabWalksTheControlsInOrder()
+{
+    QFETCH(QString, form);
+    QFETCH(QStringList, order);
+    Program program;
+    Form& dialog = formNamed(*program, form);
+    QVERIFY(activate(dialog));
+    QStringList walked{focusName()};
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked.append(focusName());
+    }
+    QCOMPARE(walked, order + QStringList{order.first()});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(focusName(), order.last());
+}
+
+void DialogsTest::enterPressesOnlyTheFocusedOrDefaultButton()
+{
+    Program program;
+    // Server dialog: Enter in a text box presses nothing; on a focused button it presses that one.
+    auto& server = program->forms().show<OptionForm>();
+    QVERIFY(activate(server));
+    for (const QString& box : {u"SmtpText"_s, u"Pop3Text"_s, u"MailText"_s}) {
+        retype(child(server, box), u"changed"_s);
+        QTest::keyClick(&child(server, box), Qt::Key_Return);
+        QTest::keyClick(&child(server, box), Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QCOMPARE(program->forms().peek<OptionForm>(), &server);
+    QCOMPARE(FakePlatform::readFile(program.fake.serverFile()), kServerFile);
+    child(server, u"OkCommand"_s).setFocus();
+    QTest::keyClick(&child(server, u"OkCommand"_s), Qt::Key_Return);
+    QVERIFY(!program->forms().peek<OptionForm>());
+    QCOMPARE(program->values().SmtpServer, u"changed"_s);
+
+    // Account dialog: OK is the default, but Enter on the focused Cancel cancels.
+    auto& account = program->forms().show<IdPassForm>();
+    QVERIFY(activate(account));
+    child(account, u"CancelCommand"_s).setFocus();
+    QTest::keyClick(&child(account, u"CancelCommand"_s), Qt::Key_Return);
+    QVERIFY(!program->forms().peek<IdPassForm>());
+    QVERIFY(program->values().UserId.isEmpty());
+    QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()), kAccountFile);
+
+    // Preferences: Enter in the interval box does nothing; on a focused button it presses it.
+    auto& prefs = program->forms().show<SetForm>();
+    QVERIFY(activate(prefs));
+    QTest::keyClick(&child(prefs, u"Text2"_s), Qt::Key_Return);
+    QVERIFY(prefs.isVisible() && !prefs.isUnloaded());
+    child(prefs, u"Command1"_s).setFocus();
+    QTest::keyClick(&child(prefs, u"Command1"_s), Qt::Key_Return);
+    auto* opened = program->forms().peek<IdPassForm>();
+    QVERIFY(opened && opened->isVisible());
+}
+
+void DialogsTest::serverDialogStoresWhatWasTypedExactly()
+{
+    Program program;
+    auto& server = program->forms().show<OptionForm>();
+    QVERIFY(program.fake.log.calls().contains(u"SetWindowPos(OptionForm, -1, 0, 0, 0, 0, 0x43)"_s));
+    QVERIFY(activate(server));
+    QCOMPARE(child<QLineEdit>(server, u"SmtpText"_s).text(), u"smtp.example"_s);
+    QVERIFY(!child<QCheckBox>(server, u"ApopCheck"_s).isChecked());
+
+    const QString smtp = u" 送信.example.jp "_s;
+    const QString pop3 = QString(100, u'p') + QString(50, u'q');
+    const QString mail = u"太郎@例え.jp"_s;
+    retype(child(server, u"SmtpText"_s), smtp);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    retype(*QApplication::focusWidget(), pop3);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // APOP box
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_M, Qt::AltModifier); // Label3's key
+    QCOMPARE(focusName(), u"MailText"_s);
+    retype(*QApplication::focusWidget(), mail);
+    QTest::mouseClick(&child(server, u"OkCommand"_s), Qt::LeftButton);
+
+    const auto& values = program->values();
+    QCOMPARE(values.SmtpServer, smtp);
+    QCOMPARE(values.Pop3Server, pop3);
+    QCOMPARE(values.MailAddress, mail);
+    QCOMPARE(values.ApopFlag, 1);
+    QCOMPARE(FakePlatform::readFile(program.fake.serverFile()),
+             (u"SMTP="_s + smtp + u"\r\nPOP3="_s + pop3 + u"\r\nMAIL="_s + mail +
+              u"\r\nAPOP=1\r\n"_s)
+                 .toUtf8());
+    QVERIFY(!program->forms().peek<OptionForm>());
+
+    // The next run loads the values back, a long one cut to its first 100 characters.
+    program.restart();
+    QCOMPARE(program->values().SmtpServer, smtp);
+    QCOMPARE(program->values().Pop3Server, pop3.left(100));
+    QCOMPARE(program->values().MailAddress, mail);
+    QVERIFY(!program->forms().peek<OptionForm>());
+    auto& again = program->forms().show<OptionForm>();
+    QCOMPARE(child<QLineEdit>(again, u"MailText"_s).text(), mail);
+    QVERIFY(child<QCheckBox>(again, u"ApopCheck"_s).isChecked());
+}
+
+void DialogsTest::emptyPop3ServerIsSavedAndAskedForAgain()
+{
+    Program program;
+    auto& server = program->forms().show<OptionForm>();
+    QVERIFY(activate(server));
+    retype(child(server, u"Pop3Text"_s), QString());
+    QTest::mouseClick(&child(server, u"OkCommand"_s), Qt::LeftButton);
+    QVERIFY(program->values().Pop3Server.isEmpty());
+    QCOMPARE(FakePlatform::readFile(program.fake.serverFile()),
+             "SMTP=smtp.example\r\nPOP3=\r\nMAIL=a@example\r\nAPOP=0\r\n");
+
+    program.restart();
+    auto* asked = program->forms().peek<OptionForm>();
+    QVERIFY(asked && asked->isVisible() && !asked->isModal());
+}
+
+void DialogsTest::serverDialogCancelChangesNothing_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("中止 clicked") << 0;
+    QTest::newRow("Esc") << 1;
+    QTest::newRow("close box") << 2;
+}
+
+void DialogsTest::serverDialogCancelChangesNothing()
+{
+    QFETCH(int, how);
+    Program program;
+    auto& server = program->forms().show<OptionForm>();
+    QVERIFY(activate(server));
+    for (const QString& box : {u"SmtpText"_s, u"Pop3Text"_s, u"MailText"_s})
+        retype(child(server, box), u"別の値"_s);
+    QTest::mouseClick(&child(server, u"ApopCheck"_s), Qt::LeftButton);
+    if (how == 0)
+        QTest::mouseClick(&child(server, u"CancelCommand"_s), Qt::LeftButton);
+    else if (how == 1)
+        QTest::keyClick(&child(server, u"MailText"_s), Qt::Key_Escape);
+    else
+        server.close();
+
+    QVERIFY(!program->forms().peek<OptionForm>());
+    QCOMPARE(program->values().SmtpServer, u"smtp.example"_s);
+    QCOMPARE(program->values().Pop3Server, u"pop.example"_s);
+    QCOMPARE(program->values().ApopFlag, 0);
+    QCOMPARE(FakePlatform::readFile(program.fake.serverFile()), kServerFile);
+    auto& again = program->forms().show<OptionForm>();
+    QCOMPARE(child<QLineEdit>(again, u"Pop3Text"_s).text(), u"pop.example"_s);
+    QCOMPARE(child<QLineEdit>(again, u"MailText"_s).text(), u"a@example"_s);
+    QVERIFY(!child<QCheckBox>(again, u"ApopCheck"_s).isChecked());
+}
+
+void DialogsTest::accountDialogLoadsAndMasksTheAccount()
+{
+    Program program;
+    auto& account = program->forms().show<IdPassForm>();
+    QVERIFY(activate(account));
+    auto& id = child<QLineEdit>(account, u"IdText"_s);
+    auto& pass = child<QLineEdit>(account, u"PassText"_s);
+    QCOMPARE(id.text(), u"taro"_s);
+    QCOMPARE(pass.text(), u"secret"_s);
+    // Saved with NAME3=1, yet the save box starts unticked.
+    QVERIFY(!child<QCheckBox>(account, u"Check1"_s).isChecked());
+
+    QCOMPARE(pass.echoMode(), QLineEdit::Password);
+    QCOMPARE(pass.displayText(), u"******"_s);
+    retype(pass, u"ひみつ pw"_s);
+    QCOMPARE(pass.text(), u"ひみつ pw"_s);
+    QCOMPARE(pass.displayText(), QString(6, u'*'));
+    QCOMPARE(id.displayText(), u"taro"_s);
+}
+
+void DialogsTest::saveBoxTogglesOnlyByItself()
+{
+    Program program;
+    auto& account = program->forms().show<IdPassForm>();
+    QVERIFY(activate(account));
+    auto& box = child<QCheckBox>(account, u"Check1"_s);
+    QTest::mouseClick(&child(account, u"Label2_1"_s), Qt::LeftButton);
+    QTest::mouseClick(&child(account, u"Label2_1"_s), Qt::LeftButton, {}, QPoint(2, 8));
+    QVERIFY(!box.isChecked());
+    QTest::mouseClick(&box, Qt::LeftButton);
+    QVERIFY(box.isChecked());
+    QTest::keyClick(&box, Qt::Key_Space);
+    QVERIFY(!box.isChecked());
+    QCOMPARE(box.accessibleName(), u"IDパスワードを保存する"_s);
+}
+
+void DialogsTest::accountOkStoresTheAccount_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<bool>("tick");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray typed = u"NAME=花子\r\nNAME2=ひみつ pw\r\n"_s.toUtf8();
+    QTest::newRow("ticked, no file yet") << QByteArray() << true
+                                         << QByteArray("[EXEINI]\r\n" + typed + "NAME3=1\r\n");
+    QTest::newRow("ticked, account stored")
+        << kAccountFile << true << QByteArray("[EXEINI]\r\n" + typed + "NAME3=1\r\n");
+    QTest::newRow("unticked, no file yet") << QByteArray() << false
+                                           << QByteArray("[EXEINI]\r\nNAME3=0\r\n");
+    QTest::newRow("unticked, old account stays")
+        << kAccountFile << false
+        << QByteArray("[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=0\r\n");
+}
+
+void DialogsTest::accountOkStoresTheAccount()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, tick);
+    QFETCH(QByteArray, expected);
+    Program program(stored);
+    auto& account = program->forms().show<IdPassForm>();
+    QVERIFY(activate(account));
+    QCOMPARE(focusName(), u"IdText"_s);
+    retype(*QApplication::focusWidget(), u"花子"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    retype(*QApplication::focusWidget(), u"ひみつ pw"_s);
+    if (tick)
+        QTest::mouseClick(&child(account, u"Check1"_s), Qt::LeftButton);
+    QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Return); // Enter presses OK
+
+    QVERIFY(!program->forms().peek<IdPassForm>());
+    QCOMPARE(program->values().UserId, u"花子"_s);
+    QCOMPARE(program->values().UserPassword, u"ひみつ pw"_s);
+    QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()), expected);
+    // The next use loads the account dialog anew from the file.
+    auto& again = program->forms().get<IdPassForm>();
+    QCOMPARE(again.IdText(), tick ? u"花子"_s : stored.isEmpty() ? QString() : u"taro"_s);
+    QVERIFY(!child<QCheckBox>(again, u"Check1"_s).isChecked());
+}
+
+void DialogsTest::accountCancelChangesNothing_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("Cancel clicked") << 0;
+    QTest::newRow("Esc") << 1;
+    QTest::newRow("close box") << 2;
+}
+
+void DialogsTest::accountCancelChangesNothing()
+{
+    QFETCH(int, how);
+    Program program;
+    auto& account = program->forms().show<IdPassForm>();
+    QVERIFY(activate(account));
+    retype(child(account, u"IdText"_s), u"jiro"_s);
+    retype(child(account, u"PassText"_s), u"other"_s);
+    QTest::mouseClick(&child(account, u"Check1"_s), Qt::LeftButton);
+    if (how == 0)
+        QTest::mouseClick(&child(account, u"CancelCommand"_s), Qt::LeftButton);
+    else if (how == 1)
+        QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Escape);
+    else
+        account.close();
+    QVERIFY(!program->forms().peek<IdPassForm>());
+    QVERIFY(program->values().UserId.isEmpty() && program->values().UserPassword.isEmpty());
+    QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()), kAccountFile);
+    QCOMPARE(program->forms().get<IdPassForm>().IdText(), u"taro"_s);
+}
+
+void DialogsTest::intervalTextDrivesTheMainWindow_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("inOneChange");
+    QTest::addColumn<QString>("label4");   // main window afterwards
+    QTest::addColumn<QString>("text5");
+    QTest::addColumn<QByteArray>("storedAtOnce"); // NUMBER2 before the dialog closes
+    QTest::addColumn<QString>("reloaded");         // Text2 of the dialog loaded anew
+    QTest::newRow("whole minutes") << u"30"_s << false << u"ON"_s << u"30"_s
+                                   << QByteArray("15") << u"30"_s;
+    QTest::newRow("number then letters") << u"5abc"_s << false << u"ON"_s << u"5abc"_s
+                                         << QByteArray("15") << u"5"_s;
+    QTest::newRow("fraction") << u"1.5"_s << false << u"ON"_s << u"1.5"_s << QByteArray("15")
+                              << u"1"_s;
+    QTest::newRow("letters only") << u"abc"_s << false << u"OFF"_s << u"abc"_s
+                                  << QByteArray("abc") << u"0"_s;
+    QTest::newRow("emptied") << QString() << false << u"OFF"_s << u"0"_s << QByteArray("0")
+                             << u"0"_s;
+    QTest::newRow("negative") << u"-3"_s << true << u"ON"_s << u"15"_s << QByteArray("15")
+                              << u"-3"_s;
+    QTest::newRow("Japanese") << u"１５分"_s << false << u"OFF"_s << u"１５分"_s
+                              << u"１５分"_s.toUtf8() << u"0"_s;
+}
+
+void DialogsTest::intervalTextDrivesTheMainWindow()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, inOneChange);
+    QFETCH(QString, label4);
+    QFETCH(QString, text5);
+    QFETCH(QByteArray, storedAtOnce);
+    QFETCH(QString, reloaded);
+    Program program;
+    auto& main = program->mainForm();
+    QCOMPARE(child<QLabel>(main, u"Label4"_s).text(), u"ON"_s);
+
+    SetForm& prefs = program->forms().show<SetForm>();
+    QVERIFY(activate(prefs));
+    auto& text2 = child<QLineEdit>(prefs, u"Text2"_s);
+    if (inOneChange)
+        commitOver(text2, typed);
+    else
+        retype(text2, typed);
+
+    const QString shown = typed.isEmpty() ? u"0"_s : typed;
+    QCOMPARE(text2.text(), shown); // kept as typed while the dialog is loaded
+    const bool on = label4 == u"ON"_s;
+    QCOMPARE(child<QLabel>(main, u"Label4"_s).text(), label4);
+    QCOMPARE(child<QCheckBox>(main, u"Check3"_s).isChecked(), on);
+    QCOMPARE(child<QLineEdit>(main, u"Text5"_s).text(), text5);
+    QCOMPARE(main.Timer3().interval(), on ? 1000 : 0);
+    QCOMPARE(main.Timer3().isTicking(), on);
+    const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
+    QVERIFY2(stored.contains(QByteArray("NUMBER2=" + storedAtOnce + "\r\n")), stored.constData());
+
+    prefs.close();
+    QVERIFY(FakePlatform::readFile(program.fake.mainProfile())
+                .contains(QByteArray("NUMBER2=" + shown.toUtf8() + "\r\n")));
+    // The check poll reads the interval box at once: the dialog comes back hidden and loaded.
+    SetForm& next = program->forms().get<SetForm>();
+    QVERIFY(&next != &prefs && !next.isVisible());
+    QCOMPARE(next.Text2(), reloaded);
+}
+
+void DialogsTest::preferencesAreStoredOnlyByTheCloseBox()
+{
+    Program program;
+    SetForm& prefs = program->forms().show<SetForm>();
+    QVERIFY(activate(prefs));
+    QVERIFY(!prefs.Check1() && !prefs.Check2());
+    QCOMPARE(prefs.Text2(), u"15"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // Check1
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    retype(*QApplication::focusWidget(), u"20"_s);
+    QTest::mouseClick(&child(prefs, u"Check2"_s), Qt::LeftButton);
+    QVERIFY(prefs.Check1() && prefs.Check2());
+
+    // Esc neither closes nor stores.
+    program.fake.log.clear();
+    QTest::keyClick(&child(prefs, u"Text2"_s), Qt::Key_Escape);
+    QVERIFY(prefs.isVisible() && program->forms().peek<SetForm>() == &prefs);
+    QVERIFY(program.fake.log.withPrefix(u"profile: write"_s).isEmpty());
+
+    prefs.close();
+    QCOMPARE(program.fake.log.withPrefix(u"profile: write"_s),
+             (QStringList{u"profile: write ini.ini [EXEINI] NUMBER=1"_s,
+                          u"profile: write ini.ini [EXEINI] NUMBER2=20"_s,
+                          u"profile: write ini.ini [EXEINI] NUMBER4=1"_s}));
+    QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
+             "[EXEINI]\r\nNUMBER2=20\r\nNUMBER=1\r\nNUMBER4=1\r\n");
+    SetForm& next = program->forms().get<SetForm>();
+    QVERIFY(next.Check1() && next.Check2());
+    QCOMPARE(next.Text2(), u"20"_s);
+}
+
+void DialogsTest::preferencesButtonsOpenTheOtherDialogsModeless()
+{
+    Program program;
+    program->mainForm().Command9_Click();
+    SetForm& prefs = *program->forms().peek<SetForm>();
+    QVERIFY(prefs.isVisible() && !prefs.isModal());
+    QTest::mouseClick(&child(prefs, u"Command1"_s), Qt::LeftButton);
+    QTest::mouseClick(&child(prefs, u"Command2"_s), Qt::LeftButton);
+    for (Form* dialog : std::initializer_list<Form*>{program->forms().peek<IdPassForm>(),
+                                                     program->forms().peek<OptionForm>()}) {
+        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    }
+    QVERIFY(prefs.isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void DialogsTest::hiddenDialogsAreShownWithoutLoadingAgain()
+{
+    Program program;
+    // Loaded hidden at start-up; a change not yet confirmed survives being shown.
+    IdPassForm& account = program->forms().get<IdPassForm>();
+    QVERIFY(!account.isVisible());
+    account.setIdText(u"unsaved"_s);
+    QCOMPARE(&program->forms().show<IdPassForm>(), &account);
+    QCOMPARE(account.IdText(), u"unsaved"_s);
+
+    OptionForm& server = program->forms().show<OptionForm>();
+    retype(child(server, u"SmtpText"_s), u"unsaved"_s);
+    server.hide();
+    program.fake.log.clear();
+    QCOMPARE(&program->forms().show<OptionForm>(), &server);
+    QVERIFY(server.isVisible());
+    QCOMPARE(child<QLineEdit>(server, u"SmtpText"_s).text(), u"unsaved"_s);
+    QVERIFY(program.fake.log.withPrefix(u"SetWindowPos"_s).isEmpty()); // no second load
+}
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
