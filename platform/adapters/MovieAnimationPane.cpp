@@ -3,6 +3,7 @@
 #include "platform/ProgramPaths.h"
 
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMovie>
 
 namespace pelmora::platform {
@@ -23,6 +24,10 @@ void MovieAnimationPane::navigate(const QString& url)
     if (file.isEmpty() || !QFileInfo(file).isFile())
         return;
 
+    // A file can look like a GIF by its header and still hold no picture: only an animation whose
+    // first frame decodes is shown.
+    if (QImageReader(file).read().isNull())
+        return;
     auto* movie = new QMovie(file, QByteArray(), this);
     if (!movie->isValid()) {
         delete movie;

@@ -72,6 +72,7 @@ private Q_SLOTS:
     void unknownFlagValuesLeaveOptionsAsTheyWere();
     void emptyMailProgramReadsAsNotSetAndIsSavedSo();
     void emptyPop3ServerLineCountsAsMissing();
+    void japaneseMailProgramPathSurvivesRestarts();
     void shutdownRunsInOrderAndEndsTheProcessLast();
     void openPreferencesAreNotSavedAtExitExceptAZeroInterval();
     void missingDataFolderStartsWithDefaultsAndCreatesNothing();
@@ -221,6 +222,33 @@ void StartupShutdownTest::emptyPop3ServerLineCountsAsMissing()
     app.start();
     QVERIFY(app.forms().peek<OptionForm>() && app.forms().peek<OptionForm>()->isVisible());
     QVERIFY(!app.forms().peek<IdPassForm>()->isVisible());
+}
+
+void StartupShutdownTest::japaneseMailProgramPathSurvivesRestarts()
+{
+    FakePlatform fake;
+    storeServerAndAccount(fake);
+    // Carried over from Windows: "C:\メール\Mailer.exe" in Shift-JIS.
+    FakePlatform::writeFile(fake.mainProfile(),
+                            "[EXEINI]\r\nNAME=C:\\\x83\x81\x81\x5b\x83\x8b\\Mailer.exe\r\n");
+    const QString carried = u"C:\\メール\\Mailer.exe"_s;
+    const QString chosen = u"/home/花子/メール ソフト/起動"_s;
+    {
+        Application app(fake.services());
+        app.start();
+        QCOMPARE(app.mainForm().Text7(), carried);
+        app.mainForm().Form_Unload();
+    }
+    {
+        Application app(fake.services());
+        app.start();
+        QCOMPARE(app.mainForm().Text7(), carried);
+        app.mainForm().setText7(chosen);
+        app.mainForm().Form_Unload();
+    }
+    Application app(fake.services());
+    app.start();
+    QCOMPARE(app.mainForm().Text7(), chosen);
 }
 
 void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
