@@ -1,6 +1,7 @@
 #include "platform/pop3/Pop3Connection.h"
 
 #include "platform/pop3/FailureText.h"
+#include "platform/pop3/TrustedCertificates.h"
 
 #include <QEventLoop>
 #include <QSslConfiguration>
@@ -282,6 +283,7 @@ void Connection::startTls()
     // The system's trusted certificates (OpenSSL's default paths) and the host name the user
     // typed decide; a certificate that fails either ends the login.
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    configuration.setCaCertificates(trustedCertificates());
     configuration.setProtocol(QSsl::SecureProtocols);
     m_socket->setSslConfiguration(configuration);
     m_socket->startClientEncryption();
