@@ -16,4 +16,10 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/docs/guide.html)
     VERBATIM)
 endif()
 
-install(DIRECTORY ${PELMORA_DIST_DIR}/ DESTINATION pelmora USE_SOURCE_PERMISSIONS)
+# An install copies what the distribution is made of, never the settings files a run from the
+# build tree may have left in its data folder.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/dist/ DESTINATION pelmora)
+install(DIRECTORY DESTINATION "pelmora/${PELMORA_DATA_FOLDER_NAME}")
+if(EXISTS ${CMAKE_SOURCE_DIR}/docs/guide.html)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.html DESTINATION pelmora/docs)
+endif()
