@@ -7,6 +7,7 @@
 #include "settings/SetForm.h"
 
 #include "platform/Twips.h"
+#include "platform/adapters/QtDialogs.h"
 #include "platform/adapters/QtWindowPositioner.h"
 
 #include "tests/fakes/FakePlatform.h"
@@ -17,7 +18,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using pelmora::app::Application;
@@ -73,6 +76,7 @@ private Q_SLOTS:
     void trayEventCodes();
     void tipTextIsShortDateAndLongTime();
     void quitFromTheTrayWhileHiddenSavesAndEnds();
+    void closingTheLastOtherWindowWhileHiddenKeepsRunning();
     void aboutBoxNamesTheSettingsFilesAndKeepsRunning();
     void xcbIsPreferredInAWaylandSessionWithXWayland();
 };
@@ -360,6 +364,27 @@ void MainWindowTest::quitFromTheTrayWhileHiddenSavesAndEnds()
     const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
     QVERIFY(stored.contains("NAME=/usr/bin/sylpheed\r\n"));
     QVERIFY(stored.contains("NUMBER3=1\r\n"));
+}
+
+void MainWindowTest::closingTheLastOtherWindowWhileHiddenKeepsRunning()
+{
+    // In the tray, the main window is hidden; a message box closed then is the last window
+    // closed, which must not end the program.
+    StartedProgram program;
+    program.window().show();
+    program.action("mtask")->trigger();
+    QVERIFY(!program.window().isVisible());
+
+    QTimer::singleShot(0, this, [] {
+        QTimer::singleShot(100, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        pelmora::platform::QtMessageBox().msgBox(u"Clicked!"_s, 48, u"Pelmora"_s);
+        QTimer::singleShot(200, [] { QCoreApplication::exit(42); });
+    });
+    QCOMPARE(QCoreApplication::exec(), 42);
+    QVERIFY(!program.fake.processExit.ended);
 }
 
 void MainWindowTest::aboutBoxNamesTheSettingsFilesAndKeepsRunning()
