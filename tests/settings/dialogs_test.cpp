@@ -153,6 +153,7 @@ private Q_SLOTS:
     void intervalTextDrivesTheMainWindow_data();
     void intervalTextDrivesTheMainWindow();
     void preferencesAreStoredOnlyByTheCloseBox();
+    void endingTheProgramDropsOpenPreferences();
     void preferencesButtonsOpenTheOtherDialogsModeless();
     void hiddenDialogsAreShownWithoutLoadingAgain();
 };
@@ -531,6 +532,7 @@ void DialogsTest::accountOkStoresTheAccount()
     // The next use loads the account dialog anew from the file.
     auto& again = program->forms().get<IdPassForm>();
     QCOMPARE(again.IdText(), tick ? u"花子"_s : stored.isEmpty() ? QString() : u"taro"_s);
+    QCOMPARE(again.PassText(), tick ? u"ひみつ pw"_s : stored.isEmpty() ? QString() : u"secret"_s);
     QVERIFY(!child<QCheckBox>(again, u"Check1"_s).isChecked());
 }
 
@@ -658,6 +660,21 @@ void DialogsTest::preferencesAreStoredOnlyByTheCloseBox()
     SetForm& next = program->forms().get<SetForm>();
     QVERIFY(next.Check1() && next.Check2());
     QCOMPARE(next.Text2(), u"20"_s);
+}
+
+void DialogsTest::endingTheProgramDropsOpenPreferences()
+{
+    Program program;
+    SetForm& prefs = program->forms().show<SetForm>();
+    QVERIFY(activate(prefs));
+    QTest::mouseClick(&child(prefs, u"Check1"_s), Qt::LeftButton);
+    QTest::mouseClick(&child(prefs, u"Check2"_s), Qt::LeftButton);
+    retype(child(prefs, u"Text2"_s), u"7"_s);
+    QVERIFY(prefs.Check1() && prefs.Check2());
+    program->mainForm().Form_Unload();
+    // Shut-down stores only the mail program and its flag.
+    QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
+             u"[EXEINI]\r\nNUMBER2=15\r\nNAME=未設定\r\nNUMBER3=0\r\n"_s.toUtf8());
 }
 
 void DialogsTest::preferencesButtonsOpenTheOtherDialogsModeless()
