@@ -74,10 +74,8 @@ private Q_SLOTS:
     void emptyPop3ServerLineCountsAsMissing();
     void japaneseMailProgramPathSurvivesRestarts();
     void shutdownRunsInOrderAndEndsTheProcessLast();
-    void openPreferencesAreNotSavedAtExitExceptAZeroInterval();
     void missingDataFolderStartsWithDefaultsAndCreatesNothing();
     void closingTheMainWindowRunsShutdown();
-    void formsAreCreatedOnFirstUseAndAnewAfterUnloading();
 };
 
 void StartupShutdownTest::startupCallsThePlatformInOrder()
@@ -280,34 +278,6 @@ void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
     QCOMPARE(fake.log.calls().size(), 6);
 }
 
-void StartupShutdownTest::openPreferencesAreNotSavedAtExitExceptAZeroInterval()
-{
-    FakePlatform fake;
-    storeServerAndAccount(fake);
-    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNUMBER=0\r\nNUMBER2=3\r\n");
-    Application app(fake.services());
-    app.start();
-
-    SetForm& prefs = app.forms().show<SetForm>();
-    prefs.setCheck1(true);
-    prefs.setText2(u"7"_s);
-    app.mainForm().Form_Unload();
-    QByteArray stored = FakePlatform::readFile(fake.mainProfile());
-    QVERIFY(stored.contains("NUMBER=0\r\n"));
-    QVERIFY(stored.contains("NUMBER2=3\r\n"));
-    QVERIFY(!stored.contains("NUMBER4"));
-
-    // The same with an interval of 0: that one is stored the moment it is typed.
-    FakePlatform second;
-    storeServerAndAccount(second);
-    FakePlatform::writeFile(second.mainProfile(), "[EXEINI]\r\nNUMBER2=3\r\n");
-    Application app2(second.services());
-    app2.start();
-    app2.forms().show<SetForm>().setText2(QString());
-    app2.mainForm().Form_Unload();
-    QVERIFY(FakePlatform::readFile(second.mainProfile()).contains("NUMBER2=0\r\n"));
-}
-
 void StartupShutdownTest::missingDataFolderStartsWithDefaultsAndCreatesNothing()
 {
     FakePlatform fake(FakePlatform::DataFolder::Missing);
@@ -339,33 +309,6 @@ void StartupShutdownTest::closingTheMainWindowRunsShutdown()
     app.mainForm().close();
     QVERIFY(fake.processExit.ended);
     QCOMPARE(fake.log.calls().last(), u"end process"_s);
-}
-
-void StartupShutdownTest::formsAreCreatedOnFirstUseAndAnewAfterUnloading()
-{
-    FakePlatform fake;
-    storeServerAndAccount(fake);
-    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNUMBER2=4\r\n");
-    Application app(fake.services());
-    app.start();
-
-    SetForm* first = app.forms().peek<SetForm>();
-    QVERIFY(first);
-    // Showing a loaded dialog shows that one; it does not load it again.
-    QCOMPARE(&app.forms().show<SetForm>(), first);
-    QVERIFY(first->isVisible());
-    first->setText2(u"9"_s);
-
-    // Its close box stores the inputs and unloads it; from then on it counts as gone.
-    first->close();
-    QVERIFY(!app.forms().peek<SetForm>());
-    QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains("NUMBER2=9\r\n"));
-
-    // The next use creates it anew, hidden, and its load reads the stored interval back.
-    SetForm& second = app.forms().get<SetForm>();
-    QVERIFY(!second.isVisible());
-    QCOMPARE(second.Text2(), u"9"_s);
-    QCOMPARE(text(app.mainForm(), "Text5"), u"9"_s);
 }
 
 QTEST_MAIN(StartupShutdownTest)
