@@ -8,6 +8,7 @@
 #include "platform/adapters/QtTrayIcon.h"
 #include "platform/adapters/QtWindowPositioner.h"
 #include "platform/adapters/SteadyTickCounter.h"
+#include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/profile/PosixFileTitle.h"
 #include "platform/profile/ProfileEngine.h"
 #include "platform/profile/Utf8Cp932Codec.h"
@@ -15,9 +16,9 @@
 namespace pelmora::app {
 
 struct RealPlatform::Adapters {
-    platform::NullMailLibrary mailLibrary;
-    platform::ProfileEngine profileFiles;
     platform::Utf8Cp932Codec codec;
+    platform::Pop3MailLibrary mailLibrary{platform::pop3::Timeouts{}, &codec};
+    platform::ProfileEngine profileFiles;
     platform::NullMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;
     platform::QtWindowPositioner windowPositioner;
