@@ -1,0 +1,360 @@
+// The library against servers that misbehave in ways a real Dovecot never would: an in-process
+// scripted server on 127.0.0.1 per case. Every case must end in a defined failure with a clear
+// text, within the (shortened) timeouts, without crashing or growing memory.
+
+#include "platform/pop3/FailureText.h"
+#include "platform/pop3/Pop3Limits.h"
+#include "platform/pop3/Pop3MailLibrary.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace pelmora::platform;
+using namespace Qt::StringLiterals;
+namespace failure = pelmora::platform::pop3::failure;
+
+namespace {
+
+constexpr auto kReplyTimeout = std::chrono::milliseconds(400);
+const pop3::Timeouts kShortTimeouts{std::chrono::milliseconds(2000), kReplyTimeout};
+
+// A POP3 server that answers like a simple one (no CAPA, any login, one message) unless the case's
+// handler takes the command first.
+class ScriptedServer : public QObject {
+public:
+    using Handler = std::function<bool(QTcpSocket&, const QByteArray& command)>;
+
+    explicit ScriptedServer(QByteArray greeting, Handler handler = {})
+        : m_greeting(std::move(greeting)), m_handler(std::move(handler))
+    {
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection())
+                accept(socket);
+        });
+    }
+    QByteArray address() const { return "127.0.0.1:" + QByteArray::number(m_server.serverPort()); }
+    const QList<QByteArray>& commands() const { return m_commands; }
+
+private:
+    void accept(QTcpSocket* socket)
+    {
+        socket->setParent(this);
+        socket->write(m_greeting);
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+            while (socket->canReadLine()) {
+                const QByteArray command = socket->readLine().trimmed();
+                m_commands.append(command);
+                if (!m_handler || !m_handler(*socket, command))
+                    answer(*socket, command);
+            }
+        });
+    }
+    static void answer(QTcpSocket& socket, const QByteArray& command)
+    {
+        if (command == "CAPA")
+            socket.write("-ERR no CAPA here\r\n");
+        else if (command == "STAT")
+            socket.write("+OK 1 100\r\n");
+        else if (command.startsWith("LIST"))
+            socket.write("+OK 1 100\r\n");
+        else if (command.startsWith("TOP"))
+            socket.write("+OK\r\nSubject: s\r\n\r\n.\r\n");
+        else if (command.startsWith("RETR"))
+            socket.write("+OK\r\nSubject: s\r\n\r\nbody\r\n.\r\n");
+        else if (command == "QUIT") {
+            socket.write("+OK bye\r\n");
+            socket.disconnectFromHost();
+        } else
+            socket.write("+OK\r\n");
+    }
+
+    QTcpServer m_server;
+    QByteArray m_greeting;
+    Handler m_handler;
+    QList<QByteArray> m_commands;
+};
+
+QByteArray lastFailure(MailLibrary& library)
+{
+    MailBuffer buffer(MailLibrary::kTextBufferCapacity, ' ');
+    std::int32_t capacity = MailLibrary::kTextBufferCapacity;
+    library.NMailGetMessage(0, buffer, capacity);
+    return QByteArray(buffer.c_str());
+}
+
+// Logs in to `server` and answers Authenticate's result.
+std::int32_t login(MailLibrary& library, const ScriptedServer& server, std::int32_t* handle)
+{
+    *handle = library.NMailPop3Connect(server.address());
+    if (*handle < 0)
+        return -1000;
+    return library.NMailPop3Authenticate(*handle, "user", "pw", 0);
+}
+
+qint64 residentKilobytes()
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLongLong();
+    }
+    return 0;
+}
+
+// Sends `bytes` one at a time, `interval` apart.
+void trickle(QTcpSocket& socket, QByteArray bytes, std::chrono::milliseconds interval)
+{
+    auto* timer = new QTimer(&socket);
+    QObject::connect(timer, &QTimer::timeout, &socket, [&socket, timer, bytes, i = 0]() mutable {
+        if (i < bytes.size())
+            socket.write(bytes.constData() + i++, 1);
+        else
+            timer->stop();
+    });
+    timer->start(interval);
+}
+
+// Sends `head`, then lines of `x` for as long as the client reads them.
+void flood(QTcpSocket& socket, const QByteArray& head)
+{
+    socket.write(head);
+    const auto more = [&socket] {
+        if (socket.bytesToWrite() < 256 * 1024)
+            socket.write(QByteArray(64 * 1024, 'x') + "\r\n");
+    };
+    QObject::connect(&socket, &QTcpSocket::bytesWritten, &socket, more);
+    more();
+}
+
+} // namespace
+
+class HostileServerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void loginEndsInAClearFailure_data()
+    {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<QByteArray>("capaReply");
+        QTest::addColumn<bool>("closeAfterReply");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not POP3") << QByteArray("HTTP/1.1 400 Bad Request\r\n") << QByteArray()
+                                  << false << failure::garbledReply("HTTP/1.1 400 Bad Request");
+        QTest::newRow("NUL in greeting") << QByteArray("+OK hi\0there\r\n", 15) << QByteArray()
+                                         << false << failure::nulInReply();
+        QTest::newRow("binary garbage") << QByteArray("\xff\xfe\x00\x01\r\n", 6) << QByteArray()
+                                        << false << failure::nulInReply();
+        QTest::newRow("endless greeting line") << QByteArray(100'000, 'A') << QByteArray() << false
+                                               << failure::replyLineTooLong(pop3::Limits::kMaxStatusLine);
+        QTest::newRow("dropped mid-reply") << QByteArray("+OK ready\r\n")
+                                           << QByteArray("+OK\r\nUSER\r\nTO") << true
+                                           << failure::connectionLost();
+        QTest::newRow("dropped before greeting") << QByteArray() << QByteArray() << true
+                                                 << failure::connectionLost();
+        QTest::newRow("silent") << QByteArray() << QByteArray() << false
+                                << failure::replyTimedOut(kReplyTimeout);
+        QTest::newRow("CAPA never ends") << QByteArray("+OK\r\n") << QByteArray("+OK\r\nUSER\r\n")
+                                         << false << failure::replyTimedOut(kReplyTimeout);
+        QTest::newRow("refuses everyone") << QByteArray("-ERR go away\r\n") << QByteArray() << false
+                                          << failure::loginRejected("-ERR go away");
+    }
+    void loginEndsInAClearFailure()
+    {
+        QFETCH(QByteArray, greeting);
+        QFETCH(QByteArray, capaReply);
+        QFETCH(bool, closeAfterReply);
+        QFETCH(QString, text);
+        ScriptedServer server(greeting, [&](QTcpSocket& socket, const QByteArray& command) {
+            if (command != "CAPA" || capaReply.isEmpty())
+                return false;
+            socket.write(capaReply);
+            if (closeAfterReply)
+                socket.disconnectFromHost();
+            return true;
+        });
+        Pop3MailLibrary library(kShortTimeouts);
+        std::int32_t handle = 0;
+        if (closeAfterReply && greeting.isEmpty()) {
+            // The server hangs up right after accepting.
+            QTcpServer closer;
+            QVERIFY(closer.listen(QHostAddress::LocalHost));
+            connect(&closer, &QTcpServer::newConnection, &closer,
+                    [&] { closer.nextPendingConnection()->disconnectFromHost(); });
+            handle = library.NMailPop3Connect("127.0.0.1:" + QByteArray::number(closer.serverPort()));
+            QVERIFY(handle > 0);
+            QCOMPARE(library.NMailPop3Authenticate(handle, "user", "pw", 0), -1);
+        } else {
+            QCOMPARE(login(library, server, &handle), -1);
+        }
+        QCOMPARE(QString::fromUtf8(lastFailure(library)), text);
+        QCOMPARE(library.NMailPop3Close(handle), 0);
+    }
+
+    void lineFeedsWithoutCarriageReturnsAreUnderstood()
+    {
+        ScriptedServer server("+OK ready\n", [](QTcpSocket& socket, const QByteArray& command) {
+            if (command == "STAT")
+                socket.write("+OK 1 20\n");
+            else if (command.startsWith("RETR"))
+                socket.write("+OK\nSubject: lf\n\n..dot\nbody\n.\n");
+            else if (command.startsWith("TOP"))
+                socket.write("+OK\nSubject: lf\n\n.\n");
+            else
+                return false;
+            return true;
+        });
+        Pop3MailLibrary library(kShortTimeouts);
+        std::int32_t handle = 0;
+        QCOMPARE(login(library, server, &handle), 1);
+        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' '), body(100, ' ');
+        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), 1);
+        QCOMPARE(QByteArray(b1.c_str()), "lf");
+        QVERIFY(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0) > 0);
+        QCOMPARE(QByteArray(body.c_str()), ".dot\nbody\n");
+        QCOMPARE(library.NMailPop3Close(handle), 0);
+    }
+
+    void sizesTheLibraryCannotTrust()
+    {
+        for (const QByteArray reply : {"+OK 1 -100", "+OK 1 4294967396", "+OK 1 ten", "+OK 7 100"}) {
+            ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
+                if (!command.startsWith("LIST"))
+                    return false;
+                socket.write(reply + "\r\n");
+                return true;
+            });
+            Pop3MailLibrary library(kShortTimeouts);
+            std::int32_t handle = 0;
+            QCOMPARE(login(library, server, &handle), 1);
+            QCOMPARE(library.NMailPop3GetMailSize(handle, 1), -1);
+            QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::untrustedSize(1, reply));
+            // The check goes on with the connection.
+            MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
+            QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), 1);
+            QCOMPARE(library.NMailPop3Close(handle), 0);
+        }
+    }
+
+    // More than the size said, or endless: the body buffer is never overrun, memory stays flat,
+    // and an endless reply ends with the reply timeout.
+    void messagesLargerThanClaimedOrEndless()
+    {
+        const QByteArray big = "+OK\r\nSubject: big\r\n\r\n" + QByteArray(1'000'000, 'b') + "\r\n.\r\n";
+        bool endless = false;
+        ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
+            if (!command.startsWith("RETR"))
+                return false;
+            if (endless)
+                flood(socket, "+OK\r\n\r\n");
+            else
+                socket.write(big);
+            return true;
+        });
+        Pop3MailLibrary library(kShortTimeouts);
+        std::int32_t handle = 0;
+        QCOMPARE(login(library, server, &handle), 1);
+        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
+        MailBuffer body(11, ' ');
+        QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0),
+                 14 + 2 + 1'000'000 + 2); // header, blank line, body
+        QCOMPARE(body, std::string("bbbbbbbbbb\0", 11));
+
+        endless = true;
+        const qint64 before = residentKilobytes();
+        QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0), -1);
+        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::replyTimedOut(kReplyTimeout));
+        QCOMPARE(body.size(), std::size_t(11));
+        QVERIFY2(residentKilobytes() - before < 32 * 1024,
+                 qPrintable(u"grew by %1 kB"_s.arg(residentKilobytes() - before)));
+        // A timed-out connection is of no further use, but closes cleanly.
+        QVERIFY(library.NMailPop3GetMailSize(handle, 1) < 0);
+        QCOMPARE(library.NMailPop3Close(handle), 0);
+    }
+
+    void tricklingServerIsCutOffByTheReplyTimeout()
+    {
+        ScriptedServer server("+OK\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+            if (!command.startsWith("TOP"))
+                return false;
+            trickle(socket, "+OK\r\nSubject: slow\r\n\r\n.\r\n", std::chrono::milliseconds(50));
+            return true;
+        });
+        Pop3MailLibrary library(kShortTimeouts);
+        std::int32_t handle = 0;
+        QCOMPARE(login(library, server, &handle), 1);
+        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
+        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), -1);
+        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::replyTimedOut(kReplyTimeout));
+        QCOMPARE(library.NMailPop3Close(handle), 0);
+    }
+
+    void userNamesAndPasswordsWithLineBreaksNeverReachTheServer()
+    {
+        ScriptedServer server("+OK\r\n");
+        Pop3MailLibrary library(kShortTimeouts);
+        for (const auto& [user, password] : {std::pair<QByteArray, QByteArray>{"u\r\nDELE 1", "pw"},
+                                             {"user", "pw\nDELE 1"}}) {
+            const std::int32_t handle = library.NMailPop3Connect(server.address());
+            QVERIFY(handle > 0);
+            QCOMPARE(library.NMailPop3Authenticate(handle, user, password, 0), -1);
+            QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::lineBreakInCredentials());
+            QCOMPARE(library.NMailPop3Close(handle), 0);
+        }
+        QTest::qWait(50);
+        QVERIFY(server.commands().isEmpty());
+    }
+
+    void serversThatCannotBeReached()
+    {
+        Pop3MailLibrary library(kShortTimeouts);
+        QCOMPARE(library.NMailPop3Connect("pop3s://"), -1);
+        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::badServerName(u"pop3s://"_s));
+        // A port nobody listens on, in IPv4 and as an IPv6 literal.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QByteArray port = QByteArray::number(probe.serverPort());
+        probe.close();
+        for (const QByteArray& server : {QByteArray("127.0.0.1:" + port), QByteArray("[::1]:" + port)}) {
+            QCOMPARE(library.NMailPop3Connect(server), -1);
+            const QString host = server.startsWith('[') ? u"::1"_s : u"127.0.0.1"_s;
+            QVERIFY2(QString::fromUtf8(lastFailure(library)).startsWith(
+                         failure::cannotConnect(host, u""_s).chopped(2)),
+                     lastFailure(library).constData());
+        }
+    }
+
+    // The program may close a connection from an event handled while a call on it waits, or
+    // call again on the same handle: the waiting call fails at once, the nested one is refused.
+    void nestedCallsOnAWaitingHandle()
+    {
+        ScriptedServer server("+OK\r\n", [](QTcpSocket&, const QByteArray& command) {
+            return command.startsWith("TOP"); // never answered
+        });
+        Pop3MailLibrary library({std::chrono::seconds(5), std::chrono::seconds(60)});
+        std::int32_t handle = 0;
+        QCOMPARE(login(library, server, &handle), 1);
+        std::int32_t nestedSize = 0;
+        QByteArray nestedText;
+        QTimer::singleShot(50, this, [&] {
+            nestedSize = library.NMailPop3GetMailSize(handle, 1);
+            nestedText = lastFailure(library);
+            QCOMPARE(library.NMailPop3Close(handle), 0);
+        });
+        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
+        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), -1);
+        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::connectionClosedByCaller());
+        QCOMPARE(nestedSize, -1);
+        QCOMPARE(QString::fromUtf8(nestedText), failure::handleBusy(handle));
+        QCOMPARE(library.NMailPop3Close(handle), -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(HostileServerTest)
+#include "HostileServerTest.moc"
