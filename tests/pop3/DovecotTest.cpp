@@ -130,14 +130,14 @@ private slots:
             QSKIP("runs as pop3_dovecot_untrusted");
         for (const QByteArray& server : {plainServer(), tlsServer()}) {
             std::int32_t handle = 0;
-            QCOMPARE(login(server, user("THREE_USER"), kUserPass, &handle), -1);
+            QCOMPARE(login(server, user("UNTRUSTED_USER"), kUserPass, &handle), -1);
             const QString text = QString::fromUtf8(lastFailure(m_library));
             QVERIFY2(text.startsWith(pop3::failure::tlsFailed(u""_s)), qPrintable(text));
             QVERIFY2(text.contains(u"certificate"_s), qPrintable(text));
             QCOMPARE(m_library.NMailPop3Close(handle), 0);
         }
         // Never downgraded: no login reached Dovecot.
-        QVERIFY(!logHasLine({u"Login: user=<three>"_s}));
+        QVERIFY(!logHasLine({u"Login: user=<untrusted>"_s}));
     }
 
     void userPassOverStartTlsReadsThreeMessages()
