@@ -127,7 +127,8 @@ int main(int argc, char** argv)
         curls.push_back(curl.seconds);
     }
     const double a = median(ours), b = median(curls);
-    std::printf("median of %d rounds, %d messages of 51,200 bytes over STLS-less plain POP3:\n", rounds, count);
+    std::printf("median of %d rounds, %d messages of 51,200 bytes, plain POP3 (no TLS offered):\n",
+                rounds, count);
     std::printf("  library (status + size + retrieval per message): %.3f s\n", a);
     std::printf("  curl (RETR per message, one connection):         %.3f s\n", b);
     std::printf("  ratio library / curl: %.2f\n", a / b);

@@ -30,7 +30,8 @@ std::int32_t writeText(MailBuffer& buffer, std::size_t capacity, QByteArrayView 
         while (n > 0 && (static_cast<unsigned char>(text[qsizetype(n)]) & 0xC0) == 0x80)
             --n;
     }
-    std::memcpy(buffer.data(), text.data(), n);
+    if (n > 0) // an empty text may have no storage at all
+        std::memcpy(buffer.data(), text.data(), n);
     buffer[n] = '\0';
     return std::int32_t(n);
 }

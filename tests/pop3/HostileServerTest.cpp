@@ -271,8 +271,12 @@ private slots:
         QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0), -1);
         QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::replyTimedOut(kReplyTimeout));
         QCOMPARE(body.size(), std::size_t(11));
+#if !defined(__SANITIZE_ADDRESS__) // its quarantine keeps every freed block for a while
         QVERIFY2(residentKilobytes() - before < 32 * 1024,
                  qPrintable(u"grew by %1 kB"_s.arg(residentKilobytes() - before)));
+#else
+        Q_UNUSED(before);
+#endif
         // A timed-out connection is of no further use, but closes cleanly.
         QVERIFY(library.NMailPop3GetMailSize(handle, 1) < 0);
         QCOMPARE(library.NMailPop3Close(handle), 0);
