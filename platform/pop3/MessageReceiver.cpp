@@ -21,14 +21,18 @@ void MessageReceiver::reset(std::string* body)
 void MessageReceiver::append(QByteArrayView bytes)
 {
     m_total += bytes.size();
+    copyIntoMessageBuffer(bytes);
     if (!m_inBody) {
         // Headers are short; finding the blank line byte by byte keeps any split of the input
         // right without buffering partial lines.
         qsizetype i = 0;
         while (i < bytes.size() && !m_inBody)
             keepHeaderByte(bytes[i++]);
-        bytes = bytes.sliced(i);
     }
+}
+
+void MessageReceiver::copyIntoMessageBuffer(QByteArrayView bytes)
+{
     if (m_body == nullptr || bytes.isEmpty() || m_body->empty())
         return;
     const std::size_t room = m_body->size() - 1 - m_bodyWritten;

@@ -10,19 +10,20 @@
 
 namespace pelmora::platform::pop3 {
 
-// Takes the content of a TOP or RETR reply and splits it at the blank line: the header is kept
-// (up to Limits::kMaxHeaderBytes), the body is written straight into the caller's buffer up to
-// its capacity and the rest is counted and dropped, so memory stays bounded whatever the server
-// claims or sends.
+// Takes the content of a TOP or RETR reply: the whole message is written straight into the
+// caller's buffer up to its capacity (the size LIST gave, plus one for the NUL) and the rest is
+// counted and dropped, so memory stays bounded whatever the server claims or sends. The header,
+// up to the blank line, is also kept on its own (up to Limits::kMaxHeaderBytes) for the subject,
+// sender and date.
 class MessageReceiver final : public ContentSink {
 public:
-    // `body` may be null (TOP: the body is not wanted). Its size() is its capacity; one byte of
-    // it is kept for the NUL that finish() writes.
+    // `body` (the buffer for the whole message) may be null (TOP: the message is not wanted).
+    // Its size() is its capacity; one byte of it is kept for the NUL that finish() writes.
     void reset(std::string* body);
     // Stops writing into the body buffer (its owner is going away); later bytes are dropped.
     void detachBody() { m_body = nullptr; }
     void append(QByteArrayView bytes) override;
-    // Ends what was written to the body with a NUL.
+    // Ends what was written to the message buffer with a NUL.
     void finish();
 
     QByteArray takeHeader() { return std::exchange(m_header, {}); }
@@ -30,6 +31,7 @@ public:
     std::int64_t totalBytes() const { return m_total; }
 
 private:
+    void copyIntoMessageBuffer(QByteArrayView bytes);
     void appendHeader(QByteArrayView bytes);
     void keepHeaderByte(char c);
 

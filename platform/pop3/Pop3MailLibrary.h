@@ -26,8 +26,8 @@ class Connection;
 //                           header from TOP number 0; -1 on failure
 //   NMailPop3GetMailSize    the size from LIST number; -1 when unknown or not believable
 //   NMailPop3GetMail        the message's size as received; the four texts as for the status,
-//                           the message body (what follows the header's blank line) in `body`,
-//                           cut to its capacity; -1 on failure
+//                           the whole message (header, blank line, body) in `body`, cut to its
+//                           capacity; -1 on failure
 //   NMailPop3Close          0, or -1 for an unknown handle
 //   NMailGetMessage         the length of the text written
 // Texts are written as the codec's ANSI bytes (UTF-8 when no codec is given).

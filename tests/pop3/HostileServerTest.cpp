@@ -217,7 +217,7 @@ private slots:
         QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), 1);
         QCOMPARE(QByteArray(b1.c_str()), "lf");
         QVERIFY(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0) > 0);
-        QCOMPARE(QByteArray(body.c_str()), ".dot\nbody\n");
+        QCOMPARE(QByteArray(body.c_str()), "Subject: lf\n\n.dot\nbody\n");
         QCOMPARE(library.NMailPop3Close(handle), 0);
     }
 
@@ -264,7 +264,7 @@ private slots:
         MailBuffer body(11, ' ');
         QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0),
                  14 + 2 + 1'000'000 + 2); // header, blank line, body
-        QCOMPARE(body, std::string("bbbbbbbbbb\0", 11));
+        QCOMPARE(body, std::string("Subject: b\0", 11));
 
         endless = true;
         const qint64 before = residentKilobytes();
