@@ -65,4 +65,4 @@ void AnsiCodecTest::roundTrip()
 }
 
 QTEST_GUILESS_MAIN(AnsiCodecTest)
-#include "tst_ansicodec.moc"
+#include "ansi_codec_test.moc"

@@ -112,4 +112,4 @@ void FileTitleTest::differencesNameRealRows()
 }
 
 QTEST_GUILESS_MAIN(FileTitleTest)
-#include "tst_filetitle.moc"
+#include "file_title_test.moc"

@@ -441,4 +441,4 @@ void ProfileEngineTest::unreadablePathIsNeverReplaced()
 }
 
 QTEST_GUILESS_MAIN(ProfileEngineTest)
-#include "tst_profileengine.moc"
+#include "profile_engine_test.moc"
