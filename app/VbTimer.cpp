@@ -26,6 +26,12 @@ void VbTimer::setEnabled(bool enabled)
     update();
 }
 
+void VbTimer::setHandler(std::function<void()> onTick)
+{
+    m_onTick = std::move(onTick);
+    update();
+}
+
 void VbTimer::tick()
 {
     if (m_onTick)
@@ -34,7 +40,7 @@ void VbTimer::tick()
 
 void VbTimer::update()
 {
-    if (m_enabled && m_interval > 0)
+    if (isRunning() && m_onTick)
         m_timer.start(m_interval);
     else
         m_timer.stop();

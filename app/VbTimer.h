@@ -7,9 +7,10 @@
 
 namespace pelmora::app {
 
-// A window timer with the program's semantics: it ticks every `interval` milliseconds while it is
-// enabled and its interval is above 0; an interval of 0 stops it without disabling it. The tick
-// handler can also be called directly, so tests drive handlers tick by tick.
+// A window timer with the program's semantics: it runs, ticking every `interval` milliseconds,
+// while it is enabled and its interval is above 0; an interval of 0 stops it without disabling it.
+// A timer whose handler is not wired yet keeps its state but wakes nobody. The tick handler can
+// also be called directly, so tests drive handlers tick by tick.
 class VbTimer : public QObject {
     Q_OBJECT
 public:
@@ -19,10 +20,10 @@ public:
     void setInterval(int intervalMs);
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);
-    // True while the timer really ticks.
-    bool isTicking() const { return m_timer.isActive(); }
+    // True while the timer runs: enabled with an interval above 0.
+    bool isRunning() const { return m_enabled && m_interval > 0; }
 
-    void setHandler(std::function<void()> onTick) { m_onTick = std::move(onTick); }
+    void setHandler(std::function<void()> onTick);
     void tick();
 
 private:

@@ -179,7 +179,7 @@ void StartupShutdownTest::storedSettingsReachTheWindows()
     QVERIFY(checked(main, "Check3"));
     QCOMPARE(text(main, "Text5"), u"15"_s);
     QCOMPARE(main.Timer3().interval(), 1000);
-    QVERIFY(main.Timer3().isTicking());
+    QVERIFY(main.Timer3().isRunning());
     QCOMPARE(main.windowTitle(), u"ペルモラ　Ver 1.0"_s);
 }
 

@@ -616,7 +616,7 @@ void DialogsTest::intervalTextDrivesTheMainWindow()
     QCOMPARE(child<QCheckBox>(main, u"Check3"_s).isChecked(), on);
     QCOMPARE(child<QLineEdit>(main, u"Text5"_s).text(), text5);
     QCOMPARE(main.Timer3().interval(), on ? 1000 : 0);
-    QCOMPARE(main.Timer3().isTicking(), on);
+    QCOMPARE(main.Timer3().isRunning(), on);
     const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
     QVERIFY2(stored.contains(QByteArray("NUMBER2=" + storedAtOnce + "\r\n")), stored.constData());
 
