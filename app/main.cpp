@@ -3,6 +3,7 @@
 #include "app/RealPlatform.h"
 
 #include "platform/JapaneseFont.h"
+#include "platform/adapters/TerminationSignals.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -23,5 +24,9 @@ int main(int argc, char** argv)
     pelmora::app::RealPlatform platform;
     pelmora::app::Application application(platform.services());
     application.start();
+    // A logout or shutdown that ends the program by signal ends it through the main window's
+    // unloading too, so the settings saved at the end are not lost.
+    pelmora::platform::TerminationSignals termination(
+        [&application] { application.mainForm().Form_Unload(); });
     return QApplication::exec();
 }
