@@ -1,6 +1,9 @@
 #include "app/FormHost.h"
 
+#include <QScreen>
 #include <QtGlobal>
+
+#include <algorithm>
 
 namespace pelmora::app {
 
@@ -39,11 +42,42 @@ platform::Form* FormHost::peekForm(std::type_index type) const
     return it->second.form.data();
 }
 
-void FormHost::showForm(platform::Form& form)
+void FormHost::showForm(platform::Form& form) const
 {
+    if (!form.isVisible() && !form.testAttribute(Qt::WA_Moved))
+        placeClearOfOtherForms(form);
     form.show();
     form.raise();
     form.activateWindow();
+}
+
+void FormHost::placeClearOfOtherForms(platform::Form& form) const
+{
+    // Qt would centre every dialog on the screen, so two that open together (the server and the
+    // account dialog on a first run) would cover each other: the later one moves beside the other.
+    const QScreen* screen = form.screen();
+    if (!screen)
+        return;
+    constexpr int kGap = 16;
+    const QRect area = screen->availableGeometry();
+    QRect place(QPoint(), form.frameGeometry().size());
+    place.moveCenter(area.center());
+    for (const auto& [type, entry] : m_entries) {
+        const platform::Form* other = entry.form.data();
+        if (!other || other == &form || !other->isVisible())
+            continue;
+        const QRect taken = other->frameGeometry();
+        if (!place.intersects(taken))
+            continue;
+        place.moveLeft(taken.right() + kGap);
+        if (place.right() > area.right())
+            place.moveTopLeft({taken.left(), taken.bottom() + kGap});
+    }
+    const QPoint lastTopLeft(std::max(area.left(), area.right() - place.width()),
+                             std::max(area.top(), area.bottom() - place.height()));
+    place.moveTopLeft({std::clamp(place.left(), area.left(), lastTopLeft.x()),
+                       std::clamp(place.top(), area.top(), lastTopLeft.y())});
+    form.move(place.topLeft());
 }
 
 } // namespace pelmora::app

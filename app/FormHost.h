@@ -61,7 +61,8 @@ private:
 
     platform::Form& getForm(std::type_index type);
     platform::Form* peekForm(std::type_index type) const;
-    static void showForm(platform::Form& form);
+    void showForm(platform::Form& form) const;
+    void placeClearOfOtherForms(platform::Form& form) const;
 
     std::unordered_map<std::type_index, Entry> m_entries;
 };

@@ -143,6 +143,8 @@ void StartupShutdownTest::firstRunOpensBothDialogsAndShutdownWritesWindowsLayout
     auto* account = app.forms().peek<IdPassForm>();
     QVERIFY(server && server->isVisible() && !server->isModal());
     QVERIFY(account && account->isVisible() && !account->isModal());
+    // Opened together, they do not cover each other.
+    QVERIFY(!server->frameGeometry().intersects(account->frameGeometry()));
     QVERIFY(!app.forms().peek<SetForm>()->isVisible());
     // The server dialog puts itself above other windows when it loads.
     QVERIFY(fake.log.calls().contains(u"SetWindowPos(OptionForm, -1, 0, 0, 0, 0, 0x43)"_s));
