@@ -2,35 +2,12 @@
 
 // Adapters that do nothing and answer with each call's failure value. The program is wired with
 // them wherever the platform offers no such service (and until a real adapter exists), so every
-// caller still runs its documented failure path.
+// caller still runs its documented failure path: no sound device, no remote-access service.
 
-#include "platform/ports/MailLibrary.h"
 #include "platform/ports/Multimedia.h"
 #include "platform/ports/RemoteAccess.h"
-#include "platform/ports/TrayIcon.h"
 
 namespace pelmora::platform {
-
-class NullMailLibrary final : public MailLibrary {
-public:
-    std::int32_t NMailInitializeWinSock() override;
-    std::int32_t NMailSetOption(std::int32_t option, std::int32_t value) override;
-    std::int32_t NMailEndWinSock() override;
-    std::int32_t NMailPop3Connect(const QByteArray& server) override;
-    std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
-                                       const QByteArray& password, std::int32_t apop) override;
-    std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
-                                        MailBuffer& subject, MailBuffer& from, MailBuffer& date,
-                                        MailBuffer& header, std::int32_t flag) override;
-    std::int32_t NMailPop3GetMailSize(std::int32_t handle, std::int32_t number) override;
-    std::int32_t NMailPop3GetMail(std::int32_t handle, std::int32_t number, MailBuffer& subject,
-                                  MailBuffer& from, MailBuffer& date, MailBuffer& header,
-                                  MailBuffer& body, std::int32_t flag,
-                                  std::int32_t reserved) override;
-    std::int32_t NMailGetMessage(std::int32_t id, MailBuffer& buffer,
-                                 std::int32_t& capacity) override;
-    std::int32_t NMailPop3Close(std::int32_t handle) override;
-};
 
 class NullMultimedia final : public Multimedia {
 public:
@@ -47,15 +24,6 @@ public:
     std::uint32_t rasEnumConnections(std::span<RasConnection> table, std::uint32_t& bufferSize,
                                      std::uint32_t& count) override;
     std::uint32_t rasHangUp(std::uint32_t handle) override;
-};
-
-class NullTrayIcon final : public TrayIcon {
-public:
-    void setIcon(const QIcon& icon) override;
-    void setTipText(const QString& tip) override;
-    void showIcon() override;
-    bool isAvailable() const override;
-    void setEventHandler(EventHandler handler) override;
 };
 
 } // namespace pelmora::platform
