@@ -17,7 +17,6 @@ public:
 
     void initialise();
     void release();
-    bool isOpen() const { return m_open; }
 
 private:
     platform::MailLibrary& m_library;
