@@ -14,6 +14,11 @@
 
 #include <functional>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace pelmora::platform;
 using namespace Qt::StringLiterals;
 namespace failure = pelmora::platform::pop3::failure;
@@ -332,6 +337,33 @@ private slots:
                          failure::cannotConnect(host, u""_s).chopped(2)),
                      lastFailure(library).constData());
         }
+    }
+
+    // A server whose accept queue is full never completes the connection: the kernel drops the
+    // handshake, as an unreachable host would. The connect timeout ends the call.
+    void connectionThatNeverCompletesTimesOut()
+    {
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(listener >= 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0);
+        QVERIFY(::listen(listener, 0) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+        // One connection fills the queue of a listener that never accepts.
+        QTcpSocket filler;
+        filler.connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+        QVERIFY(filler.waitForConnected(2000));
+
+        const auto connectLimit = std::chrono::milliseconds(300);
+        Pop3MailLibrary library(pop3::Timeouts{connectLimit, kReplyTimeout});
+        const QByteArray server = "127.0.0.1:" + QByteArray::number(ntohs(address.sin_port));
+        QCOMPARE(library.NMailPop3Connect(server), -1);
+        QCOMPARE(QString::fromUtf8(lastFailure(library)),
+                 failure::connectTimedOut(u"127.0.0.1"_s, connectLimit));
+        ::close(listener);
     }
 
     // The program may close a connection from an event handled while a call on it waits, or
