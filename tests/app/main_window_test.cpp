@@ -33,8 +33,7 @@ namespace {
 struct StartedProgram {
     StartedProgram()
     {
-        FakePlatform::writeFile(fake.serverFile(), "POP3=pop.example\r\n");
-        FakePlatform::writeFile(fake.accountProfile(), "[EXEINI]\r\nNAME=taro\r\nNAME2=pw\r\n");
+        fake.storeServerAndAccount();
         app.start();
         fake.log.clear();
     }

@@ -25,14 +25,6 @@ using pelmora::settings::OptionForm;
 using pelmora::settings::SetForm;
 
 namespace {
-void storeServerAndAccount(FakePlatform& fake)
-{
-    FakePlatform::writeFile(fake.serverFile(),
-                            "SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example\r\nAPOP=0\r\n");
-    FakePlatform::writeFile(fake.accountProfile(),
-                            "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n");
-}
-
 QString text(QWidget& window, const char* name)
 {
     if (auto* label = window.findChild<QLabel*>(QString::fromLatin1(name)))
@@ -81,7 +73,7 @@ private Q_SLOTS:
 void StartupShutdownTest::startupCallsThePlatformInOrder()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     Application app(fake.services());
     app.start();
 
@@ -109,7 +101,7 @@ void StartupShutdownTest::startupCallsThePlatformInOrder()
 void StartupShutdownTest::startupReadsTheSettingsInOrder()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNUMBER2=5\r\n");
     fake.profileFiles.recordReads = true;
     Application app(fake.services());
@@ -163,7 +155,7 @@ void StartupShutdownTest::firstRunOpensBothDialogsAndShutdownWritesWindowsLayout
 void StartupShutdownTest::storedSettingsReachTheWindows()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     FakePlatform::writeFile(fake.mainProfile(),
                             "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=015\r\nNUMBER3=1\r\nNUMBER4=1\r\n"
                             "NAME=/usr/bin/mutt\r\n");
@@ -188,7 +180,7 @@ void StartupShutdownTest::storedSettingsReachTheWindows()
 void StartupShutdownTest::unknownFlagValuesLeaveOptionsAsTheyWere()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     FakePlatform::writeFile(fake.mainProfile(),
                             "[EXEINI]\r\nNUMBER=2\r\nNUMBER3=2\r\nNUMBER4=-1\r\n");
     Application app(fake.services());
@@ -204,7 +196,7 @@ void StartupShutdownTest::unknownFlagValuesLeaveOptionsAsTheyWere()
 void StartupShutdownTest::emptyMailProgramReadsAsNotSetAndIsSavedSo()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=\r\n");
     Application app(fake.services());
     app.start();
@@ -216,7 +208,7 @@ void StartupShutdownTest::emptyMailProgramReadsAsNotSetAndIsSavedSo()
 void StartupShutdownTest::emptyPop3ServerLineCountsAsMissing()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     FakePlatform::writeFile(fake.serverFile(), "SMTP=smtp.example\r\nPOP3=\r\n");
     Application app(fake.services());
     app.start();
@@ -227,7 +219,7 @@ void StartupShutdownTest::emptyPop3ServerLineCountsAsMissing()
 void StartupShutdownTest::japaneseMailProgramPathSurvivesRestarts()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     // Carried over from Windows: "C:\メール\Mailer.exe" in Shift-JIS.
     FakePlatform::writeFile(fake.mainProfile(),
                             "[EXEINI]\r\nNAME=C:\\\x83\x81\x81\x5b\x83\x8b\\Mailer.exe\r\n");
@@ -254,7 +246,7 @@ void StartupShutdownTest::japaneseMailProgramPathSurvivesRestarts()
 void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     Application app(fake.services());
     app.start();
     fake.log.clear();
@@ -304,7 +296,7 @@ void StartupShutdownTest::missingDataFolderStartsWithDefaultsAndCreatesNothing()
 void StartupShutdownTest::closingTheMainWindowRunsShutdown()
 {
     FakePlatform fake;
-    storeServerAndAccount(fake);
+    fake.storeServerAndAccount();
     Application app(fake.services());
     app.start();
     app.mainForm().show();

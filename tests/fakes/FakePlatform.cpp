@@ -46,6 +46,12 @@ QString FakePlatform::serverFile() const
     return m_workDir.path() + u"/vbmail.ini"_s;
 }
 
+void FakePlatform::storeServerAndAccount() const
+{
+    writeFile(serverFile(), kStoredServerFile);
+    writeFile(accountProfile(), kStoredAccountFile);
+}
+
 QByteArray FakePlatform::readFile(const QString& path)
 {
     QFile file(path);

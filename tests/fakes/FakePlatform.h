@@ -32,6 +32,13 @@ public:
     QString accountProfile() const; // …/★MailData/iniIdPass.ini
     QString serverFile() const;     // vbmail.ini in the current directory
 
+    // A server in vbmail.ini and a saved account, so that start-up opens no dialog by itself.
+    static inline const QByteArray kStoredServerFile =
+        "SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example\r\nAPOP=0\r\n";
+    static inline const QByteArray kStoredAccountFile =
+        "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n";
+    void storeServerAndAccount() const;
+
     static QByteArray readFile(const QString& path);
     static void writeFile(const QString& path, const QByteArray& bytes);
 

@@ -35,9 +35,8 @@ using pelmora::settings::OptionForm;
 using pelmora::settings::SetForm;
 
 namespace {
-const QByteArray kServerFile =
-    "SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example\r\nAPOP=0\r\n";
-const QByteArray kAccountFile = "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n";
+const QByteArray& kServerFile = FakePlatform::kStoredServerFile;
+const QByteArray& kAccountFile = FakePlatform::kStoredAccountFile;
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
