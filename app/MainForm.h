@@ -2,7 +2,7 @@
 
 #include "app/FormHost.h"
 #include "app/PlatformServices.h"
-#include "app/VbTimer.h"
+#include "platform/VbTimer.h"
 
 #include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
@@ -99,11 +99,11 @@ public:
     bool Check2() const;
     void setCheck2(bool on);
 
-    VbTimer& Timer1() { return m_timer1; }
-    VbTimer& Timer2() { return m_timer2; }
-    VbTimer& Timer3() { return m_timer3; }
-    VbTimer& Timer4() { return m_timer4; }
-    VbTimer& Timer5() { return m_timer5; }
+    platform::VbTimer& Timer1() { return m_timer1; }
+    platform::VbTimer& Timer2() { return m_timer2; }
+    platform::VbTimer& Timer3() { return m_timer3; }
+    platform::VbTimer& Timer4() { return m_timer4; }
+    platform::VbTimer& Timer5() { return m_timer5; }
 
     // settings::MainWindowIntervalView
     void setIntervalLabel(const QString& text) override;
@@ -141,11 +141,11 @@ private:
 
     QString m_text7;
 
-    VbTimer m_timer1; // 100 ms: the check poll
-    VbTimer m_timer2; // 100 ms: the alert sound watch
-    VbTimer m_timer3; // 1000 ms while interval checking is on: seconds and minutes
-    VbTimer m_timer4; // 20 ms: the scrolling caption
-    VbTimer m_timer5; // 1000 ms: the status lamp
+    platform::VbTimer m_timer1; // 100 ms: the check poll
+    platform::VbTimer m_timer2; // 100 ms: the alert sound watch
+    platform::VbTimer m_timer3; // 1000 ms while interval checking is on: seconds and minutes
+    platform::VbTimer m_timer4; // 20 ms: the scrolling caption
+    platform::VbTimer m_timer5; // 1000 ms: the status lamp
     bool m_unloading = false;
 };
 

@@ -2,7 +2,7 @@
 
 #include "settings/TextValue.h"
 
-#include "platform/profile/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QFile>
 #include <QFileInfo>

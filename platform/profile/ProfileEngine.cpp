@@ -1,6 +1,6 @@
 #include "platform/profile/ProfileEngine.h"
 
-#include "platform/profile/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/profile/ProfileDocument.h"
 #include "platform/profile/ProfileText.h"
 

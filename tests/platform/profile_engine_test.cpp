@@ -1,6 +1,6 @@
 #include "ProfileVectors.h"
 
-#include "platform/profile/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/profile/ProfileEngine.h"
 #include "platform/profile/Utf8Cp932Codec.h"
 

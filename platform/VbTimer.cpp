@@ -1,6 +1,6 @@
-#include "app/VbTimer.h"
+#include "platform/VbTimer.h"
 
-namespace pelmora::app {
+namespace pelmora::platform {
 
 VbTimer::VbTimer(int intervalMs, std::function<void()> onTick, QObject* parent)
     : QObject(parent), m_onTick(std::move(onTick)), m_interval(intervalMs)
@@ -29,21 +29,21 @@ void VbTimer::setEnabled(bool enabled)
 void VbTimer::setHandler(std::function<void()> onTick)
 {
     m_onTick = std::move(onTick);
-    update();
 }
 
 void VbTimer::tick()
 {
     if (m_onTick)
         m_onTick();
+    Q_EMIT ticked();
 }
 
 void VbTimer::update()
 {
-    if (isRunning() && m_onTick)
+    if (isRunning())
         m_timer.start(m_interval);
     else
         m_timer.stop();
 }
 
-} // namespace pelmora::app
+} // namespace pelmora::platform

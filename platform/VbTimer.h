@@ -5,12 +5,12 @@
 
 #include <functional>
 
-namespace pelmora::app {
+namespace pelmora::platform {
 
 // A window timer with the program's semantics: it runs, ticking every `interval` milliseconds,
 // while it is enabled and its interval is above 0; an interval of 0 stops it without disabling it.
-// A timer whose handler is not wired yet keeps its state but wakes nobody. The tick handler can
-// also be called directly, so tests drive handlers tick by tick.
+// Every tick calls the handler, then announces itself through ticked(). The tick can also be
+// called directly, so tests drive handlers tick by tick.
 class VbTimer : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +26,10 @@ public:
     void setHandler(std::function<void()> onTick);
     void tick();
 
+Q_SIGNALS:
+    // After each tick's handler has returned.
+    void ticked();
+
 private:
     void update();
 
@@ -35,4 +39,4 @@ private:
     bool m_enabled = true;
 };
 
-} // namespace pelmora::app
+} // namespace pelmora::platform

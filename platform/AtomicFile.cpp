@@ -1,4 +1,4 @@
-#include "platform/profile/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QFile>
 #include <QFileInfo>

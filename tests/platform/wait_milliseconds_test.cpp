@@ -1,14 +1,14 @@
 // The millisecond wait: how long it waits by the tick counter, that events run inside it, and
 // that it sleeps rather than spins.
 
-#include "app/WaitMilliseconds.h"
+#include "platform/WaitMilliseconds.h"
 
 #include "tests/fakes/FakePorts.h"
 
 #include <QTest>
 #include <QTimer>
 
-using pelmora::app::WaitMilliseconds;
+using pelmora::platform::WaitMilliseconds;
 using pelmora::fakes::FakeTickCounter;
 
 class WaitMillisecondsTest : public QObject {

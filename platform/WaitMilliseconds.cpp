@@ -1,4 +1,4 @@
-#include "app/WaitMilliseconds.h"
+#include "platform/WaitMilliseconds.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <limits>
 
-namespace pelmora::app {
+namespace pelmora::platform {
 
-void WaitMilliseconds(platform::TickCounter& ticks, std::int32_t ms)
+void WaitMilliseconds(TickCounter& ticks, std::int32_t ms)
 {
     const std::uint32_t start = ticks.timeGetTime();
     // Wakes the sleeping event queue when the remaining time is up.
@@ -30,4 +30,4 @@ void WaitMilliseconds(platform::TickCounter& ticks, std::int32_t ms)
     }
 }
 
-} // namespace pelmora::app
+} // namespace pelmora::platform
