@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "alert/MsgForm.h"
+
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/SetForm.h"
@@ -33,6 +35,8 @@ void Application::registerForms()
     m_forms.registerForm<settings::OptionForm>([this] {
         return new settings::OptionForm(m_values, m_serverFile, m_platform.windowPositioner);
     });
+    m_forms.registerForm<alert::MsgForm>(
+        [this] { return new alert::MsgForm(m_platform.windowPositioner); });
 }
 
 void Application::start()

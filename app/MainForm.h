@@ -61,6 +61,7 @@ public:
     void Form_Unload();
 
     void setRoutines(MainFormRoutines routines) { m_routines = std::move(routines); }
+    MainFormRoutines& routines() { return m_routines; }
 
     // Buttons and pictures used as routines.
     void Command1_Click();  // move to the task tray
