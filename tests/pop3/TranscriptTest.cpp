@@ -285,6 +285,33 @@ private slots:
             client(kUserPass[0])}});
     }
 
+    // The list is read line by line as it arrives: STLS counts wherever it stands, however long
+    // the list, and a name counts only whole.
+    void startTlsAtTheEndOfALongCapabilityList()
+    {
+        QByteArray list = "+OK\r\nPIPELINING" + QByteArray(200, 'X') + "\r\n";
+        while (list.size() < 12'000)
+            list += "X-CAPABILITY-" + QByteArray::number(list.size()) + " with some arguments\r\n";
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server(list + "STLS\r\n.\r\n"),
+            client("STLS\r\n"), act([](Session& s) { QVERIFY(!s.pipelining()); })}});
+    }
+
+    // A list that does not end fails the login; nothing of it is taken as a list without STLS.
+    void endlessCapabilityListFailsBeforeLogin()
+    {
+        QByteArray list = "+OK\r\n";
+        for (qsizetype i = 1; i < Limits::kMaxCapabilityLines; ++i)
+            list += "X\r\n";
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server(list + "STLS\r\n.\r\n"),
+            client("STLS\r\n")}});
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server(list + "X\r\nX\r\n"),
+            expectFailure(failure::capabilityListTooLong(Limits::kMaxCapabilityLines)),
+            server("STLS\r\n.\r\n"), client("")}});
+    }
+
     void startTlsProblems()
     {
         playEverySplit({kAlice, false, {
