@@ -63,6 +63,11 @@ QString replyLineTooLong(qsizetype limit)
 {
     return u"サーバーの応答行が長すぎます（%1 バイトを超えました）。"_s.arg(limit);
 }
+QString capabilityListTooLong(qsizetype lineLimit)
+{
+    return u"サーバーの機能一覧（CAPA の応答）が長すぎます（%1 行を超えました）。ログインを中止します。"_s
+        .arg(lineLimit);
+}
 QString nulInReply() { return u"サーバーの応答に NUL 文字が含まれています。"_s; }
 QString unexpectedDataBeforeTls()
 {

@@ -19,6 +19,7 @@ QString connectionClosedByCaller();
 QString garbledReply(QByteArrayView line);
 QString unsolicitedData();
 QString replyLineTooLong(qsizetype limit);
+QString capabilityListTooLong(qsizetype lineLimit);
 QString nulInReply();
 QString unexpectedDataBeforeTls();
 QString serverRejected(QByteArrayView serverLine);

@@ -24,8 +24,9 @@ struct Limits {
     static constexpr qsizetype kMaxStatusLine = 4096;
     // Header bytes kept from TOP and RETR to fill the subject, sender, date and header texts.
     static constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
-    // CAPA lines kept; the rest of a long capability list is read and ignored.
-    static constexpr qsizetype kMaxCapabilityBytes = 4096;
+    // CAPA lines read before the list counts as endless and the login fails. Each line is looked
+    // at as it arrives and only what the session acts on is kept, so line lengths do not matter.
+    static constexpr qsizetype kMaxCapabilityLines = 1000;
     // Largest LIST size believed: the caller allocates size + 1 bytes for the body.
     static constexpr std::int64_t kMaxTrustedMessageSize = 256LL * 1024 * 1024;
     // Bytes read from the socket at a time; Qt's own read buffer is capped at a few of these.

@@ -64,11 +64,54 @@ QByteArray apopTimestamp(QByteArrayView greeting)
 
 } // namespace
 
-void Session::LineCollector::append(QByteArrayView bytes)
+void Session::CapabilityReader::reset()
 {
-    const qsizetype room = Limits::kMaxCapabilityBytes - m_bytes.size();
-    if (room > 0)
-        m_bytes.append(bytes.first(std::min(room, bytes.size())));
+    m_lineStart.clear();
+    m_lineCut = false;
+    m_lines = 0;
+    m_startTls = false;
+    m_pipelining = false;
+}
+
+void Session::CapabilityReader::append(QByteArrayView bytes)
+{
+    // Longer than any capability name the session looks for, with room for leading blanks.
+    constexpr qsizetype kKeptLineStart = 64;
+    while (!bytes.isEmpty()) {
+        const qsizetype newline = bytes.indexOf('\n');
+        const QByteArrayView piece = newline < 0 ? bytes : bytes.first(newline);
+        const qsizetype room = kKeptLineStart - m_lineStart.size();
+        m_lineStart.append(piece.first(std::min(room, piece.size())));
+        m_lineCut = m_lineCut || piece.size() > room;
+        if (newline < 0)
+            return;
+        endLine();
+        bytes = bytes.sliced(newline + 1);
+    }
+}
+
+void Session::CapabilityReader::endLine()
+{
+    ++m_lines;
+    const auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    };
+    QByteArrayView line = m_lineStart;
+    while (!line.isEmpty() && isBlank(line.front()))
+        line = line.sliced(1);
+    qsizetype nameEnd = 0;
+    while (nameEnd < line.size() && !isBlank(line[nameEnd]))
+        ++nameEnd;
+    // A name that runs past the kept start of its line is none of those looked for.
+    if (nameEnd < line.size() || !m_lineCut) {
+        const QByteArrayView name = line.first(nameEnd);
+        if (name.compare("STLS", Qt::CaseInsensitive) == 0)
+            m_startTls = true;
+        else if (name.compare("PIPELINING", Qt::CaseInsensitive) == 0)
+            m_pipelining = true;
+    }
+    m_lineStart.clear();
+    m_lineCut = false;
 }
 
 Session::Session(Credentials credentials, bool secure, bool tlsAvailable)
@@ -154,6 +197,11 @@ void Session::feed(QByteArrayView input)
             return fail(failure::unsolicitedData());
         if (m_content) {
             pos += m_decoder.feed(input.sliced(pos), *m_content);
+            // An endless capability list must not keep the login waiting: it fails, it is never
+            // taken as a list without STLS.
+            if (m_content == &m_capabilities
+                && m_capabilities.lines() > Limits::kMaxCapabilityLines)
+                return fail(failure::capabilityListTooLong(Limits::kMaxCapabilityLines));
             if (m_decoder.finished()) {
                 m_content = nullptr;
                 completeReply(true, std::exchange(m_contentStatus, {}));
@@ -210,6 +258,7 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
         // The receiver was pointed at the caller's buffer by requestMessage().
         return m_message;
     default:
+        m_capabilities.reset();
         return m_capabilities;
     }
 }
@@ -247,21 +296,8 @@ void Session::onGreeting(bool ok, QByteArrayView line)
 void Session::onCapa(bool ok)
 {
     // A server without CAPA (-ERR) has no STLS and no PIPELINING.
-    bool startTls = false;
-    m_pipelining = false;
-    if (ok) {
-        const QByteArray lines = m_capabilities.take();
-        for (const QByteArray& line : lines.split('\n')) {
-            QByteArrayView capability = line;
-            capability = capability.trimmed();
-            const auto space = capability.indexOf(' ');
-            const QByteArrayView name = space < 0 ? capability : capability.first(space);
-            if (name.compare("STLS", Qt::CaseInsensitive) == 0)
-                startTls = true;
-            else if (name.compare("PIPELINING", Qt::CaseInsensitive) == 0)
-                m_pipelining = true;
-        }
-    }
+    const bool startTls = ok && m_capabilities.startTls();
+    m_pipelining = ok && m_capabilities.pipelining();
     if (startTls && !m_secure) {
         // Offered TLS is always taken: never log in in plain text when the server could do better.
         if (!m_tlsAvailable)

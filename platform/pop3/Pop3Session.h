@@ -99,13 +99,24 @@ private:
         QByteArray line;
     };
 
-    class LineCollector final : public ContentSink {
+    // Reads a CAPA list line by line as it arrives and keeps only the capabilities the session
+    // acts on, so memory stays constant however long the list or any of its lines is.
+    class CapabilityReader final : public ContentSink {
     public:
+        void reset();
         void append(QByteArrayView bytes) override;
-        QByteArray take() { return std::exchange(m_bytes, {}); }
+        qsizetype lines() const { return m_lines; }
+        bool startTls() const { return m_startTls; }
+        bool pipelining() const { return m_pipelining; }
 
     private:
-        QByteArray m_bytes;
+        void endLine();
+
+        QByteArray m_lineStart; // the start of the current line, room for any name we look for
+        bool m_lineCut = false; // whether the current line went on past m_lineStart
+        qsizetype m_lines = 0;
+        bool m_startTls = false;
+        bool m_pipelining = false;
     };
 
     void setState(State next);
@@ -149,7 +160,7 @@ private:
     QByteArray m_contentStatus;    // the +OK line of the multi-line reply being read
     ContentSink* m_content = nullptr;
     MultiLineDecoder m_decoder;
-    LineCollector m_capabilities;
+    CapabilityReader m_capabilities;
     MessageReceiver m_top;
     MessageReceiver m_message;
 

@@ -20,15 +20,22 @@ std::string_view readableValue(std::string_view raw)
     return stripQuotes(trimBlanks(raw));
 }
 
-// The name inside "[...]": up to the first ']' that is a character of its own (in CP932 the
-// second byte of a character may be 0x5D), or to the end of the line when there is none.
-std::string_view sectionHeaderName(std::string_view afterBracket)
+// The name of a section header "[...]": up to the last ']' of the line, as Windows reads it, so a
+// name may itself hold ']' ("[EXE]INI]" is the section "EXE]INI"). Only a ']' that is a character
+// of its own counts (in CP932 the second byte of a character may be 0x5D). A line without one is
+// not a section header.
+std::optional<std::string_view> sectionHeaderName(std::string_view afterBracket)
 {
     const Encoding encoding = encodingOf(afterBracket);
-    std::size_t pos = 0;
-    while (pos < afterBracket.size() && afterBracket[pos] != ']')
-        pos += characterLength(afterBracket, pos, encoding);
-    return trimBlanks(afterBracket.substr(0, pos));
+    std::optional<std::size_t> close;
+    for (std::size_t pos = 0; pos < afterBracket.size();
+         pos += characterLength(afterBracket, pos, encoding)) {
+        if (afterBracket[pos] == ']')
+            close = pos;
+    }
+    if (!close)
+        return std::nullopt;
+    return trimBlanks(afterBracket.substr(0, *close));
 }
 
 } // namespace
@@ -70,9 +77,10 @@ ProfileDocument::Line ProfileDocument::parseLine(std::size_t begin, std::size_t 
     const std::string_view trimmed = trimBlanks(content);
     if (trimmed.empty()) {
         line.kind = LineKind::Blank;
-    } else if (trimmed.front() == '[') {
+    } else if (const auto section =
+                   trimmed.front() == '[' ? sectionHeaderName(trimmed.substr(1)) : std::nullopt) {
         line.kind = LineKind::Section;
-        line.name = sectionHeaderName(trimmed.substr(1));
+        line.name = *section;
     } else if (const std::size_t equals = content.find('='); equals != std::string_view::npos) {
         line.kind = LineKind::Key;
         line.name = trimBlanks(content.substr(0, equals));

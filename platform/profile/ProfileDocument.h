@@ -11,7 +11,8 @@ namespace pelmora::platform {
 // The bytes of one profile file, read and edited in place: an edit replaces or inserts only the
 // lines it concerns, so comments, blank lines, spacing, line ends and a UTF-8 byte order mark stay
 // as the user left them. Pure: no I/O. Names are looked up without regard to ASCII case and
-// surrounding blanks; when a section or key occurs twice, the first one counts.
+// surrounding blanks; when a section or key occurs twice, the first one counts. A section header
+// names what lies between '[' and the last ']' of its line; a line with no ']' is no header.
 class ProfileDocument {
 public:
     explicit ProfileDocument(std::string bytes = {});

@@ -277,6 +277,13 @@ void ProfileEngineTest::edits_data()
     QTest::newRow("section name ending in trail byte 0x5D")
         << "[\x83]]\r\nA=1\r\n[T]\r\n"_ba << "\x83]"_ba << "B"_ba << "2"_ba
         << "[\x83]]\r\nA=1\r\nB=2\r\n[T]\r\n"_ba;
+    // A header names what lies up to the last ']' of its line; a line without one is no header.
+    QTest::newRow("']' inside the name") << "[EXE]INI] ;x\r\nK=1\r\n"_ba << "EXE]INI"_ba << "K"_ba
+                                         << "2"_ba << "[EXE]INI] ;x\r\nK=2\r\n"_ba;
+    QTest::newRow("no ']': no section") << "[S\r\nK=1\r\n"_ba << "S"_ba << "K"_ba << "2"_ba
+                                        << "[S\r\nK=1\r\n[S]\r\nK=2\r\n"_ba;
+    QTest::newRow("no ']': lines stay in the section before")
+        << "[S]\r\n[T\r\nK=1\r\n"_ba << "S"_ba << "K"_ba << "2"_ba << "[S]\r\n[T\r\nK=2\r\n"_ba;
     QTest::newRow("value longer than 255 bytes kept whole")
         << "[S]\r\n"_ba << "S"_ba << "K"_ba << QByteArray(300, 'x')
         << "[S]\r\nK="_ba + QByteArray(300, 'x') + "\r\n"_ba;
@@ -296,6 +303,12 @@ void ProfileEngineTest::edits()
     QVERIFY(writeAll(path, before));
     QVERIFY(m_engine.writePrivateProfileString(text(section), text(key), text(value), path));
     QCOMPARE(readAll(path), after);
+    if (key != nullMarker && value != nullMarker) { // what was written reads back
+        QByteArray buffer(value.size() + 1, '\0');
+        const auto count = m_engine.getPrivateProfileString(
+            view(section), view(key), "DEF", std::span<char>(buffer.data(), buffer.size()), path);
+        QCOMPARE(buffer.left(count), value);
+    }
 }
 
 void ProfileEngineTest::valueCutAtUtf8Boundary()

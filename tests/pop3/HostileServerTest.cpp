@@ -167,6 +167,10 @@ private slots:
                                 << failure::replyTimedOut(kReplyTimeout);
         QTest::newRow("CAPA never ends") << QByteArray("+OK\r\n") << QByteArray("+OK\r\nUSER\r\n")
                                          << false << failure::replyTimedOut(kReplyTimeout);
+        QTest::newRow("CAPA list without end")
+            << QByteArray("+OK\r\n") << "+OK\r\n" + QByteArray("X-MORE\r\n").repeated(
+                   pop3::Limits::kMaxCapabilityLines + 1)
+            << false << failure::capabilityListTooLong(pop3::Limits::kMaxCapabilityLines);
         QTest::newRow("refuses everyone") << QByteArray("-ERR go away\r\n") << QByteArray() << false
                                           << failure::loginRejected("-ERR go away");
     }

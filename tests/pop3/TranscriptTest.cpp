@@ -285,6 +285,23 @@ private slots:
             client(kUserPass[0])}});
     }
 
+    // The list is read line by line as it arrives: STLS counts wherever it stands, however long
+    // the list, and a name only whole. A list that does not end fails before any login.
+    void capabilityListsOfAnyLength()
+    {
+        QByteArray list = "+OK\r\nPIPELINING" + QByteArray(200, 'X') + "\r\n";
+        while (list.size() < 12'000)
+            list += "X-CAPABILITY-" + QByteArray::number(list.size()) + " with some arguments\r\n";
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server(list + "STLS\r\n.\r\n"),
+            client("STLS\r\n"), act([](Session& s) { QVERIFY(!s.pipelining()); })}});
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"),
+            server("+OK\r\n" + QByteArray("X\r\n").repeated(Limits::kMaxCapabilityLines + 1)),
+            expectFailure(failure::capabilityListTooLong(Limits::kMaxCapabilityLines)),
+            server("STLS\r\n.\r\n"), client("")}});
+    }
+
     void startTlsProblems()
     {
         playEverySplit({kAlice, false, {
