@@ -18,7 +18,7 @@ FakePlatform::FakePlatform(DataFolder dataFolder) : m_previousDir(QDir::currentP
         remoteAccess, trayIcon, fileDialog, fileTitle, messageBox, programLauncher,
         homepageBrowser, processExit,
         [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
-        m_programDir.path()});
+        m_programDir.path(), platform::TimerPace{}});
 }
 
 FakePlatform::~FakePlatform()
