@@ -68,6 +68,9 @@ private Q_SLOTS:
                                         << QString();
         // The tick resets the count at 2, the poll waits for 1.5.
         QTest::newRow("1.5 never") << QStringList{u"=1.5"_s, u"500"_s} << QList<int>{} << u"0/12"_s;
+        // A half rounds to the even neighbour: the count is reset at 2, not 3.
+        QTest::newRow("2.5 resets at 2") << QStringList{u"=2.5"_s, u"190"_s} << QList<int>{}
+                                         << u"1/6"_s;
         QTest::newRow("negative changes nothing")
             << QStringList{u"=-3"_s, u"200"_s} << QList<int>{} << u"Text1/Text4"_s;
         // While on, a negative interval keeps the counters going; the count then has passed 1.
@@ -113,6 +116,27 @@ private Q_SLOTS:
         QCOMPARE(started, checkSeconds);
         if (!countersAfter.isEmpty())
             QCOMPARE(program.window().Text1() + u'/' + program.window().Text4(), countersAfter);
+    }
+
+    // The interval is read from the preferences dialog at every tick: closed, it comes back
+    // hidden with the interval as stored ("2分" reads back as 2).
+    void closedPreferencesComeBackHiddenAtTheNextTick()
+    {
+        Program program;
+        program.preferences().setText2(u"2分"_s);
+        program.preferences().Form_Unload();
+        QVERIFY(!program.app.forms().peek<settings::SetForm>());
+        QList<int> started;
+        for (int now = 1; now <= 130; ++now) {
+            const auto before = program.checks();
+            program.second();
+            if (program.checks() > before)
+                started << now;
+        }
+        auto* preferences = program.app.forms().peek<settings::SetForm>();
+        QVERIFY(preferences && !preferences->isVisible());
+        QCOMPARE(preferences->Text2(), u"2"_s);
+        QCOMPARE(started, QList<int>{122});
     }
 
     // The poll starts no check inside a running one (here a check from the menu whose server
