@@ -70,7 +70,7 @@ private Q_SLOTS:
         QTest::newRow("1.5 never") << QStringList{u"=1.5"_s, u"500"_s} << QList<int>{} << u"0/12"_s;
         // A half rounds to the even neighbour: the count is reset at 2, not 3.
         QTest::newRow("2.5 resets at 2") << QStringList{u"=2.5"_s, u"190"_s} << QList<int>{}
-                                         << u"1/6"_s;
+                                         << u"1/7"_s;
         QTest::newRow("negative changes nothing")
             << QStringList{u"=-3"_s, u"200"_s} << QList<int>{} << u"Text1/Text4"_s;
         // While on, a negative interval keeps the counters going; the count then has passed 1.
