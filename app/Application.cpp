@@ -1,6 +1,11 @@
 #include "app/Application.h"
 
+#include "app/MailWindows.h"
+
 #include "alert/MsgForm.h"
+#include "mail/CheckScheduler.h"
+#include "mail/DialUpHangUp.h"
+#include "mail/MailCheck.h"
 
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
@@ -19,12 +24,43 @@ Application::Application(PlatformServices& platform)
     m_mainForm = std::make_unique<MainForm>(MainFormContext{
         m_platform, m_store, m_serverFile, m_values, m_forms, m_mailLibrary});
     registerForms();
+    wireMailCheck();
     // Only the main window's unloading ends the program: hiding it in the tray, or closing
     // every other window, must not.
     QGuiApplication::setQuitOnLastWindowClosed(false);
 }
 
 Application::~Application() = default;
+
+struct Application::MailParts {
+    explicit MailParts(Application& app)
+        : mainWindow(*app.m_mainForm), preferences(app.m_forms), account(app.m_forms),
+          board(app.m_forms), hangUp(app.m_platform.remoteAccess),
+          check({app.m_platform.mailLibrary, app.m_platform.messageBox,
+                 app.m_platform.programLauncher, app.m_platform.trayIcon,
+                 app.m_platform.tickCounter},
+                {mainWindow, preferences, account, board}, app.m_store, app.m_values),
+          scheduler(mainWindow, preferences, check)
+    {
+    }
+    MainWindowForMail mainWindow;
+    PreferencesForMail preferences;
+    AccountDialogForMail account;
+    NoticeBoardForMail board;
+    mail::DialUpHangUp hangUp;
+    mail::MailCheck check;
+    mail::CheckScheduler scheduler;
+};
+
+void Application::wireMailCheck()
+{
+    m_mail = std::make_unique<MailParts>(*this);
+    MainFormRoutines& routines = m_mainForm->routines();
+    routines.checkMail = [this] { m_mail->check.CheckMail(); };
+    routines.hangUp = [this] { m_mail->hangUp.Command5_Click(); };
+    m_mainForm->Timer1().setHandler([this] { m_mail->scheduler.Timer1_Timer(); });
+    m_mainForm->Timer3().setHandler([this] { m_mail->scheduler.Timer3_Timer(); });
+}
 
 void Application::registerForms()
 {

@@ -35,6 +35,7 @@ public:
 
 private:
     void registerForms();
+    void wireMailCheck();
 
     PlatformServices& m_platform;
     settings::ProgramValues m_values;
@@ -45,6 +46,9 @@ private:
     // destroyed first.
     std::unique_ptr<MainForm> m_mainForm;
     FormHost m_forms;
+    // The mail check, its scheduler and the hang-up, with the windows as they see them.
+    struct MailParts;
+    std::unique_ptr<MailParts> m_mail;
 };
 
 } // namespace pelmora::app

@@ -53,11 +53,11 @@ void makeDisplayOnly(QWidget* widget)
 MainForm::MainForm(MainFormContext context, QWidget* parent)
     : QMainWindow(parent),
       m_context(context),
-      m_timer1(100, nullptr, this),
-      m_timer2(100, nullptr, this),
-      m_timer3(0, nullptr, this),
-      m_timer4(20, nullptr, this),
-      m_timer5(1000, nullptr, this)
+      m_timer1(100, nullptr, this, context.platform.timerPace),
+      m_timer2(100, nullptr, this, context.platform.timerPace),
+      m_timer3(0, nullptr, this, context.platform.timerPace),
+      m_timer4(20, nullptr, this, context.platform.timerPace),
+      m_timer5(1000, nullptr, this, context.platform.timerPace)
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"ペルモラ　Ver 1.0"_s);

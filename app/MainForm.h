@@ -95,6 +95,10 @@ public:
     // Hidden controls.
     QString Text7() const { return m_text7; } // the mail program's path, or "未設定"
     void setText7(const QString& path) { m_text7 = path; }
+    QString Text1() const { return m_text1; } // minutes since the last check (the scheduler's)
+    void setText1(const QString& text) { m_text1 = text; }
+    QString Text4() const { return m_text4; } // seconds within the current minute
+    void setText4(const QString& text) { m_text4 = text; }
 
     // Visible state other parts read and write.
     bool Check2() const;
@@ -141,6 +145,8 @@ private:
     QMenu* m_mnuPopup = nullptr;
 
     QString m_text7;
+    QString m_text1 = QStringLiteral("Text1");
+    QString m_text4 = QStringLiteral("Text4");
 
     platform::VbTimer m_timer1; // 100 ms: the check poll
     platform::VbTimer m_timer2; // 100 ms: the alert sound watch

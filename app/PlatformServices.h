@@ -15,6 +15,7 @@
 #include "platform/ports/TickCounter.h"
 #include "platform/ports/TrayIcon.h"
 #include "platform/ports/WindowPositioner.h"
+#include "platform/VbTimer.h"
 
 #include <QString>
 
@@ -47,6 +48,8 @@ struct PlatformServices {
     std::function<platform::AnimationPane&(QWidget* frame)> createAnimationPane;
     // The folder that holds the executable: assets and the data folder are found under it.
     QString programFolder;
+    // How fast the main window's timers run; the program runs at the wall clock's pace.
+    platform::TimerPace timerPace;
 };
 
 } // namespace pelmora::app

@@ -3,6 +3,7 @@
 #include "platform/ProgramPaths.h"
 #include "platform/adapters/ImmediateProcessExit.h"
 #include "platform/adapters/MovieAnimationPane.h"
+#include "platform/adapters/NetworkManagerRemoteAccess.h"
 #include "platform/adapters/NullAdapters.h"
 #include "platform/adapters/QtDialogs.h"
 #include "platform/adapters/QtTrayIcon.h"
@@ -22,7 +23,7 @@ struct RealPlatform::Adapters {
     platform::NullMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;
     platform::QtWindowPositioner windowPositioner;
-    platform::NullRemoteAccess remoteAccess;
+    platform::NetworkManagerRemoteAccess remoteAccess;
     platform::QtTrayIcon trayIcon;
     platform::QtFileDialog fileDialog;
     platform::PosixFileTitle fileTitle;
@@ -43,7 +44,7 @@ RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
         [](QWidget* frame) -> platform::AnimationPane& {
             return *new platform::MovieAnimationPane(frame);
         },
-        platform::programFolder()});
+        platform::programFolder(), platform::TimerPace{}});
 }
 
 RealPlatform::~RealPlatform() = default;

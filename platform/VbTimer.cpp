@@ -1,9 +1,19 @@
 #include "platform/VbTimer.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace pelmora::platform {
 
-VbTimer::VbTimer(int intervalMs, std::function<void()> onTick, QObject* parent)
-    : QObject(parent), m_onTick(std::move(onTick)), m_interval(intervalMs)
+int TimerPace::periodFor(int intervalMs) const
+{
+    if (!(speedUp > 0) || speedUp == 1.0)
+        return intervalMs;
+    return std::max(1, int(std::lround(double(intervalMs) / speedUp)));
+}
+
+VbTimer::VbTimer(int intervalMs, std::function<void()> onTick, QObject* parent, TimerPace pace)
+    : QObject(parent), m_onTick(std::move(onTick)), m_interval(intervalMs), m_pace(pace)
 {
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &VbTimer::tick);
@@ -41,7 +51,7 @@ void VbTimer::tick()
 void VbTimer::update()
 {
     if (isRunning())
-        m_timer.start(m_interval);
+        m_timer.start(m_pace.periodFor(m_interval));
     else
         m_timer.stop();
 }

@@ -7,6 +7,14 @@
 
 namespace pelmora::platform {
 
+// How fast window timers run compared with the clock on the wall: a timer whose interval is N ms
+// ticks every N / speedUp ms (at least every millisecond). The program runs at 1; tests speed a
+// window's timers up to watch minutes of scheduling pass in seconds, the counting unchanged.
+struct TimerPace {
+    double speedUp = 1.0;
+    int periodFor(int intervalMs) const;
+};
+
 // A window timer with the program's semantics: it runs, ticking every `interval` milliseconds,
 // while it is enabled and its interval is above 0; an interval of 0 stops it without disabling it.
 // Every tick calls the handler, then announces itself through ticked(). The tick can also be
@@ -14,7 +22,8 @@ namespace pelmora::platform {
 class VbTimer : public QObject {
     Q_OBJECT
 public:
-    VbTimer(int intervalMs, std::function<void()> onTick, QObject* parent = nullptr);
+    VbTimer(int intervalMs, std::function<void()> onTick, QObject* parent = nullptr,
+            TimerPace pace = {});
 
     int interval() const { return m_interval; }
     void setInterval(int intervalMs);
@@ -36,6 +45,7 @@ private:
     QTimer m_timer;
     std::function<void()> m_onTick;
     int m_interval;
+    TimerPace m_pace;
     bool m_enabled = true;
 };
 

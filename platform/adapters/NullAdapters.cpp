@@ -9,12 +9,4 @@ std::uint32_t NullMultimedia::mciSendString(const QString&, QString* reply, std:
     return kNoDevice;
 }
 
-std::uint32_t NullRemoteAccess::rasEnumConnections(std::span<RasConnection>, std::uint32_t&,
-                                                   std::uint32_t& count)
-{
-    count = 0;
-    return kUnavailable;
-}
-std::uint32_t NullRemoteAccess::rasHangUp(std::uint32_t) { return kUnavailable; }
-
 } // namespace pelmora::platform

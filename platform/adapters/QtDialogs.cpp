@@ -7,9 +7,9 @@
 
 namespace pelmora::platform {
 
-int QtMessageBox::msgBox(const QString& prompt, int style, const QString& title)
+namespace {
+void prepare(QMessageBox& box, const QString& prompt, int style, const QString& title)
 {
-    QMessageBox box;
     box.setWindowTitle(title);
     box.setText(prompt);
     switch (style & 0x70) {
@@ -27,6 +27,22 @@ int QtMessageBox::msgBox(const QString& prompt, int style, const QString& title)
         box.setStandardButtons(QMessageBox::Ok);
     }
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+} // namespace
+
+void QtMessageBox::msgBoxModeless(const QString& prompt, int style, const QString& title)
+{
+    auto* box = new QMessageBox;
+    prepare(*box, prompt, style & 0x70, title);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+int QtMessageBox::msgBox(const QString& prompt, int style, const QString& title)
+{
+    QMessageBox box;
+    prepare(box, prompt, style, title);
     const int answer = box.exec();
     switch (answer) {
     case QMessageBox::Yes: return msgbox::kAnswerYes;

@@ -13,6 +13,7 @@ namespace pelmora::platform {
 class QtMessageBox final : public MessageBox {
 public:
     int msgBox(const QString& prompt, int style, const QString& title) override;
+    void msgBoxModeless(const QString& prompt, int style, const QString& title) override;
 };
 
 class QtFileDialog final : public FileDialog {

@@ -38,6 +38,14 @@ void QtTrayIcon::showIcon()
     m_icon.show();
 }
 
+bool QtTrayIcon::showMessage(const QString& title, const QString& text)
+{
+    if (!isAvailable() || !m_icon.isVisible() || !QSystemTrayIcon::supportsMessages())
+        return false;
+    m_icon.showMessage(title, text, QSystemTrayIcon::Warning);
+    return true;
+}
+
 bool QtTrayIcon::isAvailable() const
 {
     return QSystemTrayIcon::isSystemTrayAvailable();

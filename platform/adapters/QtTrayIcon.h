@@ -20,6 +20,7 @@ public:
     void showIcon() override;
     bool isAvailable() const override;
     void setEventHandler(EventHandler handler) override { m_handler = std::move(handler); }
+    bool showMessage(const QString& title, const QString& text) override;
 
     // The code a user action on the icon raises.
     static std::int16_t eventCode(QSystemTrayIcon::ActivationReason reason);

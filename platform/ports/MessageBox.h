@@ -25,6 +25,9 @@ public:
     virtual ~MessageBox() = default;
     // Blocks until the user answers; window events keep being dispatched meanwhile.
     virtual int msgBox(const QString& prompt, int style, const QString& title) = 0;
+    // The same box with an OK button, shown without waiting: the caller goes on at once and the
+    // box closes itself when the user presses OK.
+    virtual void msgBoxModeless(const QString& prompt, int style, const QString& title) = 0;
 };
 
 } // namespace pelmora::platform

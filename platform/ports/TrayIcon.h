@@ -21,6 +21,9 @@ public:
     // False where the desktop has no notification area to put the icon into.
     virtual bool isAvailable() const = 0;
     virtual void setEventHandler(EventHandler handler) = 0;
+    // A short message in a balloon beside the icon, without waiting. Answers false, showing
+    // nothing, where it cannot be shown: no notification area, or the icon is not in it.
+    virtual bool showMessage(const QString& title, const QString& text) = 0;
 };
 
 } // namespace pelmora::platform

@@ -7,18 +7,20 @@ namespace pelmora::fakes {
 
 using namespace Qt::StringLiterals;
 
-FakePlatform::FakePlatform(DataFolder dataFolder) : m_previousDir(QDir::currentPath())
+FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
+    : m_previousDir(QDir::currentPath())
 {
     if (dataFolder == DataFolder::Present)
         QDir(m_programDir.path()).mkdir(u"★MailData"_s);
     QDir::setCurrent(m_workDir.path());
 
     m_services.reset(new app::PlatformServices{
-        mailLibrary, profileFiles, codec, multimedia, tickCounter, windowPositioner,
-        remoteAccess, trayIcon, fileDialog, fileTitle, messageBox, programLauncher,
-        homepageBrowser, processExit,
-        [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
-        m_programDir.path()});
+        real.mailLibrary ? *real.mailLibrary : mailLibrary, profileFiles, codec, multimedia,
+        tickCounter, windowPositioner, real.remoteAccess ? *real.remoteAccess : remoteAccess,
+        trayIcon, fileDialog, fileTitle, messageBox,
+        real.programLauncher ? *real.programLauncher : programLauncher, homepageBrowser,
+        processExit, [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
+        m_programDir.path(), real.timerPace});
 }
 
 FakePlatform::~FakePlatform()

@@ -14,14 +14,30 @@
 
 namespace pelmora::fakes {
 
+// Real adapters (owned by the test) in place of fakes, for tests that talk to real peers, and
+// the pace of the main window's timers.
+struct FakePlatformReplacements {
+    FakePlatformReplacements() = default;
+    FakePlatformReplacements& with(platform::MailLibrary& real) { mailLibrary = &real; return *this; }
+    FakePlatformReplacements& with(platform::ProgramLauncher& real) { programLauncher = &real; return *this; }
+    FakePlatformReplacements& with(platform::RemoteAccess& real) { remoteAccess = &real; return *this; }
+    FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
+
+    platform::MailLibrary* mailLibrary = nullptr;
+    platform::ProgramLauncher* programLauncher = nullptr;
+    platform::RemoteAccess* remoteAccess = nullptr;
+    platform::TimerPace timerPace;
+};
+
 // Every platform service as a recording fake, except the profile files and the codec, which are
 // the real ones (recorded) working on a private program folder. The current directory is a
 // private folder too, for vbmail.ini, while the object lives.
 class FakePlatform {
 public:
     enum class DataFolder { Present, Missing };
+    using Replacements = FakePlatformReplacements;
 
-    explicit FakePlatform(DataFolder dataFolder = DataFolder::Present);
+    explicit FakePlatform(DataFolder dataFolder = DataFolder::Present, Replacements real = {});
     ~FakePlatform();
 
     app::PlatformServices& services() { return *m_services; }

@@ -1,5 +1,10 @@
 #include "tests/fakes/FakePorts.h"
 
+#include "platform/pop3/FailureText.h"
+#include "platform/pop3/MessageHeader.h"
+#include "platform/pop3/Pop3Limits.h"
+#include "platform/pop3/ServerAddress.h"
+
 #include <QFileInfo>
 #include <QUrl>
 #include <QWidget>
@@ -9,6 +14,7 @@
 namespace pelmora::fakes {
 
 using namespace Qt::StringLiterals;
+namespace pop3 = platform::pop3;
 
 namespace {
 QString text(platform::ProfileFiles::Text value)
@@ -16,18 +22,78 @@ QString text(platform::ProfileFiles::Text value)
     return value ? QString::fromUtf8(value->data(), qsizetype(value->size())) : u"<NULL>"_s;
 }
 
-void writeNulTerminated(platform::MailBuffer& buffer, std::size_t capacity, std::string_view text)
+// Writes `text` the way the mail library writes its texts: cut to the capacity, never inside a
+// UTF-8 character, ended with a NUL, the buffer's size unchanged. Answers the bytes written.
+std::int32_t writeUtf8Text(platform::MailBuffer& buffer, std::size_t capacity, QByteArrayView text)
 {
-    const std::size_t room = std::min(buffer.size(), capacity);
-    if (room == 0)
-        return;
-    const std::size_t n = std::min(text.size(), room - 1);
-    buffer.replace(0, n, text.substr(0, n));
+    capacity = std::min(capacity, buffer.size());
+    if (capacity == 0)
+        return 0;
+    std::size_t n = std::min(std::size_t(text.size()), capacity - 1);
+    if (n < std::size_t(text.size())) {
+        while (n > 0 && (static_cast<unsigned char>(text[qsizetype(n)]) & 0xC0) == 0x80)
+            --n;
+    }
+    if (n > 0) // an empty text may have no storage at all
+        buffer.replace(0, n, text.data(), n);
     buffer[n] = '\0';
+    return std::int32_t(n);
 }
 } // namespace
 
 // --- mail library ---
+
+FakeMailLibrary::Message FakeMailLibrary::message(const QByteArray& subject, const QByteArray& body)
+{
+    return {"From: Sender <sender@pop.example>\r\nTo: taro@pop.example\r\nSubject: " + subject +
+                "\r\nDate: Mon, 1 Jan 2024 09:00:00 +0900\r\n\r\n" + body,
+            std::nullopt};
+}
+
+std::int32_t FakeMailLibrary::fail(const QString& text)
+{
+    m_lastFailure = text.toUtf8();
+    return -1;
+}
+
+void FakeMailLibrary::waiting() const
+{
+    if (whileWaiting)
+        whileWaiting();
+}
+
+bool FakeMailLibrary::usable(std::int32_t handle, bool loggedIn)
+{
+    const auto it = m_loggedIn.find(handle);
+    if (it == m_loggedIn.end())
+        fail(pop3::failure::invalidHandle(handle));
+    else if (loggedIn && !it->second)
+        fail(pop3::failure::notLoggedIn());
+    else
+        return true;
+    return false;
+}
+
+bool FakeMailLibrary::checkNumber(std::int32_t number)
+{
+    if (number >= 1 && number <= mailbox.size())
+        return true;
+    fail(pop3::failure::noSuchMessage(number, int(mailbox.size())));
+    return false;
+}
+
+void FakeMailLibrary::fillTexts(const Message& message, platform::MailBuffer& subject,
+                                platform::MailBuffer& from, platform::MailBuffer& date,
+                                platform::MailBuffer& header) const
+{
+    const qsizetype end = message.content.indexOf("\r\n\r\n");
+    const QByteArray rawHeader = end < 0 ? message.content : message.content.left(end + 2);
+    const pop3::HeaderTexts texts = pop3::readHeaderTexts(rawHeader);
+    writeUtf8Text(subject, subject.size(), texts.subject.toUtf8());
+    writeUtf8Text(from, from.size(), texts.from.toUtf8());
+    writeUtf8Text(date, date.size(), texts.date.toUtf8());
+    writeUtf8Text(header, header.size(), rawHeader);
+}
 
 std::int32_t FakeMailLibrary::NMailInitializeWinSock()
 {
@@ -42,38 +108,75 @@ std::int32_t FakeMailLibrary::NMailSetOption(std::int32_t option, std::int32_t v
 std::int32_t FakeMailLibrary::NMailEndWinSock()
 {
     m_log.add(u"mail: NMailEndWinSock"_s);
+    m_loggedIn.clear();
     return 0;
 }
 std::int32_t FakeMailLibrary::NMailPop3Connect(const QByteArray& server)
 {
-    m_log.add(u"mail: NMailPop3Connect(%1)"_s.arg(QString::fromUtf8(server)));
-    return connectResult;
+    const QString typed = QString::fromUtf8(server);
+    m_log.add(u"mail: NMailPop3Connect(%1)"_s.arg(typed));
+    const auto address = pop3::ServerAddress::parse(typed);
+    if (!address)
+        return fail(pop3::failure::badServerName(typed));
+    waiting();
+    if (address->host != host)
+        return fail(pop3::failure::cannotConnect(address->host, u"Connection refused"_s));
+    const std::int32_t handle = m_nextHandle++;
+    m_loggedIn[handle] = false;
+    return handle;
 }
-std::int32_t FakeMailLibrary::NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
-                                                    const QByteArray& password, std::int32_t apop)
+std::int32_t FakeMailLibrary::NMailPop3Authenticate(std::int32_t handle, const QByteArray& user,
+                                                    const QByteArray& pass, std::int32_t apop)
 {
     m_log.add(u"mail: NMailPop3Authenticate(%1, %2, %3, %4)"_s.arg(handle)
-                  .arg(QString::fromUtf8(userId), QString::fromUtf8(password))
+                  .arg(QString::fromUtf8(user), QString::fromUtf8(pass))
                   .arg(apop));
-    return authenticateResult;
+    if (!usable(handle, false))
+        return -1;
+    const auto unsafe = [](const QByteArray& text) {
+        return text.contains('\r') || text.contains('\n') || text.contains('\0');
+    };
+    if (unsafe(user) || unsafe(pass))
+        return fail(pop3::failure::lineBreakInCredentials());
+    if (apop != 0 && !offersApop)
+        return fail(pop3::failure::apopWithoutTimestamp());
+    waiting();
+    if (user != userId || pass != password)
+        return fail(pop3::failure::loginRejected(loginRejection));
+    m_loggedIn[handle] = true;
+    return std::int32_t(mailbox.size());
 }
 std::int32_t FakeMailLibrary::NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
                                                      platform::MailBuffer& subject,
-                                                     platform::MailBuffer&, platform::MailBuffer&,
-                                                     platform::MailBuffer&, std::int32_t flag)
+                                                     platform::MailBuffer& from,
+                                                     platform::MailBuffer& date,
+                                                     platform::MailBuffer& header, std::int32_t flag)
 {
     m_log.add(u"mail: NMailPop3GetMailStatus(%1, %2, %3)"_s.arg(handle).arg(number).arg(flag));
-    writeNulTerminated(subject, subject.size(), "subject");
-    return 0;
+    if (!usable(handle, true) || !checkNumber(number))
+        return -1;
+    waiting();
+    fillTexts(mailbox[number - 1], subject, from, date, header);
+    return number;
 }
 std::int32_t FakeMailLibrary::NMailPop3GetMailSize(std::int32_t handle, std::int32_t number)
 {
     m_log.add(u"mail: NMailPop3GetMailSize(%1, %2)"_s.arg(handle).arg(number));
-    return mailSize;
+    if (!usable(handle, true) || !checkNumber(number))
+        return -1;
+    waiting();
+    const Message& message = mailbox[number - 1];
+    const std::int64_t size = message.listedSize.value_or(message.content.size());
+    if (size < 0 || size > pop3::Limits::kMaxTrustedMessageSize)
+        return fail(pop3::failure::untrustedSize(
+            number, QByteArray("+OK " + QByteArray::number(number) + ' ' + QByteArray::number(size))));
+    return std::int32_t(size);
 }
 std::int32_t FakeMailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t number,
-                                               platform::MailBuffer&, platform::MailBuffer&,
-                                               platform::MailBuffer&, platform::MailBuffer&,
+                                               platform::MailBuffer& subject,
+                                               platform::MailBuffer& from,
+                                               platform::MailBuffer& date,
+                                               platform::MailBuffer& header,
                                                platform::MailBuffer& body, std::int32_t flag,
                                                std::int32_t reserved)
 {
@@ -82,18 +185,30 @@ std::int32_t FakeMailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t
                   .arg(body.size())
                   .arg(flag)
                   .arg(reserved));
-    return 0;
+    if (!usable(handle, true) || !checkNumber(number))
+        return -1;
+    waiting();
+    const Message& message = mailbox[number - 1];
+    fillTexts(message, subject, from, date, header);
+    if (!body.empty()) {
+        const std::size_t n = std::min(body.size() - 1, std::size_t(message.content.size()));
+        if (n > 0)
+            body.replace(0, n, message.content.constData(), n);
+        body[n] = '\0';
+    }
+    return std::int32_t(message.content.size());
 }
 std::int32_t FakeMailLibrary::NMailGetMessage(std::int32_t id, platform::MailBuffer& buffer,
                                               std::int32_t& capacity)
 {
     m_log.add(u"mail: NMailGetMessage(%1, %2)"_s.arg(id).arg(capacity));
-    writeNulTerminated(buffer, std::size_t(std::max(capacity, 0)), errorText.toStdString());
-    return 0;
+    return writeUtf8Text(buffer, capacity > 0 ? std::size_t(capacity) : 0, m_lastFailure);
 }
 std::int32_t FakeMailLibrary::NMailPop3Close(std::int32_t handle)
 {
     m_log.add(u"mail: NMailPop3Close(%1)"_s.arg(handle));
+    if (m_loggedIn.erase(handle) == 0)
+        return fail(pop3::failure::invalidHandle(handle));
     return 0;
 }
 
@@ -191,6 +306,14 @@ void FakeTrayIcon::showIcon()
     iconShown = true;
 }
 
+bool FakeTrayIcon::showMessage(const QString& title, const QString& text)
+{
+    if (!available || !iconShown)
+        return false;
+    m_log.add(u"tray: message %1: %2"_s.arg(title, text));
+    return true;
+}
+
 void FakeTrayIcon::raiseEvent(std::int16_t code)
 {
     if (m_handler)
@@ -223,6 +346,11 @@ int FakeMessageBox::msgBox(const QString& prompt, int style, const QString& titl
     if (whileOpen)
         whileOpen();
     return answers.isEmpty() ? platform::msgbox::kAnswerOk : answers.dequeue();
+}
+
+void FakeMessageBox::msgBoxModeless(const QString& prompt, int style, const QString& title)
+{
+    m_log.add(u"MsgBoxModeless(%1, %2, %3)"_s.arg(prompt).arg(style).arg(title));
 }
 
 bool FakeProgramLauncher::shell(const QString& path, int windowStyle)

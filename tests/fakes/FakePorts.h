@@ -26,18 +26,35 @@
 #include <QQueue>
 
 #include <functional>
+#include <map>
+#include <optional>
 
 namespace pelmora::fakes {
 
+// The mail library with a scripted POP3 server behind it. It answers every call with the values
+// and failure texts the real library (Pop3MailLibrary) gives for a server in the same state: the
+// server name that reaches it, the one account it accepts, and the messages in the mailbox.
 class FakeMailLibrary final : public platform::MailLibrary {
 public:
     explicit FakeMailLibrary(CallLog& log) : m_log(log) {}
 
-    // Script.
-    std::int32_t connectResult = 1;
-    std::int32_t authenticateResult = 0;
-    std::int32_t mailSize = 10;
-    QByteArray errorText = "-ERR authentication failed";
+    struct Message {
+        QByteArray content;                    // the whole message as sent (CRLF line ends)
+        std::optional<std::int64_t> listedSize; // what LIST claims; the content's size if unset
+    };
+    // A message with the usual header fields and this subject and body.
+    static Message message(const QByteArray& subject, const QByteArray& body);
+
+    // Script: the server.
+    QString host = QStringLiteral("pop.example"); // the one host name that reaches the server
+    QByteArray userId = "taro";
+    QByteArray password = "secret";
+    bool offersApop = true; // the greeting carries an APOP timestamp
+    QByteArray loginRejection = "-ERR [AUTH] Authentication failed.";
+    QList<Message> mailbox;
+    // Runs inside every call that talks to the server, as window events run while the real
+    // library waits for the network.
+    std::function<void()> whileWaiting;
 
     std::int32_t NMailInitializeWinSock() override;
     std::int32_t NMailSetOption(std::int32_t option, std::int32_t value) override;
@@ -59,8 +76,23 @@ public:
                                  std::int32_t& capacity) override;
     std::int32_t NMailPop3Close(std::int32_t handle) override;
 
+    // Connections open now.
+    qsizetype openConnections() const { return qsizetype(m_loggedIn.size()); }
+
 private:
+    std::int32_t fail(const QString& text);
+    // Whether `handle` is open (and logged in, when `loggedIn`), else the failure is set.
+    bool usable(std::int32_t handle, bool loggedIn);
+    bool checkNumber(std::int32_t number);
+    void fillTexts(const Message& message, platform::MailBuffer& subject,
+                   platform::MailBuffer& from, platform::MailBuffer& date,
+                   platform::MailBuffer& header) const;
+    void waiting() const;
+
     CallLog& m_log;
+    std::map<std::int32_t, bool> m_loggedIn; // open handles
+    std::int32_t m_nextHandle = 1;
+    QByteArray m_lastFailure;
 };
 
 class FakeMultimedia final : public platform::Multimedia {
@@ -141,6 +173,8 @@ public:
     void showIcon() override;
     bool isAvailable() const override { return available; }
     void setEventHandler(EventHandler handler) override { m_handler = std::move(handler); }
+    // Shown only where the icon is in an available notification area, as the real one.
+    bool showMessage(const QString& title, const QString& text) override;
     // The user acting on the icon.
     void raiseEvent(std::int16_t code);
 
@@ -176,6 +210,7 @@ public:
     // Runs while the box is "open", as events run inside a real one.
     std::function<void()> whileOpen;
     int msgBox(const QString& prompt, int style, const QString& title) override;
+    void msgBoxModeless(const QString& prompt, int style, const QString& title) override;
 
 private:
     CallLog& m_log;

@@ -1,0 +1,56 @@
+#include "app/MailWindows.h"
+
+#include "app/FormHost.h"
+#include "app/MainForm.h"
+
+#include "alert/MsgForm.h"
+#include "settings/IdPassForm.h"
+#include "settings/SetForm.h"
+
+namespace pelmora::app {
+
+bool MainWindowForMail::Check2() const { return m_mainForm.Check2(); }
+QString MainWindowForMail::Text7() const { return m_mainForm.Text7(); }
+void MainWindowForMail::Command2_Click() { m_mainForm.Command2_Click(); }
+void MainWindowForMail::Command5_Click() { m_mainForm.Command5_Click(); }
+QString MainWindowForMail::Text1() const { return m_mainForm.Text1(); }
+void MainWindowForMail::setText1(const QString& text) { m_mainForm.setText1(text); }
+QString MainWindowForMail::Text4() const { return m_mainForm.Text4(); }
+void MainWindowForMail::setText4(const QString& text) { m_mainForm.setText4(text); }
+void MainWindowForMail::Picture7_Click() { m_mainForm.Picture7_Click(); }
+
+bool PreferencesForMail::Check1() { return m_forms.get<settings::SetForm>().Check1(); }
+bool PreferencesForMail::Check2() { return m_forms.get<settings::SetForm>().Check2(); }
+QString PreferencesForMail::Text2() { return m_forms.get<settings::SetForm>().Text2(); }
+
+bool AccountDialogForMail::isShown() const
+{
+    const auto* dialog = m_forms.peek<settings::IdPassForm>();
+    return dialog && dialog->isVisible();
+}
+void AccountDialogForMail::setIdText(const QString& text)
+{
+    m_forms.get<settings::IdPassForm>().setIdText(text);
+}
+void AccountDialogForMail::setPassText(const QString& text)
+{
+    m_forms.get<settings::IdPassForm>().setPassText(text);
+}
+void AccountDialogForMail::show() { m_forms.show<settings::IdPassForm>(); }
+
+void NoticeBoardForMail::setText1(const QString& text)
+{
+    m_forms.get<alert::MsgForm>().setText1(text);
+}
+void NoticeBoardForMail::setText2(const QString& text)
+{
+    m_forms.get<alert::MsgForm>().setText2(text);
+}
+void NoticeBoardForMail::show() { m_forms.show<alert::MsgForm>(); }
+void NoticeBoardForMail::unload()
+{
+    if (auto* board = m_forms.peek<alert::MsgForm>())
+        board->unload();
+}
+
+} // namespace pelmora::app

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "mail/MailViews.h"
+
+namespace pelmora::app {
+
+class FormHost;
+class MainForm;
+
+// The program's windows as the mail check and its scheduler see them. The dialogs and the notice
+// board are reached through the form host at every use, so one that has been closed is created
+// anew (hidden, and loaded) when the check needs it.
+
+class MainWindowForMail final : public mail::CheckWindowView, public mail::SchedulerWindowView {
+public:
+    explicit MainWindowForMail(MainForm& mainForm) : m_mainForm(mainForm) {}
+    bool Check2() const override;
+    QString Text7() const override;
+    void Command2_Click() override;
+    void Command5_Click() override;
+    QString Text1() const override;
+    void setText1(const QString& text) override;
+    QString Text4() const override;
+    void setText4(const QString& text) override;
+    void Picture7_Click() override;
+
+private:
+    MainForm& m_mainForm;
+};
+
+class PreferencesForMail final : public mail::PreferencesView {
+public:
+    explicit PreferencesForMail(FormHost& forms) : m_forms(forms) {}
+    bool Check1() override;
+    bool Check2() override;
+    QString Text2() override;
+
+private:
+    FormHost& m_forms;
+};
+
+class AccountDialogForMail final : public mail::AccountDialogView {
+public:
+    explicit AccountDialogForMail(FormHost& forms) : m_forms(forms) {}
+    bool isShown() const override;
+    void setIdText(const QString& text) override;
+    void setPassText(const QString& text) override;
+    void show() override;
+
+private:
+    FormHost& m_forms;
+};
+
+class NoticeBoardForMail final : public mail::NoticeBoardView {
+public:
+    explicit NoticeBoardForMail(FormHost& forms) : m_forms(forms) {}
+    void setText1(const QString& text) override;
+    void setText2(const QString& text) override;
+    void show() override;
+    void unload() override;
+
+private:
+    FormHost& m_forms;
+};
+
+} // namespace pelmora::app

@@ -1,0 +1,168 @@
+#include "mail/MailCheck.h"
+
+#include "platform/WaitMilliseconds.h"
+
+#include <QScopeGuard>
+
+#include <algorithm>
+
+namespace pelmora::mail {
+
+using namespace Qt::StringLiterals;
+using platform::MailBuffer;
+using platform::MailLibrary;
+using settings::ProfileFile;
+
+namespace {
+constexpr std::string_view kIdKey = "NAME";
+constexpr std::string_view kPasswordKey = "NAME2";
+constexpr std::int32_t kApop = -1;
+constexpr std::int32_t kPlainLogin = 0;
+constexpr std::int32_t kBoardSeconds = 1000;
+const QString kNotSet = u"未設定"_s;
+
+// Leading and trailing blanks (spaces only) removed.
+QString trimSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+} // namespace
+
+QString StripAtNul(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.left(nul);
+}
+
+// The four text buffers of one check, made at its start and handed to the library as they are.
+struct MailCheck::Buffers {
+    MailBuffer first = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
+    MailBuffer second = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
+    MailBuffer third = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
+    MailBuffer fourth = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
+};
+
+MailCheck::MailCheck(Ports ports, Windows windows, const settings::SettingsStore& store,
+                     settings::ProgramValues& values)
+    : m_ports(ports), m_windows(windows), m_store(store), m_values(values)
+{
+}
+
+std::size_t MailCheck::bodyBufferSize(std::int32_t size)
+{
+    if (size < 0)
+        return 0;
+    return std::min<std::size_t>(std::size_t(size) + 1, kMaxBodyBuffer);
+}
+
+void MailCheck::CheckMail()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    const auto done = qScopeGuard([this] { m_running = false; });
+
+    const std::int32_t count = talkToServer();
+    if (count > 0)
+        announceNewMail(count);
+    // After every check, whatever happened.
+    if (m_windows.preferences.Check1())
+        m_windows.mainWindow.Command5_Click();
+}
+
+// Steps 1 to 10: the answer is the number of messages; every path that did not log in gives 0.
+std::int32_t MailCheck::talkToServer()
+{
+    MailLibrary& library = m_ports.library;
+    if (m_values.Pop3Server.isEmpty())
+        return 0;
+    const std::int32_t handle = library.NMailPop3Connect(toAnsi(m_values.Pop3Server));
+    if (handle == MailLibrary::kNoConnection)
+        return 0;
+
+    Buffers buffers;
+    const QString id = m_store.readText(ProfileFile::Account, kIdKey, QString());
+    const QString password = m_store.readText(ProfileFile::Account, kPasswordKey, QString());
+    // What the user is typing into the open dialog stays; the login uses the file's account.
+    if (!m_windows.account.isShown()) {
+        m_windows.account.setIdText(id);
+        m_windows.account.setPassText(password);
+    }
+    m_values.UserId = id;
+    m_values.UserPassword = password;
+
+    std::int32_t count = 0;
+    if (m_values.UserId.isEmpty() || m_values.UserPassword.isEmpty()) {
+        m_windows.account.show();
+    } else {
+        count = library.NMailPop3Authenticate(handle, toAnsi(m_values.UserId),
+                                              toAnsi(m_values.UserPassword),
+                                              m_values.ApopFlag != 0 ? kApop : kPlainLogin);
+        if (count > 0)
+            readMessages(handle, count, buffers);
+        else if (count < 0)
+            showLoginFailure(buffers.first);
+    }
+    library.NMailPop3Close(handle);
+    return count;
+}
+
+void MailCheck::readMessages(std::int32_t handle, std::int32_t count, Buffers& b)
+{
+    MailLibrary& library = m_ports.library;
+    for (std::int32_t n = 1; n <= count; ++n) {
+        library.NMailPop3GetMailStatus(handle, n, b.first, b.second, b.third, b.fourth, 0);
+        const std::int32_t size = library.NMailPop3GetMailSize(handle, n);
+        MailBuffer body(bodyBufferSize(size), ' ');
+        library.NMailPop3GetMail(handle, n, b.first, b.second, b.third, b.fourth, body, 0, 0);
+    }
+}
+
+void MailCheck::showLoginFailure(MailBuffer& buffer)
+{
+    std::int32_t capacity = MailLibrary::kTextBufferCapacity;
+    m_ports.library.NMailGetMessage(0, buffer, capacity);
+    const QString text = StripAtNul(
+        m_store.codec().fromAnsi(QByteArrayView(buffer.data(), qsizetype(buffer.size()))));
+    m_ports.messageBox.msgBox(text, platform::msgbox::kOkOnly, u"エラー"_s);
+}
+
+void MailCheck::announceNewMail(std::int32_t count)
+{
+    CheckWindowView& mainWindow = m_windows.mainWindow;
+    if (mainWindow.Check2()) {
+        const QString path = mainWindow.Text7();
+        if (path != kNotSet)
+            startMailProgram(trimSpaces(path));
+        return;
+    }
+    NoticeBoardView& board = m_windows.board;
+    board.setText1(u"新着メールが有ります"_s);
+    board.setText2(QString::number(count));
+    const bool eraseAfterASecond = m_windows.preferences.Check2();
+    board.show();
+    if (eraseAfterASecond) {
+        platform::WaitMilliseconds(m_ports.ticks, kBoardSeconds);
+        board.unload();
+    }
+    mainWindow.Command2_Click();
+}
+
+void MailCheck::startMailProgram(const QString& path)
+{
+    if (m_ports.launcher.shell(path, platform::ProgramLauncher::kNormalFocus))
+        return;
+    // Told without stopping the check: a balloon at the tray icon, else a box that does not wait.
+    const QString title = u"Pelmora"_s;
+    const QString text = u"設定したメーラーを起動できませんでした。\n%1"_s.arg(path);
+    if (!m_ports.tray.showMessage(title, text))
+        m_ports.messageBox.msgBoxModeless(text, platform::msgbox::kExclamation, title);
+}
+
+} // namespace pelmora::mail

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "mail/MailViews.h"
+
+#include "settings/ProgramValues.h"
+#include "settings/SettingsStore.h"
+
+#include "platform/ports/MailLibrary.h"
+#include "platform/ports/MessageBox.h"
+#include "platform/ports/ProgramLauncher.h"
+#include "platform/ports/TickCounter.h"
+#include "platform/ports/TrayIcon.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pelmora::mail {
+
+// The characters before the first NUL of `text`, or the whole text when it holds none.
+QString StripAtNul(const QString& text);
+
+// One POP3 check of the mailbox: connect, log in with the stored account, read every message,
+// report a failed login; on new mail (a mailbox that is not empty) start the mail program or show
+// the notice board and start the alert; then hang up the dial-up connections when the
+// preferences say so.
+//
+// The check runs on the user-interface thread; window events keep being dispatched while the
+// library waits, while the error box is open and during the notice board's one second. A check
+// asked for meanwhile (by the scheduler, the menu, anything) is skipped: checks never nest.
+class MailCheck {
+public:
+    struct Ports {
+        platform::MailLibrary& library;
+        platform::MessageBox& messageBox;
+        platform::ProgramLauncher& launcher;
+        platform::TrayIcon& tray;
+        platform::TickCounter& ticks;
+    };
+    struct Windows {
+        CheckWindowView& mainWindow;
+        PreferencesView& preferences;
+        AccountDialogView& account;
+        NoticeBoardView& board;
+    };
+
+    // No message buffer is made larger than this, whatever size the server claims; the library
+    // cuts a longer message to the buffer.
+    static constexpr std::size_t kMaxBodyBuffer = 64 * 1024 * 1024;
+
+    MailCheck(Ports ports, Windows windows, const settings::SettingsStore& store,
+              settings::ProgramValues& values);
+
+    void CheckMail();
+    bool isRunning() const { return m_running; }
+
+    // The message buffer for a message of `size` bytes: size + 1, none for a size that cannot be
+    // told (negative), at most kMaxBodyBuffer.
+    static std::size_t bodyBufferSize(std::int32_t size);
+
+private:
+    struct Buffers;
+    std::int32_t talkToServer();
+    void readMessages(std::int32_t handle, std::int32_t count, Buffers& buffers);
+    void showLoginFailure(platform::MailBuffer& buffer);
+    void announceNewMail(std::int32_t count);
+    void startMailProgram(const QString& path);
+    QByteArray toAnsi(const QString& text) const { return m_store.codec().toAnsi(text); }
+
+    Ports m_ports;
+    Windows m_windows;
+    const settings::SettingsStore& m_store;
+    settings::ProgramValues& m_values;
+    bool m_running = false;
+};
+
+} // namespace pelmora::mail

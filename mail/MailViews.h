@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+
+namespace pelmora::mail {
+
+// What the mail check and its scheduler read, write and call of the program's windows. The
+// application implements these over its windows; the mail subsystem never sees the windows
+// themselves.
+
+// The main window, as the check sees it.
+class CheckWindowView {
+public:
+    virtual ~CheckWindowView() = default;
+    virtual bool Check2() const = 0;   // on new mail, start the mail program instead of the alert
+    virtual QString Text7() const = 0; // the mail program's path, or "未設定"
+    virtual void Command2_Click() = 0; // start the alert
+    virtual void Command5_Click() = 0; // hang up every dial-up connection
+};
+
+// The main window, as the scheduler sees it: its two hidden counters and its check routine.
+class SchedulerWindowView {
+public:
+    virtual ~SchedulerWindowView() = default;
+    virtual QString Text1() const = 0; // minutes since the last check
+    virtual void setText1(const QString& text) = 0;
+    virtual QString Text4() const = 0; // seconds within the current minute
+    virtual void setText4(const QString& text) = 0;
+    virtual void Picture7_Click() = 0; // run one mail check
+};
+
+// The preferences dialog's live settings. Reading one while the dialog is not loaded creates it
+// hidden and loads it first.
+class PreferencesView {
+public:
+    virtual ~PreferencesView() = default;
+    virtual bool Check1() = 0;   // hang up after each check
+    virtual bool Check2() = 0;   // the notice board erases itself after one second
+    virtual QString Text2() = 0; // the check interval in minutes, as typed
+};
+
+// The account dialog's two text boxes.
+class AccountDialogView {
+public:
+    virtual ~AccountDialogView() = default;
+    // Whether the dialog is on screen, where the user may be typing into it.
+    virtual bool isShown() const = 0;
+    // Write the boxes, creating the dialog hidden (and loading it) if it is not loaded.
+    virtual void setIdText(const QString& text) = 0;
+    virtual void setPassText(const QString& text) = 0;
+    // Show it modeless, creating it if needed; the caller goes on at once.
+    virtual void show() = 0;
+};
+
+// The notice board.
+class NoticeBoardView {
+public:
+    virtual ~NoticeBoardView() = default;
+    // Setting a text creates (and loads) the board if it is not loaded.
+    virtual void setText1(const QString& text) = 0;
+    virtual void setText2(const QString& text) = 0;
+    virtual void show() = 0;
+    // Unloads the board if it is loaded; the user may have closed it already.
+    virtual void unload() = 0;
+};
+
+} // namespace pelmora::mail

@@ -1,0 +1,273 @@
+// The mail check end to end: the real main window and dialogs (offscreen), the real POP3 library
+// and a real Dovecot. Dovecot's log and raw session log witness what reached the server; the
+// message box, tray and remote-access fakes stand in for the desktop.
+
+#include "app/Application.h"
+
+#include "alert/MsgForm.h"
+#include "settings/IdPassForm.h"
+#include "settings/SetForm.h"
+
+#include "platform/adapters/QtDialogs.h"
+#include "platform/pop3/FailureText.h"
+#include "platform/pop3/Pop3MailLibrary.h"
+
+#include "tests/fakes/FakePlatform.h"
+#include "tests/servers/DovecotWitness.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace pelmora;
+using fakes::FakePlatform;
+using tests::DovecotInfo;
+using tests::DovecotWitness;
+
+namespace {
+
+DovecotInfo g_info;
+
+FakePlatform::Replacements realAdapters(platform::MailLibrary& library,
+                                        platform::ProgramLauncher* launcher)
+{
+    FakePlatform::Replacements real;
+    real.with(library);
+    if (launcher)
+        real.with(*launcher);
+    return real;
+}
+
+// The program started against the fixture's Dovecot with `user` and `password` saved as its
+// account, and the alert routine counted instead of run.
+struct Program {
+    Program(const QString& user, const QString& password, int apopFlag = 0,
+            platform::ProgramLauncher* launcher = nullptr)
+        : fake(FakePlatform::DataFolder::Present, realAdapters(library, launcher))
+    {
+        FakePlatform::writeFile(fake.serverFile(), "POP3=127.0.0.1:" + g_info[u"PORT"_s].toUtf8() +
+                                                       "\r\nAPOP=" + QByteArray::number(apopFlag) +
+                                                       "\r\n");
+        FakePlatform::writeFile(fake.accountProfile(), "[EXEINI]\r\nNAME=" + user.toUtf8() +
+                                                           "\r\nNAME2=" + password.toUtf8() +
+                                                           "\r\n");
+        fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
+        app.start();
+        app.mainForm().routines().startAlert = [this] {
+            ++alertsStarted;
+            boardLoadedAtAlert = app.forms().peek<alert::MsgForm>() != nullptr;
+        };
+        fake.log.clear();
+    }
+
+    void checkFromTheMenu()
+    {
+        app.mainForm().findChild<QAction*>(u"mcheck"_s)->trigger();
+    }
+    settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
+    alert::MsgForm* board() { return app.forms().peek<alert::MsgForm>(); }
+
+    platform::Pop3MailLibrary library{
+        platform::pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)}};
+    FakePlatform fake;
+    app::Application app{fake.services()};
+    int alertsStarted = 0;
+    bool boardLoadedAtAlert = false;
+};
+
+QString password() { return g_info[u"PASSWORD"_s]; }
+QString mailUser() { return g_info[u"MAILCHECK_USER"_s]; }
+
+} // namespace
+
+class MailCheckTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        g_info = DovecotInfo::load();
+        PELMORA_REQUIRE_DOVECOT(g_info);
+        // The plain port offers STLS, which the library takes: trust the fixture's CA.
+        qputenv("SSL_CERT_FILE", g_info[u"CA_CERT"_s].toUtf8());
+    }
+
+    void threeMessagesAreReadInOrderAndAnnounced()
+    {
+        Program program(mailUser(), password());
+        DovecotWitness dovecot(g_info, mailUser());
+        dovecot.mark();
+        program.checkFromTheMenu();
+
+        const QStringList retrievals = dovecot.commands().filter(u"RETR"_s);
+        QCOMPARE(retrievals, (QStringList{u"RETR 1"_s, u"RETR 2"_s, u"RETR 3"_s}));
+        QVERIFY(program.board());
+        QCOMPARE(program.board()->Text1(), u"新着メールが有ります"_s);
+        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QVERIFY(program.board()->isVisible());
+        QCOMPARE(program.alertsStarted, 1);
+        QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+
+        // Nothing is remembered between checks: the same messages are new mail again.
+        dovecot.mark();
+        program.board()->unload();
+        program.checkFromTheMenu();
+        QCOMPARE(dovecot.commands().filter(u"RETR"_s).size(), 3);
+        QTRY_VERIFY(program.board());
+        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QCOMPARE(program.alertsStarted, 2);
+
+        // Erasing after a second: the board is gone before the alert starts.
+        program.preferences().setCheck2(true);
+        program.checkFromTheMenu();
+        QCOMPARE(program.alertsStarted, 3);
+        QVERIFY(!program.boardLoadedAtAlert);
+        QVERIFY(!program.board());
+    }
+
+    void emptyMailboxShowsNothingAndStillHangsUp()
+    {
+        Program program(g_info[u"EMPTY_USER"_s], password());
+        program.preferences().setCheck1(true);
+        program.checkFromTheMenu();
+        QVERIFY(!program.board());
+        QCOMPARE(program.alertsStarted, 0);
+        QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+        QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
+
+        program.preferences().setCheck1(false);
+        program.checkFromTheMenu();
+        QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
+    }
+
+    // The server's own words reach the user; a check asked for while the box is open is skipped.
+    void wrongPasswordShowsTheServersTextAndNoCheckNests()
+    {
+        Program program(mailUser(), u"wrong"_s);
+        DovecotWitness dovecot(g_info, mailUser());
+        dovecot.mark();
+        program.preferences().setCheck1(true);
+        int nestedAsked = 0;
+        program.fake.messageBox.whileOpen = [&] {
+            ++nestedAsked;
+            program.checkFromTheMenu();
+        };
+        program.checkFromTheMenu();
+
+        QCOMPARE(nestedAsked, 1);
+        const QString text =
+            platform::pop3::failure::loginRejected("-ERR [AUTH] Authentication failed.");
+        QCOMPARE(program.fake.log.withPrefix(u"MsgBox"_s),
+                 (QStringList{u"MsgBox(%1, 0, エラー)"_s.arg(text)}));
+        // The hang-up comes after the box has been closed, once.
+        QVERIFY(program.fake.log.indexOf(u"RasEnumConnections(412, 105472)"_s) >
+                program.fake.log.indexOf(u"MsgBox(%1, 0, エラー)"_s.arg(text)));
+        QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
+        QVERIFY(dovecot.logged({u"user=<%1>"_s.arg(mailUser()), u"auth failed"_s}));
+        QCOMPARE(dovecot.countLogged({u"user=<%1>"_s.arg(mailUser()), u"auth failed"_s}), 1);
+        QVERIFY(!program.board());
+        QCOMPARE(program.alertsStarted, 0);
+    }
+
+    void missingPasswordAsksForTheAccountWithoutLoggingIn()
+    {
+        Program program(mailUser(), QString());
+        DovecotWitness dovecot(g_info, mailUser());
+        // Start-up showed the dialog for the missing password; the user closed it.
+        program.app.forms().get<settings::IdPassForm>().CancelCommand_Click();
+        QTRY_VERIFY(!program.app.forms().peek<settings::IdPassForm>());
+
+        dovecot.mark();
+        program.checkFromTheMenu();
+        auto* dialog = program.app.forms().peek<settings::IdPassForm>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->IdText(), mailUser());
+        QVERIFY(dialog->PassText().isEmpty());
+        QVERIFY(dovecot.logged({u"no auth attempts"_s}));
+        QVERIFY(!dovecot.logged({u"Login: user=<%1>"_s.arg(mailUser())}, 300));
+
+        // What the user is typing meanwhile stays; the check logs in with the saved account.
+        dialog->findChild<QLineEdit*>(u"IdText"_s)->setText(u"typing"_s);
+        FakePlatform::writeFile(program.fake.accountProfile(),
+                                "[EXEINI]\r\nNAME=" + mailUser().toUtf8() +
+                                    "\r\nNAME2=" + password().toUtf8() + "\r\n");
+        dovecot.mark();
+        program.checkFromTheMenu();
+        QVERIFY(dovecot.logged({u"Login: user=<%1>"_s.arg(mailUser())}));
+        QCOMPARE(dialog->IdText(), u"typing"_s);
+        QCOMPARE(program.app.values().UserId, mailUser());
+        QCOMPARE(program.board()->Text2(), u"3"_s);
+    }
+
+    void newMailStartsTheMailProgramInstead()
+    {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath(u"started"_s);
+        const QString script = dir.filePath(u"mailer.sh"_s);
+        FakePlatform::writeFile(script, "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n");
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        platform::DetachedProgramLauncher launcher;
+        Program program(mailUser(), password(), 0, &launcher);
+        program.app.mainForm().setCheck2(true);
+        program.preferences().setCheck1(true);
+
+        program.app.mainForm().setText7(u"  "_s + script + u" "_s);
+        program.checkFromTheMenu();
+        QTRY_VERIFY(QFile::exists(marker));
+        QVERIFY(!program.board());
+        QCOMPARE(program.alertsStarted, 0);
+
+        // No mail program chosen: nothing at all.
+        QFile::remove(marker);
+        program.app.mainForm().setText7(u"未設定"_s);
+        program.checkFromTheMenu();
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(marker));
+        QVERIFY(!program.board());
+        QCOMPARE(program.alertsStarted, 0);
+
+        // A mail program that cannot start is reported without holding up the check, in a box
+        // that does not wait, or at the tray icon once the program lives there.
+        program.fake.log.clear();
+        const QString missing = dir.filePath(u"no-such-mailer"_s);
+        program.app.mainForm().setText7(missing);
+        program.checkFromTheMenu();
+        const QString told = u"設定したメーラーを起動できませんでした。\n%1"_s.arg(missing);
+        QCOMPARE(program.fake.log.withPrefix(u"MsgBoxModeless"_s),
+                 (QStringList{u"MsgBoxModeless(%1, 48, Pelmora)"_s.arg(told)}));
+        QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
+        program.app.mainForm().Command1_Click();
+        program.checkFromTheMenu();
+        QCOMPARE(program.fake.log.withPrefix(u"tray: message"_s),
+                 (QStringList{u"tray: message Pelmora: "_s + told}));
+    }
+
+    void apopForEveryNonZeroFlag_data()
+    {
+        QTest::addColumn<int>("flag");
+        QTest::addColumn<QString>("method");
+        QTest::newRow("1") << 1 << u"APOP"_s;
+        QTest::newRow("2") << 2 << u"APOP"_s;
+        QTest::newRow("-1") << -1 << u"APOP"_s;
+        QTest::newRow("0") << 0 << u"PLAIN"_s;
+    }
+
+    void apopForEveryNonZeroFlag()
+    {
+        QFETCH(int, flag);
+        QFETCH(QString, method);
+        Program program(mailUser(), password(), flag);
+        DovecotWitness dovecot(g_info, mailUser());
+        dovecot.mark();
+        program.checkFromTheMenu();
+        QVERIFY(dovecot.logged({u"Login: user=<%1>, method=%2"_s.arg(mailUser(), method)}));
+        QCOMPARE(program.board()->Text2(), u"3"_s);
+    }
+};
+
+QTEST_MAIN(MailCheckTest)
+#include "mail_check_test.moc"
