@@ -103,6 +103,8 @@ void TitleBarsTest::init()
     QVERIFY(copyProgramFolder(programFolder));
     QVERIFY(QDir().mkpath(workFolder) && QDir().mkpath(runtimeFolder));
     QFile::setPermissions(runtimeFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // vbmail.ini is a folder here, so saving the server settings fails and tells why.
+    QVERIFY(QDir(workFolder).mkdir(u"vbmail.ini"_s));
 
     // The server writes its display number once it accepts clients.
     m_xserver.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"800x600x24"_s,
@@ -218,7 +220,8 @@ void TitleBarsTest::everyWindowShowsItsCaptionAlone()
     // A first run: no server and no account stored, so both dialogs open by themselves.
     m_main = windowTitled(kMainCaption);
     VERIFY_TITLE(m_main, kMainCaption);
-    VERIFY_TITLE(windowTitled(u"サーバー設定"_s), u"サーバー設定"_s);
+    const TopLevelWindow server = windowTitled(u"サーバー設定"_s);
+    VERIFY_TITLE(server, u"サーバー設定"_s);
     VERIFY_TITLE(windowTitled(u"ID,PASS"_s), u"ID,PASS"_s);
 
     openMenuItem(4); // "設定"
@@ -233,6 +236,16 @@ void TitleBarsTest::everyWindowShowsItsCaptionAlone()
     xdotool({u"key"_s, u"Escape"_s});
     QVERIFY(noWindowTitled(u"Pelmora について"_s));
 
+    // "設定" of the server dialog cannot save vbmail.ini: an error box, the dialog stays.
+    const QPoint ok = server.geometry.topLeft() +
+                      QPoint((660 + 972 / 2) / kTwipsPerPixel, (2520 + 372 / 2) / kTwipsPerPixel);
+    xdotool({u"mousemove"_s, u"--sync"_s, QString::number(ok.x()), QString::number(ok.y()),
+             u"click"_s, u"1"_s});
+    VERIFY_TITLE(windowTitled(u"エラー"_s), u"エラー"_s);
+    xdotool({u"key"_s, u"Escape"_s});
+    QVERIFY(noWindowTitled(u"エラー"_s));
+    QCOMPARE(windowTitled(u"サーバー設定"_s).id, server.id);
+
     openMenuItem(7); // "作者のホームページ": a question first
     VERIFY_TITLE(windowTitled(u"確認"_s), u"確認"_s);
     xdotool({u"key"_s, u"Escape"_s});
@@ -241,7 +254,7 @@ void TitleBarsTest::everyWindowShowsItsCaptionAlone()
     QStringList seen = m_seen.values();
     seen.sort();
     QStringList captions{kMainCaption, u"サーバー設定"_s, u"ID,PASS"_s, u"設定"_s,
-                         u"Pelmora について"_s, u"確認"_s};
+                         u"Pelmora について"_s, u"エラー"_s, u"確認"_s};
     captions.sort();
     QCOMPARE(seen, captions);
 }
