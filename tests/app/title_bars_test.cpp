@@ -60,8 +60,8 @@ private Q_SLOTS:
     void everyWindowShowsItsCaptionAlone();
 
 private:
-    // Waits for a window showing `caption` (or the caption with something added) and checks
-    // that both of its title properties hold the caption exactly.
+    // Waits for a window showing `caption`, alone or with something added; VERIFY_TITLE then
+    // checks that both of its title properties hold the caption exactly.
     TopLevelWindow windowTitled(const QString& caption);
     bool noWindowTitled(const QString& caption);
     // Everything the program shows is recorded on every look, so a stray title is caught too.
