@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <sched.h>
@@ -18,19 +19,30 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
-// The first call moves this thread into a mount namespace of its own; mounts made there never
-// reach the rest of the system (propagation is private).
+// The first call moves this thread into a mount namespace of its own.
 QString enterPrivateNamespace()
 {
-    static const QString why = [] {
-        if (::unshare(CLONE_NEWNS) != 0)
-            return u"cannot make a private mount namespace (unshare: %1); run as root"_s.arg(
-                qt_error_string(errno));
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return u"cannot make mounts private (%1)"_s.arg(qt_error_string(errno));
-        return QString();
-    }();
+    static const QString why = ::unshare(CLONE_NEWNS) == 0
+        ? QString()
+        : u"cannot make a private mount namespace (unshare: %1); run as root"_s.arg(
+              qt_error_string(errno));
     return why;
+}
+
+// A new mount is copied to every namespace that shares the mount it is made on, unless that one
+// is private here: makes the mount holding `path` private, so nothing reaches the rest of the
+// system. (Its mount point need not be "/": under chroot, "/" may be no mount point at all.)
+bool makeHoldingMountPrivate(const QString& path)
+{
+    for (QString at = path;; at = QFileInfo(at).path()) {
+        if (::mount(nullptr, native(at).constData(), nullptr, MS_PRIVATE, nullptr) == 0)
+            return true;
+        if (errno != EINVAL || at == u"/"_s) {
+            qWarning("no private mount holds %s (%s)", qPrintable(path),
+                     qPrintable(qt_error_string(errno)));
+            return false;
+        }
+    }
 }
 
 // A process whose current directory is `path` keeps working in what was there before a mount
@@ -59,7 +71,8 @@ bool PrivateMounts::makeReadOnly(const QString& path)
 {
     const QByteArray target = native(path);
     return changeAndReenter(path, [&] {
-        if (::mount(target.constData(), target.constData(), nullptr, MS_BIND, nullptr) != 0)
+        if (!makeHoldingMountPrivate(path) ||
+            ::mount(target.constData(), target.constData(), nullptr, MS_BIND, nullptr) != 0)
             return false;
         m_mounted.append(path);
         return ::mount(nullptr, target.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
@@ -76,7 +89,8 @@ bool PrivateMounts::makeFullDisk(const QString& folder)
             return false;
         files.append({name, file.readAll()});
     }
-    if (::mount("tmpfs", native(folder).constData(), "tmpfs", 0, "size=16k") != 0)
+    if (!makeHoldingMountPrivate(folder) ||
+        ::mount("tmpfs", native(folder).constData(), "tmpfs", 0, "size=16k") != 0)
         return false;
     m_mounted.append(folder);
     for (const auto& [name, bytes] : files) {
