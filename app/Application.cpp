@@ -64,12 +64,14 @@ void Application::wireMailCheck()
 
 void Application::registerForms()
 {
-    m_forms.registerForm<settings::SetForm>(
-        [this] { return new settings::SetForm(m_store, *m_mainForm, *this); });
+    m_forms.registerForm<settings::SetForm>([this] {
+        return new settings::SetForm(m_store, *m_mainForm, *this, m_platform.messageBox);
+    });
     m_forms.registerForm<settings::IdPassForm>(
-        [this] { return new settings::IdPassForm(m_store, m_values); });
+        [this] { return new settings::IdPassForm(m_store, m_values, m_platform.messageBox); });
     m_forms.registerForm<settings::OptionForm>([this] {
-        return new settings::OptionForm(m_values, m_serverFile, m_platform.windowPositioner);
+        return new settings::OptionForm(m_values, m_serverFile, m_platform.windowPositioner,
+                                        m_platform.messageBox);
     });
     m_forms.registerForm<alert::MsgForm>(
         [this] { return new alert::MsgForm(m_platform.windowPositioner); });

@@ -16,8 +16,11 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", plugin);
 
     QApplication qtApp(argc, argv);
+    // The desktop knows the program by these names (task switcher, session, window grouping).
+    // No display name is set: Qt would append it to every title bar ("設定 — Pelmora"), and each
+    // window's caption is to stand there alone.
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pelmora"));
+    QApplication::setDesktopFileName(QStringLiteral("pelmora"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
     QApplication::setFont(pelmora::platform::japaneseGothicFont(9));
 

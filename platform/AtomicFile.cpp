@@ -15,7 +15,8 @@ namespace pelmora::platform {
 
 namespace {
 
-bool writeAll(int fd, QByteArrayView bytes)
+// 0, or the errno value of the failure.
+int writeAll(int fd, QByteArrayView bytes)
 {
     const char* data = bytes.data();
     qsizetype left = bytes.size();
@@ -23,12 +24,14 @@ bool writeAll(int fd, QByteArrayView bytes)
         const ssize_t written = ::write(fd, data, static_cast<std::size_t>(left));
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
-            return false;
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return ENOSPC; // nothing more fits
         data += written;
         left -= written;
     }
-    return true;
+    return 0;
 }
 
 // Makes the rename itself survive a crash: the folder's entry must reach the disk too.
@@ -45,7 +48,7 @@ void syncFolder(const QByteArray& file)
 
 } // namespace
 
-bool writeFileAtomically(const QString& path, QByteArrayView bytes)
+WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes)
 {
     const QFileInfo info(path);
     const QString resolved = info.isSymLink() && !info.canonicalFilePath().isEmpty()
@@ -56,28 +59,35 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes)
     struct stat existing {};
     const bool exists = ::stat(target.constData(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode))
-        return false;
+        return WriteResult::failedWithError(S_ISDIR(existing.st_mode) ? EISDIR : EINVAL);
+    // Writing in place would be refused; replacing the file must be too.
+    if (exists && ::access(target.constData(), W_OK) != 0)
+        return WriteResult::failedWithError(errno);
 
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // created with mode 600
     if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, bytes);
-    if (ok && exists) {
-        ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+        return WriteResult::failedWithError(errno);
+    int error = writeAll(fd, bytes);
+    if (!error && exists) {
+        if (::fchmod(fd, existing.st_mode & 07777) != 0)
+            error = errno;
         // Only a privileged process may hand the file back to its owner; anyone else owns it
         // already.
         [[maybe_unused]] const int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.constData(), target.constData()) == 0;
-    if (!ok) {
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error) {
         ::unlink(temporary.constData());
-        return false;
+        return WriteResult::failedWithError(error);
     }
     syncFolder(target);
-    return true;
+    return WriteResult::done();
 }
 
 } // namespace pelmora::platform

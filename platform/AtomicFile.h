@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WriteResult.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -9,9 +11,10 @@ namespace pelmora::platform {
 // temporary file in the same folder, which is flushed to disk and then renamed over the original.
 // A file this creates is readable and writable by its owner only (the settings files hold a
 // password); an existing file keeps its mode (and owner, where allowed). A symbolic link is
-// followed, so the file it names is replaced and the link stays. Answers false, leaving the
-// original as it was and no temporary file behind, when any step fails (the folder is missing or
-// not writable, the disk is full, `path` is a folder, ...).
-bool writeFileAtomically(const QString& path, QByteArrayView bytes);
+// followed, so the file it names is replaced and the link stays. A file its user may not write to
+// (a read-only file, or one on a read-only file system) is not replaced either. When any step
+// fails (the folder is missing or not writable, the disk is full, `path` is a folder, ...) the
+// original stays as it was, no temporary file is left behind, and the result says why.
+WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes);
 
 } // namespace pelmora::platform

@@ -21,8 +21,9 @@ constexpr std::string_view kPasswordKey = "NAME2";
 constexpr std::string_view kSavedKey = "NAME3";
 } // namespace
 
-IdPassForm::IdPassForm(const SettingsStore& store, ProgramValues& values, QWidget* parent)
-    : Form(parent), m_store(store), m_values(values)
+IdPassForm::IdPassForm(const SettingsStore& store, ProgramValues& values,
+                       platform::MessageBox& messageBox, QWidget* parent)
+    : Form(parent), m_store(store), m_values(values), m_messageBox(messageBox)
 {
     buildLayout();
     connect(m_okCommand, &QPushButton::clicked, this, [this] { OKCommand_Click(); });
@@ -78,16 +79,21 @@ void IdPassForm::setPassText(const QString& text) { m_passText->setText(text); }
 
 void IdPassForm::OKCommand_Click()
 {
+    // Unticked, the earlier saved account stays in the file and stays in use by the mail check.
+    const auto failure =
+        m_saveBox->isChecked()
+            ? m_store.writeKeys(ProfileFile::Account,
+                                {{kIdKey, IdText()},
+                                 {kPasswordKey, PassText()},
+                                 {kSavedKey, SettingsStore::flagText(true)}})
+            : m_store.writeKeys(ProfileFile::Account,
+                                {{kSavedKey, SettingsStore::flagText(false)}});
+    if (failure) {
+        tellSaveFailure(m_messageBox, *failure);
+        return;
+    }
     m_values.UserId = IdText();
     m_values.UserPassword = PassText();
-    if (m_saveBox->isChecked()) {
-        m_store.writeKey(ProfileFile::Account, kIdKey, IdText());
-        m_store.writeKey(ProfileFile::Account, kPasswordKey, PassText());
-        m_store.writeFlag(ProfileFile::Account, kSavedKey, true);
-    } else {
-        // The earlier saved account stays in the file and stays in use by the mail check.
-        m_store.writeFlag(ProfileFile::Account, kSavedKey, false);
-    }
     unload();
 }
 

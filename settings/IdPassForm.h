@@ -4,6 +4,7 @@
 #include "settings/SettingsStore.h"
 
 #include "platform/Form.h"
+#include "platform/ports/MessageBox.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -16,7 +17,8 @@ namespace pelmora::settings {
 class IdPassForm : public platform::Form {
     Q_OBJECT
 public:
-    IdPassForm(const SettingsStore& store, ProgramValues& values, QWidget* parent = nullptr);
+    IdPassForm(const SettingsStore& store, ProgramValues& values, platform::MessageBox& messageBox,
+               QWidget* parent = nullptr);
 
     // Fills the ID and password boxes from iniIdPass.ini; the save box stays unticked.
     void Form_Load() override;
@@ -26,7 +28,8 @@ public:
     QString PassText() const;
     void setPassText(const QString& text);
 
-    // Sets the program's account and, with the save box ticked, stores it; then unloads.
+    // With the save box ticked stores the account, else only that it was not saved; then sets the
+    // program's account and unloads. A write that fails is told, and the dialog stays open.
     void OKCommand_Click();
     // Unloads, changing nothing.
     void CancelCommand_Click();
@@ -40,6 +43,7 @@ private:
 
     const SettingsStore& m_store;
     ProgramValues& m_values;
+    platform::MessageBox& m_messageBox;
 
     QLineEdit* m_idText = nullptr;
     QLineEdit* m_passText = nullptr;

@@ -1,5 +1,7 @@
 #include "settings/OptionForm.h"
 
+#include "settings/SaveFailure.h"
+
 #include "platform/Twips.h"
 #include "platform/Widgets.h"
 
@@ -16,8 +18,13 @@ using platform::makeLabel;
 using platform::makeTextBox;
 
 OptionForm::OptionForm(ProgramValues& values, const ServerSettingsFile& serverFile,
-                       platform::WindowPositioner& positioner, QWidget* parent)
-    : Form(parent), m_values(values), m_serverFile(serverFile), m_positioner(positioner)
+                       platform::WindowPositioner& positioner, platform::MessageBox& messageBox,
+                       QWidget* parent)
+    : Form(parent),
+      m_values(values),
+      m_serverFile(serverFile),
+      m_positioner(positioner),
+      m_messageBox(messageBox)
 {
     buildLayout();
     connect(m_okCommand, &QPushButton::clicked, this, [this] { OkCommand_Click(); });
@@ -77,11 +84,17 @@ void OptionForm::Form_Load()
 
 void OptionForm::OkCommand_Click()
 {
-    m_values.SmtpServer = m_smtpText->text();
-    m_values.Pop3Server = m_pop3Text->text();
-    m_values.MailAddress = m_mailText->text();
-    m_values.ApopFlag = m_apopCheck->isChecked() ? 1 : 0;
-    m_serverFile.save(m_values);
+    ProgramValues typed = m_values;
+    typed.SmtpServer = m_smtpText->text();
+    typed.Pop3Server = m_pop3Text->text();
+    typed.MailAddress = m_mailText->text();
+    typed.ApopFlag = m_apopCheck->isChecked() ? 1 : 0;
+    if (const platform::WriteResult saved = m_serverFile.save(typed); !saved) {
+        // Nothing changes until it is saved: "中止" then still leaves everything as it was.
+        tellSaveFailure(m_messageBox, {m_serverFile.path(), saved.reason});
+        return;
+    }
+    m_values = typed;
     unload();
 }
 

@@ -4,6 +4,7 @@
 #include "settings/ServerSettingsFile.h"
 
 #include "platform/Form.h"
+#include "platform/ports/MessageBox.h"
 #include "platform/ports/WindowPositioner.h"
 
 class QCheckBox;
@@ -14,16 +15,19 @@ namespace pelmora::settings {
 
 // The server settings dialog "サーバー設定": SMTP server, POP3 server, mail address and APOP.
 // It edits the four program-wide server values; "設定" stores and saves them to vbmail.ini.
+// A save that fails is told in a message box, and the dialog stays open with what was typed.
 class OptionForm : public platform::Form {
     Q_OBJECT
 public:
     OptionForm(ProgramValues& values, const ServerSettingsFile& serverFile,
-               platform::WindowPositioner& positioner, QWidget* parent = nullptr);
+               platform::WindowPositioner& positioner, platform::MessageBox& messageBox,
+               QWidget* parent = nullptr);
 
     // Puts the dialog above other windows and fills the boxes from the program-wide values.
     void Form_Load() override;
 
-    // Copies the boxes into the program-wide values exactly as typed, saves vbmail.ini, unloads.
+    // Saves the boxes exactly as typed to vbmail.ini; once saved, they become the program-wide
+    // values and the dialog unloads.
     void OkCommand_Click();
     // Unloads, changing nothing.
     void CancelCommand_Click();
@@ -38,6 +42,7 @@ private:
     ProgramValues& m_values;
     const ServerSettingsFile& m_serverFile;
     platform::WindowPositioner& m_positioner;
+    platform::MessageBox& m_messageBox;
 
     QLineEdit* m_smtpText = nullptr;
     QLineEdit* m_pop3Text = nullptr;

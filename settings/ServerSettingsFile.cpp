@@ -74,7 +74,7 @@ void ServerSettingsFile::load(ProgramValues& values) const
     }
 }
 
-bool ServerSettingsFile::save(const ProgramValues& values) const
+platform::WriteResult ServerSettingsFile::save(const ProgramValues& values) const
 {
     QByteArray bytes;
     const auto appendLine = [&](const QString& line) {
@@ -86,6 +86,11 @@ bool ServerSettingsFile::save(const ProgramValues& values) const
     appendLine(u"MAIL="_s + values.MailAddress);
     appendLine(u"APOP="_s + QString::number(values.ApopFlag));
     return platform::writeFileAtomically(m_fileName, bytes);
+}
+
+QString ServerSettingsFile::path() const
+{
+    return QFileInfo(m_fileName).absoluteFilePath();
 }
 
 } // namespace pelmora::settings

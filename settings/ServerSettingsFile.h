@@ -2,6 +2,7 @@
 
 #include "settings/ProgramValues.h"
 
+#include "platform/WriteResult.h"
 #include "platform/ports/AnsiCodec.h"
 
 #include <QString>
@@ -26,8 +27,11 @@ public:
 
     // Rewrites the file as exactly four lines, SMTP, POP3, MAIL, APOP, each ended by CR LF, the
     // values whole. The file is replaced in one step, so a failed write leaves the old one intact.
-    // Answers whether the file was written.
-    bool save(const ProgramValues& values) const;
+    // Answers whether the file was written, and if not, why.
+    platform::WriteResult save(const ProgramValues& values) const;
+
+    // The file's full path, in the current directory of the moment.
+    QString path() const;
 
 private:
     const platform::AnsiCodec& m_codec;

@@ -30,8 +30,12 @@ const QColor kRed(255, 0, 0);
 } // namespace
 
 SetForm::SetForm(const SettingsStore& store, MainWindowIntervalView& mainWindow,
-                 DialogOpener& dialogs, QWidget* parent)
-    : Form(parent), m_store(store), m_mainWindow(mainWindow), m_dialogs(dialogs)
+                 DialogOpener& dialogs, platform::MessageBox& messageBox, QWidget* parent)
+    : Form(parent),
+      m_store(store),
+      m_mainWindow(mainWindow),
+      m_dialogs(dialogs),
+      m_messageBox(messageBox)
 {
     buildLayout();
     connect(m_text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
@@ -127,6 +131,8 @@ void SetForm::Text2_Change()
         m_mainWindow.setIntervalText(text);
         m_mainWindow.setSecondTickInterval(0);
         // Switching interval checking off is stored at once, even if the dialog never closes.
+        // A failure is not told at every keystroke: the close box writes the interval again and
+        // tells then.
         m_store.writeKey(ProfileFile::Main, kIntervalKey, text);
     }
     // A negative interval changes nothing.
@@ -134,9 +140,14 @@ void SetForm::Text2_Change()
 
 void SetForm::Form_Unload()
 {
-    m_store.writeFlag(ProfileFile::Main, kHangUpKey, Check1());
-    m_store.writeKey(ProfileFile::Main, kIntervalKey, Text2());
-    m_store.writeFlag(ProfileFile::Main, kBoardAutoEraseKey, Check2());
+    const auto failure = m_store.writeKeys(
+        ProfileFile::Main, {{kHangUpKey, SettingsStore::flagText(Check1())},
+                            {kIntervalKey, Text2()},
+                            {kBoardAutoEraseKey, SettingsStore::flagText(Check2())}});
+    if (failure) {
+        tellSaveFailure(m_messageBox, *failure);
+        return;
+    }
     unload();
 }
 

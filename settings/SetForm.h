@@ -4,6 +4,7 @@
 #include "settings/SettingsStore.h"
 
 #include "platform/Form.h"
+#include "platform/ports/MessageBox.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -18,7 +19,7 @@ class SetForm : public platform::Form {
     Q_OBJECT
 public:
     SetForm(const SettingsStore& store, MainWindowIntervalView& mainWindow, DialogOpener& dialogs,
-            QWidget* parent = nullptr);
+            platform::MessageBox& messageBox, QWidget* parent = nullptr);
 
     // Reads NUMBER, NUMBER2 and NUMBER4 into the three inputs.
     void Form_Load() override;
@@ -30,7 +31,8 @@ public:
     bool Check2() const;
     void setCheck2(bool on);
 
-    // The close box (the dialog has no OK or Cancel): stores the three inputs, then unloads.
+    // The close box (the dialog has no OK or Cancel): stores the three inputs, then unloads. A
+    // write that fails is told, and the dialog stays open with its inputs as they are.
     void Form_Unload();
 
     // Runs on every change of the interval text, by the user or by the program: the arming rule
@@ -49,6 +51,7 @@ private:
     const SettingsStore& m_store;
     MainWindowIntervalView& m_mainWindow;
     DialogOpener& m_dialogs;
+    platform::MessageBox& m_messageBox;
 
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;

@@ -2,6 +2,9 @@
 
 #include "platform/ProgramPaths.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -42,17 +45,38 @@ QString SettingsStore::readText(ProfileFile file, std::string_view key,
     return m_codec.fromAnsi(QByteArrayView(buffer.data(), end - buffer.begin()));
 }
 
-void SettingsStore::writeKey(ProfileFile file, std::string_view key, const QString& text) const
+platform::WriteResult SettingsStore::writeKey(ProfileFile file, std::string_view key,
+                                              const QString& text) const
 {
     const QByteArray value = m_codec.toAnsi(text);
-    m_files.writePrivateProfileString(kSection, key,
-                                      std::string_view(value.constData(), std::size_t(value.size())),
-                                      path(file));
+    return m_files.writePrivateProfileString(
+        kSection, key, std::string_view(value.constData(), std::size_t(value.size())),
+        path(file));
 }
 
-void SettingsStore::writeFlag(ProfileFile file, std::string_view key, bool on) const
+platform::WriteResult SettingsStore::writeFlag(ProfileFile file, std::string_view key,
+                                               bool on) const
 {
-    writeKey(file, key, on ? QStringLiteral("1") : QStringLiteral("0"));
+    return writeKey(file, key, flagText(on));
+}
+
+QString SettingsStore::flagText(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+std::optional<SaveFailure> SettingsStore::writeKeys(ProfileFile file,
+                                                    std::initializer_list<KeyText> keys) const
+{
+    for (const auto& [key, text] : keys) {
+        const platform::WriteResult result = writeKey(file, key, text);
+        if (result)
+            continue;
+        if (!QFileInfo(path(file)).absoluteDir().exists())
+            return std::nullopt;
+        return SaveFailure{path(file), result.reason};
+    }
+    return std::nullopt;
 }
 
 } // namespace pelmora::settings

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "settings/SaveFailure.h"
+
+#include "platform/WriteResult.h"
 #include "platform/ports/AnsiCodec.h"
 #include "platform/ports/ProfileFiles.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace pelmora::settings {
 
@@ -22,7 +28,8 @@ inline constexpr std::string_view kSection = "EXEINI";
 
 // Reads and writes single keys of the profile files, at the moment they are needed: nothing is
 // cached, so a file edited by hand is seen at the next read. The data folder must exist; the
-// program never creates it, and writes into a missing folder fail silently.
+// program never creates it. Without it the program runs on its defaults and saves nothing, and
+// that is no failure to tell the user about.
 class SettingsStore {
 public:
     // Capacity of the buffer a text key is read into: values come back cut to 255 bytes.
@@ -37,11 +44,19 @@ public:
     // The key's text, at most 255 bytes; `valueWhenEmpty` when the key is missing or empty.
     QString readText(ProfileFile file, std::string_view key, const QString& valueWhenEmpty) const;
 
-    // Writes the key (creating file and key as needed). A failed write is not reported.
-    void writeKey(ProfileFile file, std::string_view key, const QString& text) const;
+    // Writes the key (creating file and key as needed).
+    platform::WriteResult writeKey(ProfileFile file, std::string_view key,
+                                   const QString& text) const;
 
     // A flag's on/off state as it is stored: "1" or "0".
-    void writeFlag(ProfileFile file, std::string_view key, bool on) const;
+    platform::WriteResult writeFlag(ProfileFile file, std::string_view key, bool on) const;
+    static QString flagText(bool on);
+
+    // Writes the keys in order, up to the first that fails, and answers that failure: the one
+    // the user must be told of. A missing data folder answers none.
+    using KeyText = std::pair<std::string_view, QString>;
+    std::optional<SaveFailure> writeKeys(ProfileFile file,
+                                         std::initializer_list<KeyText> keys) const;
 
     QString path(ProfileFile file) const;
     const platform::AnsiCodec& codec() const { return m_codec; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WriteResult.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -31,8 +33,9 @@ public:
 
     // WritePrivateProfileStringA: creates the file, section and key as needed. A null value
     // deletes the key, a null key the section. Fails, creating nothing, when the folder is missing.
-    virtual bool writePrivateProfileString(Text section, Text key, Text value,
-                                           const QString& path) = 0;
+    // A failure says why, as the Windows call's last error would.
+    virtual WriteResult writePrivateProfileString(Text section, Text key, Text value,
+                                                  const QString& path) = 0;
 };
 
 } // namespace pelmora::platform

@@ -11,6 +11,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct LoadedFile {
     Status status = Status::Missing;
     FileEncoding encoding = FileEncoding::Ansi;
     std::string text; // ANSI bytes, whatever the encoding on disk
+    QString whyUnreadable;
 };
 
 std::string decodeUtf16(QByteArrayView bytes, QStringConverter::Encoding encoding)
@@ -46,11 +48,19 @@ LoadedFile load(const QString& path)
     if (!device.exists())
         return file;
     file.status = LoadedFile::Status::Unreadable;
-    if (QFileInfo(path).isDir() || !device.open(QIODevice::ReadOnly))
+    if (QFileInfo(path).isDir()) {
+        file.whyUnreadable = qt_error_string(EISDIR);
         return file;
+    }
+    if (!device.open(QIODevice::ReadOnly)) {
+        file.whyUnreadable = device.errorString();
+        return file;
+    }
     const QByteArray bytes = device.readAll();
-    if (device.error() != QFileDevice::NoError)
+    if (device.error() != QFileDevice::NoError) {
+        file.whyUnreadable = device.errorString();
         return file;
+    }
     file.status = LoadedFile::Status::Loaded;
     if (bytes.startsWith("\xFF\xFE")) {
         file.encoding = FileEncoding::Utf16Le;
@@ -166,20 +176,20 @@ std::uint32_t ProfileEngine::getPrivateProfileString(Text section, Text key, Tex
     return copyString(fallback ? trimTrailingBlanks(*fallback) : std::string_view(), buffer);
 }
 
-bool ProfileEngine::writePrivateProfileString(Text section, Text key, Text value,
-                                              const QString& path)
+WriteResult ProfileEngine::writePrivateProfileString(Text section, Text key, Text value,
+                                                     const QString& path)
 {
     section = cString(section);
     key = cString(key);
     value = cString(value);
     if (!section)
-        return false;
+        return WriteResult::failedWithError(EINVAL);
     if (!folderExists(path))
-        return false;
+        return WriteResult::failedWithError(ENOENT);
     LoadedFile file = load(path);
     // A file that exists but cannot be read is never replaced: its contents would be lost.
     if (file.status == LoadedFile::Status::Unreadable)
-        return false;
+        return WriteResult::failed(file.whyUnreadable);
 
     ProfileDocument document(std::move(file.text));
     bool changed = false;
@@ -190,7 +200,7 @@ bool ProfileEngine::writePrivateProfileString(Text section, Text key, Text value
     else
         changed = document.setValue(*section, *key, *value);
     if (!changed)
-        return true;
+        return WriteResult::done();
     return writeFileAtomically(path, encode(document.bytes(), file.encoding));
 }
 

@@ -394,8 +394,9 @@ std::uint32_t RecordingProfileFiles::getPrivateProfileString(Text section, Text 
     return m_real.getPrivateProfileString(section, key, defaultValue, buffer, path);
 }
 
-bool RecordingProfileFiles::writePrivateProfileString(Text section, Text key, Text value,
-                                                      const QString& path)
+platform::WriteResult RecordingProfileFiles::writePrivateProfileString(Text section, Text key,
+                                                                       Text value,
+                                                                       const QString& path)
 {
     m_log.add(u"profile: write %1 [%2] %3=%4"_s.arg(QFileInfo(path).fileName(), text(section),
                                                     text(key), text(value)));

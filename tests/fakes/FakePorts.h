@@ -258,8 +258,8 @@ public:
                                        const QString& path) override;
     std::uint32_t getPrivateProfileString(Text section, Text key, Text defaultValue,
                                           std::span<char> buffer, const QString& path) override;
-    bool writePrivateProfileString(Text section, Text key, Text value,
-                                   const QString& path) override;
+    platform::WriteResult writePrivateProfileString(Text section, Text key, Text value,
+                                                    const QString& path) override;
 
 private:
     platform::ProfileFiles& m_real;

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <functional>
 #include <optional>
@@ -169,7 +170,7 @@ private slots:
     void utf16FileStaysUtf16();
     void newFilesAreOwnerOnly();
     void failedWriteKeepsOriginal();
-    void readOnlyFolderKeepsOriginal();
+    void readOnlyFolderOrFileKeepsOriginal();
     void unreadablePathIsNeverReplaced();
 
 private:
@@ -411,19 +412,20 @@ void ProfileEngineTest::failedWriteKeepsOriginal()
     rlimit small = previous;
     small.rlim_cur = 1024;
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-    const bool helperWrote = pelmora::platform::writeFileAtomically(path, QByteArray(4096, 'x'));
-    const bool engineWrote = m_engine.writePrivateProfileString(
+    const auto helperWrote = pelmora::platform::writeFileAtomically(path, QByteArray(4096, 'x'));
+    const auto engineWrote = m_engine.writePrivateProfileString(
         "EXEINI", "K", std::string(4096, 'y'), path);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
 
     QVERIFY(!helperWrote);
     QVERIFY(!engineWrote);
+    QCOMPARE(engineWrote.reason, qt_error_string(EFBIG)); // the system's words, for the user
     QCOMPARE(readAll(path), original);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"settings.ini"_s});
 }
 
-void ProfileEngineTest::readOnlyFolderKeepsOriginal()
+void ProfileEngineTest::readOnlyFolderOrFileKeepsOriginal()
 {
     QTemporaryDir dir;
     const QString path = dir.path() + u"/settings.ini"_s;
@@ -431,10 +433,18 @@ void ProfileEngineTest::readOnlyFolderKeepsOriginal()
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
     QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0555) == 0);
     const int result = runUnprivileged([&] {
-        return m_engine.writePrivateProfileString("EXEINI", "K", "new", path);
+        return bool(m_engine.writePrivateProfileString("EXEINI", "K", "new", path));
+    });
+    QCOMPARE(result, int(WriteRefused));
+
+    // Nor is a read-only file replaced, even in a folder anyone may write to.
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
+    const int fileResult = runUnprivileged([&] {
+        return bool(m_engine.writePrivateProfileString("EXEINI", "K", "new", path));
     });
     ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
-    QCOMPARE(result, int(WriteRefused));
+    QCOMPARE(fileResult, int(WriteRefused));
     QCOMPARE(readAll(path), "[EXEINI]\r\nK=v\r\n"_ba);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"settings.ini"_s});
 }

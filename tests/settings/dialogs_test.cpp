@@ -1,7 +1,7 @@
 // The three settings dialogs driven from the keyboard and mouse, on real widgets inside the whole
 // program (fake platform, real settings files): layout, focus order, Enter and Esc, what their
-// buttons and close boxes do to the program-wide values and to the files' bytes, and how the
-// interval box drives the main window.
+// buttons and close boxes do to the program-wide values and to the files' bytes, how the
+// interval box drives the main window, and what a save that cannot be written tells the user.
 
 #include "app/Application.h"
 
@@ -14,6 +14,8 @@
 
 #include "tests/fakes/FakePlatform.h"
 
+#include "PrivateMounts.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QInputMethodEvent>
@@ -23,6 +25,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cerrno>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -113,6 +116,22 @@ void commitOver(QWidget& w, const QString& text)
     QApplication::sendEvent(&w, &event);
 }
 
+// The one message box a failed save showed: naming the file and the system's reason.
+bool toldSaveFailure(const FakePlatform& fake, const QString& file, int error)
+{
+    const QStringList boxes = fake.log.withPrefix(u"MsgBox("_s);
+    if (boxes.size() != 1) {
+        qWarning() << "message boxes:" << boxes;
+        return false;
+    }
+    const QString& box = boxes.first();
+    const bool told = box.contains(u'/' + file + u'\n') && box.contains(qt_error_string(error)) &&
+                      box.endsWith(u", 48, エラー)"_s);
+    if (!told)
+        qWarning() << box;
+    return told;
+}
+
 Form& formNamed(Application& app, const QString& name)
 {
     if (name == u"OptionForm"_s)
@@ -156,6 +175,11 @@ private Q_SLOTS:
     void endingTheProgramDropsOpenPreferences();
     void preferencesButtonsOpenTheOtherDialogsModeless();
     void hiddenDialogsAreShownWithoutLoadingAgain();
+
+    void serverSaveThatFailsIsToldAndKeepsTheTyping();
+    void preferencesOnAFullDiskAreToldOnceOnClosing();
+    void accountSaveThatFailsIsToldAndKeepsTheTyping();
+    void noDataFolderSavesNothingAndTellsNothing();
 };
 
 void DialogsTest::initTestCase()
@@ -717,6 +741,125 @@ void DialogsTest::hiddenDialogsAreShownWithoutLoadingAgain()
     QVERIFY(server.isVisible());
     QCOMPARE(child<QLineEdit>(server, u"SmtpText"_s).text(), u"unsaved"_s);
     QVERIFY(program.fake.log.withPrefix(u"SetWindowPos"_s).isEmpty()); // no second load
+}
+
+void DialogsTest::serverSaveThatFailsIsToldAndKeepsTheTyping()
+{
+    Program program;
+    PrivateMounts mounts;
+    PELMORA_REQUIRE_MOUNTS(mounts);
+    auto& server = program->forms().show<OptionForm>();
+    QVERIFY(activate(server));
+    retype(child(server, u"Pop3Text"_s), u"new.example"_s);
+    QTest::mouseClick(&child(server, u"ApopCheck"_s), Qt::LeftButton);
+    QVERIFY(mounts.makeReadOnly(QDir::currentPath()));
+    program.fake.log.clear();
+    QTest::mouseClick(&child(server, u"OkCommand"_s), Qt::LeftButton);
+
+    QVERIFY(toldSaveFailure(program.fake, u"vbmail.ini"_s, EROFS));
+    QCOMPARE(program->forms().peek<OptionForm>(), &server);
+    QVERIFY(server.isVisible());
+    QCOMPARE(child<QLineEdit>(server, u"Pop3Text"_s).text(), u"new.example"_s);
+    QVERIFY(child<QCheckBox>(server, u"ApopCheck"_s).isChecked());
+    QCOMPARE(program->values().Pop3Server, u"pop.example"_s); // nothing saved, nothing changed
+    QCOMPARE(FakePlatform::readFile(program.fake.serverFile()), kServerFile);
+
+    // Once the folder can be written again, "設定" saves and closes.
+    QVERIFY(mounts.undo(QDir::currentPath()));
+    QTest::mouseClick(&child(server, u"OkCommand"_s), Qt::LeftButton);
+    QVERIFY(!program->forms().peek<OptionForm>());
+    QCOMPARE(program->values().Pop3Server, u"new.example"_s);
+    QCOMPARE(FakePlatform::readFile(program.fake.serverFile()),
+             "SMTP=smtp.example\r\nPOP3=new.example\r\nMAIL=a@example\r\nAPOP=1\r\n");
+    QCOMPARE(program.fake.log.withPrefix(u"MsgBox("_s).size(), 1);
+}
+
+void DialogsTest::preferencesOnAFullDiskAreToldOnceOnClosing()
+{
+    Program program;
+    PrivateMounts mounts;
+    PELMORA_REQUIRE_MOUNTS(mounts);
+    SetForm& prefs = program->forms().show<SetForm>();
+    QVERIFY(activate(prefs));
+    const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
+    QVERIFY(mounts.makeFullDisk(program.fake.dataFolder()));
+    program.fake.log.clear();
+
+    // Every change to 0 is stored at once and fails, without a word.
+    retype(child(prefs, u"Text2"_s), u"00"_s);
+    QTest::mouseClick(&child(prefs, u"Check1"_s), Qt::LeftButton);
+    QCOMPARE(child<QLabel>(program->mainForm(), u"Label4"_s).text(), u"OFF"_s);
+    QCOMPARE(program.fake.log.withPrefix(u"profile: write"_s).size(), 2);
+    QVERIFY(program.fake.log.withPrefix(u"MsgBox("_s).isEmpty());
+
+    // Closing tells once and keeps the dialog as it is.
+    prefs.close();
+    QVERIFY(toldSaveFailure(program.fake, u"ini.ini"_s, ENOSPC));
+    QCOMPARE(program->forms().peek<SetForm>(), &prefs);
+    QVERIFY(prefs.isVisible());
+    QCOMPARE(prefs.Text2(), u"00"_s);
+    QVERIFY(prefs.Check1());
+    QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()), stored);
+
+    QVERIFY(mounts.freeSpace(program.fake.dataFolder()));
+    prefs.close();
+    QVERIFY(!program->forms().peek<SetForm>());
+    QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
+             "[EXEINI]\r\nNUMBER2=00\r\nNUMBER=1\r\nNUMBER4=0\r\n");
+    QCOMPARE(program.fake.log.withPrefix(u"MsgBox("_s).size(), 1);
+}
+
+void DialogsTest::accountSaveThatFailsIsToldAndKeepsTheTyping()
+{
+    Program program;
+    PrivateMounts mounts;
+    PELMORA_REQUIRE_MOUNTS(mounts);
+    auto& account = program->forms().show<IdPassForm>();
+    QVERIFY(activate(account));
+    retype(child(account, u"IdText"_s), u"花子"_s);
+    retype(child(account, u"PassText"_s), u"pw"_s);
+    QTest::mouseClick(&child(account, u"Check1"_s), Qt::LeftButton);
+    QVERIFY(mounts.makeReadOnly(program.fake.accountProfile()));
+    program.fake.log.clear();
+    QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Return); // OK
+
+    QVERIFY(toldSaveFailure(program.fake, u"iniIdPass.ini"_s, EROFS));
+    QCOMPARE(program->forms().peek<IdPassForm>(), &account);
+    QVERIFY(account.isVisible());
+    QCOMPARE(account.IdText(), u"花子"_s);
+    QCOMPARE(account.PassText(), u"pw"_s);
+    QVERIFY(child<QCheckBox>(account, u"Check1"_s).isChecked());
+    QVERIFY(program->values().UserId.isEmpty());
+    QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()), kAccountFile);
+
+    QVERIFY(mounts.undo(program.fake.accountProfile()));
+    QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Return);
+    QVERIFY(!program->forms().peek<IdPassForm>());
+    QCOMPARE(program->values().UserId, u"花子"_s);
+    QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()),
+             u"[EXEINI]\r\nNAME=花子\r\nNAME2=pw\r\nNAME3=1\r\n"_s.toUtf8());
+}
+
+void DialogsTest::noDataFolderSavesNothingAndTellsNothing()
+{
+    FakePlatform fake(FakePlatform::DataFolder::Missing);
+    FakePlatform::writeFile(fake.serverFile(), kServerFile);
+    Application app(fake.services());
+    app.start();
+    SetForm& prefs = app.forms().show<SetForm>();
+    QTest::mouseClick(&child(prefs, u"Check1"_s), Qt::LeftButton);
+    prefs.close();
+    QVERIFY(!app.forms().peek<SetForm>());
+
+    IdPassForm& account = app.forms().show<IdPassForm>();
+    account.setIdText(u"taro"_s);
+    QTest::mouseClick(&child(account, u"Check1"_s), Qt::LeftButton);
+    QTest::mouseClick(&child(account, u"OKCommand"_s), Qt::LeftButton);
+    QVERIFY(!app.forms().peek<IdPassForm>());
+    QCOMPARE(app.values().UserId, u"taro"_s);
+
+    QVERIFY(fake.log.withPrefix(u"MsgBox("_s).isEmpty());
+    QVERIFY(!QFileInfo::exists(fake.dataFolder()));
 }
 
 QTEST_MAIN(DialogsTest)
