@@ -18,6 +18,9 @@
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,6 +79,53 @@ struct Program {
     app::Application app{fake.services()};
     int alertsStarted = 0;
     bool boardLoadedAtAlert = false;
+};
+
+// A TCP relay on 127.0.0.1 between the program and Dovecot that can cut a session in the middle,
+// as a server that dies or a network that drops does: after `cutAfter` bytes from the server it
+// aborts both sides. Runs on the test's thread; the POP3 library keeps events flowing while it
+// waits, so the relay is served during a check.
+class CuttingRelay : public QObject {
+public:
+    explicit CuttingRelay(quint16 serverPort) : m_serverPort(serverPort)
+    {
+        QVERIFY(m_listener.listen(QHostAddress::LocalHost));
+        connect(&m_listener, &QTcpServer::newConnection, this, [this] { relayNext(); });
+    }
+    quint16 port() const { return m_listener.serverPort(); }
+    qint64 cutAfter = -1; // bytes from the server before the cut; -1: never
+    bool cut = false;
+
+private:
+    void relayNext()
+    {
+        QPointer<QTcpSocket> client = m_listener.nextPendingConnection();
+        QPointer<QTcpSocket> server = new QTcpSocket(client);
+        auto fromServer = std::make_shared<qint64>(0);
+        server->connectToHost(QHostAddress::LocalHost, m_serverPort);
+        connect(client, &QTcpSocket::readyRead, server, [client, server] {
+            server->write(client->readAll());
+        });
+        connect(server, &QTcpSocket::readyRead, client, [this, client, server, fromServer] {
+            const QByteArray bytes = server->readAll();
+            *fromServer += bytes.size();
+            if (cutAfter >= 0 && *fromServer > cutAfter) {
+                cut = true;
+                server->abort();
+                client->abort();
+                return;
+            }
+            client->write(bytes);
+        });
+        connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+        connect(server, &QTcpSocket::disconnected, client, [client] {
+            if (client)
+                client->disconnectFromHost();
+        });
+    }
+
+    QTcpServer m_listener;
+    quint16 m_serverPort;
 };
 
 QString password() { return g_info[u"PASSWORD"_s]; }
@@ -244,6 +294,30 @@ private Q_SLOTS:
         program.checkFromTheMenu();
         QCOMPARE(program.fake.log.withPrefix(u"tray: message"_s),
                  (QStringList{u"tray: message Pelmora: "_s + told}));
+    }
+
+    // A server that goes away in the middle of a long check leaves the program running, and the
+    // next check reads the whole mailbox again.
+    void serverLostMidCheckThenTheNextCheckWorks()
+    {
+        const QString user = g_info[u"MANY_USER"_s];
+        CuttingRelay relay(g_info[u"PORT"_s].toUShort());
+        Program program(user, password());
+        program.app.values().Pop3Server = u"127.0.0.1:"_s + QString::number(relay.port());
+        DovecotWitness dovecot(g_info, user);
+
+        relay.cutAfter = 300 * 1024; // a fifth of the mailbox
+        dovecot.mark();
+        program.checkFromTheMenu();
+        QVERIFY(relay.cut);
+        QVERIFY(!dovecot.logged({u"pop3(%1)"_s.arg(user), u"retr=1000/"_s}, 500));
+
+        relay.cutAfter = -1;
+        dovecot.mark();
+        program.checkFromTheMenu();
+        QVERIFY(dovecot.logged({u"pop3(%1)"_s.arg(user), u"retr=1000/"_s}));
+        QVERIFY(program.board());
+        QCOMPARE(program.board()->Text2(), u"1000"_s);
     }
 
     void apopForEveryNonZeroFlag_data()
