@@ -170,6 +170,7 @@ private slots:
     void utf16FileStaysUtf16();
     void newFilesAreOwnerOnly();
     void failedWriteKeepsOriginal();
+    void writerKilledAtAnyMomentLeavesOldOrNew();
     void readOnlyFolderOrFileKeepsOriginal();
     void unreadablePathIsNeverReplaced();
 
@@ -423,6 +424,33 @@ void ProfileEngineTest::failedWriteKeepsOriginal()
     QCOMPARE(engineWrote.reason, qt_error_string(EFBIG)); // the system's words, for the user
     QCOMPARE(readAll(path), original);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"settings.ini"_s});
+}
+
+// A program killed while it saves (a logout, a crash, the power going) leaves the settings file
+// whole: the old content or the new one, never a torn or empty file. A child process saves two
+// contents in turn and is killed at varying moments.
+void ProfileEngineTest::writerKilledAtAnyMomentLeavesOldOrNew()
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + u"/ini.ini"_s;
+    const QByteArray first = "[EXEINI]\r\n"_ba + QByteArray(256 * 1024, 'a') + "\r\n"_ba;
+    const QByteArray second = "[EXEINI]\r\n"_ba + QByteArray(384 * 1024, 'b') + "\r\n"_ba;
+    QVERIFY(writeAll(path, first));
+
+    for (int round = 0; round < 40; ++round) {
+        const pid_t writer = ::fork();
+        QVERIFY(writer >= 0);
+        if (writer == 0) {
+            for (int i = 0;; ++i)
+                (void)pelmora::platform::writeFileAtomically(path, i % 2 ? first : second);
+        }
+        ::usleep(useconds_t(1000 + round * 500));
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+        const QByteArray now = readAll(path);
+        QVERIFY2(now == first || now == second,
+                 qPrintable(u"round %1: %2 bytes"_s.arg(round).arg(now.size())));
+    }
 }
 
 void ProfileEngineTest::readOnlyFolderOrFileKeepsOriginal()
