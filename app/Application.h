@@ -4,6 +4,10 @@
 #include "app/MainForm.h"
 #include "app/PlatformServices.h"
 
+#include "alert/AlertPresenter.h"
+#include "alert/MailProgramChoice.h"
+#include "alert/StatusLamp.h"
+
 #include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
 #include "settings/ProgramValues.h"
@@ -35,6 +39,7 @@ public:
 
 private:
     void registerForms();
+    void wireAlert();
 
     PlatformServices& m_platform;
     settings::ProgramValues m_values;
@@ -45,6 +50,9 @@ private:
     // destroyed first.
     std::unique_ptr<MainForm> m_mainForm;
     FormHost m_forms;
+    std::unique_ptr<alert::AlertPresenter> m_alert;
+    std::unique_ptr<alert::StatusLamp> m_statusLamp;
+    std::unique_ptr<alert::MailProgramChoice> m_mailProgramChoice;
 };
 
 } // namespace pelmora::app

@@ -2,13 +2,6 @@
 
 namespace pelmora::platform {
 
-std::uint32_t NullMultimedia::mciSendString(const QString&, QString* reply, std::uint32_t)
-{
-    if (reply)
-        reply->clear();
-    return kNoDevice;
-}
-
 std::uint32_t NullRemoteAccess::rasEnumConnections(std::span<RasConnection>, std::uint32_t&,
                                                    std::uint32_t& count)
 {
