@@ -209,10 +209,9 @@ bool SoundEffectMultimedia::isPlayableWave(const QString& path)
                     return false;
                 tag = qFromLittleEndian<quint16>(extension.constData());
             }
-            const bool pcm = tag == 1 && (bits == 8 || bits == 16 || bits == 32);
-            const bool floating = tag == 3 && bits == 32;
-            formatOk = (pcm || floating) && channels > 0 && rate > 0 &&
-                       blockAlign == channels * (bits / 8);
+            // Qt's decoder knows integer PCM of these sizes only; it fails on float samples.
+            formatOk = tag == 1 && (bits == 8 || bits == 16 || bits == 32) && channels > 0 &&
+                       rate > 0 && blockAlign == channels * (bits / 8);
             if (!formatOk)
                 return false;
         } else if (id == "data") {

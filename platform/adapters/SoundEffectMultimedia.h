@@ -38,12 +38,12 @@ public:
     SoundEffectMultimedia();
     ~SoundEffectMultimedia() override;
 
-    std::uint32_t mciSendString(const QString& command, QString* reply,
-                                std::uint32_t replyCapacity) override;
+    std::uint32_t mciSendString(const QString& command, QString* reply = nullptr,
+                                std::uint32_t replyCapacity = 0) override;
 
     // Whether `path` names a wave file whose header promises sound Qt can play: RIFF/WAVE, a
-    // "fmt " chunk with 8-, 16- or 32-bit PCM or 32-bit float samples, then a non-empty "data"
-    // chunk that lies wholly inside the file.
+    // "fmt " chunk with 8-, 16- or 32-bit integer PCM samples, then a non-empty "data" chunk
+    // that lies wholly inside the file.
     static bool isPlayableWave(const QString& path);
 
 private:
