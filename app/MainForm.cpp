@@ -244,7 +244,9 @@ void MainForm::Form_Unload()
     m_context.store.writeFlag(ProfileFile::Main, kLaunchFlagKey, Check2());
     m_context.mailLibrary.release();
     // Ends at once: no other window runs its unload handling, so an open preferences dialog
-    // saves nothing.
+    // saves nothing, and no timer ticks again.
+    for (platform::VbTimer* timer : {&m_timer1, &m_timer3, &m_timer4, &m_timer5})
+        timer->setEnabled(false);
     services.processExit.endProcess();
 }
 
