@@ -156,6 +156,8 @@ void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
     QCOMPARE(fresh.Text1(), u"新着メールがあります。"_s);
     QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 1);
     QCOMPARE(boardsOnScreen(), 1);
+    QTest::keyClick(&fresh, Qt::Key_Escape); // Esc closes it too
+    QTRY_COMPARE(boardsOnScreen(), 0);
     QVERIFY(!program.fake.processExit.ended);
 }
 
