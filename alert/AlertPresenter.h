@@ -14,7 +14,8 @@ namespace pelmora::alert {
 // playing it again from the start each time it ends while the loop flag is set.
 class AlertPresenter {
 public:
-    AlertPresenter(platform::Multimedia& multimedia, QString programFolder, AlertWindowView& window);
+    AlertPresenter(platform::Multimedia& multimedia, QString programFolder,
+                   AlertWindowView& window);
 
     void Command2_Click();
     void Command3_Click();
