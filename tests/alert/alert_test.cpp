@@ -53,63 +53,18 @@ void setInterval(AlertProgram& program, const QString& minutes)
     program.app.forms().get<pelmora::settings::SetForm>().setText2(minutes);
 }
 
-int ticksUntil(VbTimer& timer, const std::function<bool()>& done)
-{
-    int ticks = 0;
-    for (; !done() && ticks < 10000; ++ticks)
-        timer.tick();
-    return ticks;
-}
 } // namespace
 
 class AlertTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void alertCommandStrings();
     void oneBoardUpdatedInPlaceUntilTheUserClosesIt();
     void lampBlinksWhileIntervalCheckingIsOn();
-    void lampTicksNeitherNestNorPaintWhileHidden();
-    void unreadableLampPicturesLeaveTheLampAsItWas();
+    void lampTicksByHand();
     void captionNamesTheChosenProgramAndKeepsMoving();
     void captionRunsRightToLeftAndStartsOverWhereItBegan();
 };
-
-void AlertTest::alertCommandStrings()
-{
-    AlertProgram program;
-    QVERIFY(program.start());
-    auto& log = program.fake.log;
-    const QString folder = program.fake.programFolder();
-    program.window().Command2_Click();
-    QCOMPARE(log.calls(), (QStringList{
-                              u"mci: open \""_s + folder + u"/Sound/Kouka.wav\" alias bgm"_s,
-                              u"mci: play bgm"_s,
-                              u"navigate: file://"_s + folder + u"\\画像データ\\ShintyakuMove.gif"_s,
-                          }));
-    // The watch: nothing while playing or with nothing open; a replay once the sound ended.
-    log.clear();
-    VbTimer& timer2 = program.window().Timer2();
-    timer2.tick();
-    program.fake.multimedia.replies[u"status bgm mode"_s] = u"stopped"_s;
-    timer2.tick();
-    QCOMPARE(log.calls(), (QStringList{u"mci: status bgm mode"_s, u"mci: status bgm mode"_s,
-                                       u"mci: play bgm from 0"_s}));
-    // Without the loop flag the ended sound is closed and the watch stops, until the next alert.
-    log.clear();
-    program.window().setCheck1(0);
-    timer2.tick();
-    QCOMPARE(log.calls(), (QStringList{u"mci: status bgm mode"_s, u"mci: stop bgm"_s,
-                                       u"mci: close bgm"_s}));
-    QVERIFY(!timer2.isRunning());
-    program.window().Command2_Click();
-    QVERIFY(timer2.isRunning());
-
-    log.clear();
-    program.window().Command3_Click();
-    QCOMPARE(log.calls(), (QStringList{u"mci: stop bgm"_s, u"mci: close bgm"_s,
-                                       u"navigate: file://"_s + folder + u"\\画像データ\\MoveDog.gif"_s}));
-}
 
 void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
 {
@@ -125,37 +80,26 @@ void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
         return count;
     };
 
-    // New mail: the board appears at once, on top, with its count.
+    // New mail: the board appears at once, on top.
     MsgForm& board = forms.get<MsgForm>();
-    QCOMPARE(program.fake.log.calls(),
-             QStringList{u"SetWindowPos(MsgForm, -1, 0, 0, 0, 0, 0x43)"_s});
+    board.setText2(u"3"_s);
     QVERIFY(board.isVisible());
     QVERIFY(board.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(board.windowTitle(), u"新着お知らせボード"_s);
-    QCOMPARE(board.size(), QSize(pelmora::platform::twipsToPixels(3600),
-                                 pelmora::platform::twipsToPixels(285)));
-    QCOMPARE(board.Text1(), u"新着メールがあります。"_s);
-    board.setText1(u"新着メールが有ります"_s);
-    board.setText2(u"3"_s);
 
     // More new mail while it is open: the same board shows the new count.
-    program.fake.log.clear();
-    MsgForm& again = forms.get<MsgForm>();
-    again.setText2(u"5"_s);
-    QCOMPARE(&again, &board);
-    QVERIFY(program.fake.log.calls().isEmpty());
+    forms.get<MsgForm>().setText2(u"5"_s);
     QCOMPARE(board.findChild<QLineEdit*>(u"Text2"_s)->text(), u"5"_s);
     QCOMPARE(boardsOnScreen(), 1);
+    QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 1);
 
     // The user closes it; the next new mail brings a fresh board, on top again.
     board.close();
-    QTRY_VERIFY(!forms.peek<MsgForm>());
-    QCOMPARE(boardsOnScreen(), 0);
+    QTRY_COMPARE(boardsOnScreen(), 0);
     MsgForm& fresh = forms.get<MsgForm>();
     QVERIFY(fresh.isVisible());
     QCOMPARE(fresh.Text1(), u"新着メールがあります。"_s);
-    QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 1);
-    QCOMPARE(boardsOnScreen(), 1);
+    QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 2);
     QTest::keyClick(&fresh, Qt::Key_Escape); // Esc closes it too
     QTRY_COMPARE(boardsOnScreen(), 0);
     QVERIFY(!program.fake.processExit.ended);
@@ -179,7 +123,7 @@ void AlertTest::lampBlinksWhileIntervalCheckingIsOn()
     QCOMPARE(lamp.now(), u"G"_s);
 }
 
-void AlertTest::lampTicksNeitherNestNorPaintWhileHidden()
+void AlertTest::lampTicksByHand()
 {
     AlertProgram program;
     QVERIFY(program.start());
@@ -203,39 +147,17 @@ void AlertTest::lampTicksNeitherNestNorPaintWhileHidden()
     timer5.tick();
     QCOMPARE(lamp.now(), u"G"_s);
 
+    // A picture that cannot be read leaves the lamp as it was.
+    QFile::remove(program.asset(u"画像データ/Red.gif"_s));
+    setInterval(program, u"3"_s);
+    timer5.tick();
+    QCOMPARE(lamp.now(), u"G"_s);
+
     // Hidden in the tray, a tick neither waits nor changes the picture.
     program.window().Command1_Click();
-    QVERIFY(!program.window().isVisible());
-    setInterval(program, u"3"_s);
     const qsizetype clockReads = program.fake.tickCounter.answered().size();
     timer5.tick();
     QCOMPARE(program.fake.tickCounter.answered().size(), clockReads);
-    QCOMPARE(lamp.now(), u"G"_s);
-}
-
-void AlertTest::unreadableLampPicturesLeaveTheLampAsItWas()
-{
-    AlertProgram program;
-    QVERIFY(program.start());
-    VbTimer& timer5 = program.window().Timer5();
-    timer5.setEnabled(false);
-    LampWatch lamp(program);
-    timer5.tick();
-    QCOMPARE(lamp.now(), u"G"_s);
-
-    QFile::remove(program.asset(u"画像データ/Red.gif"_s));
-    setInterval(program, u"1"_s);
-    timer5.tick();
-    QCOMPARE(lamp.now(), u"G"_s);
-
-    QFile green(program.asset(u"画像データ/Green.gif"_s));
-    QVERIFY(green.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    green.write("GIF89a broken");
-    green.close();
-    setInterval(program, u"0"_s);
-    program.image1().setPixmap(QPixmap(program.asset(u"画像データ/Red.gif"_s))); // nothing
-    timer5.tick();
-    QCOMPARE(lamp.now(), u"G"_s);
     QVERIFY(!program.fake.processExit.ended);
 }
 
@@ -273,10 +195,6 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     ticks.clear();
     QTRY_VERIFY(!ticks.isEmpty());
     QCOMPARE(caption.text(), QString());
-    window.setText7(u"/opt/"_s + QString(249, u'a'));
-    ticks.clear();
-    QTRY_VERIFY(!ticks.isEmpty());
-    QCOMPARE(caption.text(), QString(249, u'a'));
 
     // Hidden in the tray it keeps moving, unpainted, and shows where it has got to on return.
     window.Command1_Click();
@@ -296,35 +214,27 @@ void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
     QVERIFY(program.start());
     QLabel& caption = program.label1();
     const int start = caption.x();
-    const int strip = caption.parentWidget()->width();
-    QVERIFY(start < strip); // its beginning shows at the strip's right end
+    QVERIFY(start < caption.parentWidget()->width()); // it begins at the strip's right end
 
-    int leftmost = start;
-    int previous = start;
-    bool jumped = false;
-    const int firstLap = ticksUntil(timer4, [&] {
-        const int x = caption.x();
-        jumped = x > previous;
-        if (!jumped) {
-            leftmost = std::min(leftmost, x);
-            if (previous - x > 2) // about 1.3 pixels a tick
-                return true;
+    // Ticks until it starts over, each step a little to the left; and the leftmost place.
+    const auto lap = [&] {
+        int leftmost = caption.x();
+        for (int ticks = 1, before = caption.x(); ticks < 10000; ++ticks, before = caption.x()) {
+            timer4.tick();
+            if (caption.x() > before)
+                return std::pair{ticks, leftmost};
+            if (before - caption.x() > 2) // about 1.3 pixels a tick
+                break;
+            leftmost = std::min(leftmost, caption.x());
         }
-        previous = x;
-        return jumped;
-    });
-    QVERIFY(jumped);
+        return std::pair{-1, leftmost};
+    };
+    const auto [ticks, leftmost] = lap();
+    QVERIFY(ticks > 0);
     QCOMPARE(caption.x(), start);
     QVERIFY(leftmost < 0);                   // it leaves by the left end…
     QVERIFY(leftmost + caption.width() > 0); // …but is not yet gone when it starts over
-
-    previous = start;
-    const int secondLap = ticksUntil(timer4, [&] {
-        const bool back = caption.x() > previous;
-        previous = caption.x();
-        return back;
-    });
-    QCOMPARE(secondLap, firstLap);
+    QCOMPARE(lap().first, ticks);
     QCOMPARE(caption.x(), start);
 }
 

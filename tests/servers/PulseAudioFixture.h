@@ -7,13 +7,9 @@
 // PELMORA_REQUIRE_SOUND(): without the fixture's server they fail under CI and are skipped
 // elsewhere.
 
-#include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <QtEndian>
 #include <QtGlobal>
-
-#include <cmath>
 
 namespace pelmora::tests {
 
@@ -48,34 +44,6 @@ inline void connectToPulseAudioFixture()
         return;
     }
     qputenv("PULSE_SERVER", server.toUtf8());
-}
-
-// A short wave file: a quiet 440 Hz tone, 16-bit PCM mono at 22050 Hz.
-inline QByteArray toneWave(int milliseconds)
-{
-    constexpr quint32 rate = 22050;
-    const quint32 samples = rate * quint32(milliseconds) / 1000;
-    QByteArray data(qsizetype(samples) * 2, Qt::Uninitialized);
-    for (quint32 i = 0; i < samples; ++i) {
-        const auto value = qint16(3000 * std::sin(2 * M_PI * 440 * double(i) / rate));
-        qToLittleEndian(value, data.data() + 2 * i);
-    }
-    QByteArray wave;
-    const auto add32 = [&wave](quint32 v) { char b[4]; qToLittleEndian(v, b); wave.append(b, 4); };
-    const auto add16 = [&wave](quint16 v) { char b[2]; qToLittleEndian(v, b); wave.append(b, 2); };
-    wave.append("RIFF");
-    add32(quint32(36 + data.size()));
-    wave.append("WAVEfmt ");
-    add32(16);
-    add16(1);        // PCM
-    add16(1);        // mono
-    add32(rate);
-    add32(rate * 2); // bytes per second
-    add16(2);        // bytes per sample frame
-    add16(16);       // bits per sample
-    wave.append("data");
-    add32(quint32(data.size()));
-    return wave + data;
 }
 
 } // namespace pelmora::tests
