@@ -22,6 +22,8 @@ void MsgForm::buildLayout()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(platform::twipsToPixels(3600), platform::twipsToPixels(285));
+    // A notice: it appears on top without taking the keyboard from what the user is typing in.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 
     m_text1 = platform::makeTextBox(this, u"Text1"_s, {0, 0, 3135, 270});
     m_text1->setAlignment(Qt::AlignCenter);

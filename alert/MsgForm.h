@@ -24,6 +24,10 @@ public:
     QString Text2() const;
     void setText2(const QString& text);
 
+protected:
+    // Esc closes the board, as its close box does.
+    void escapePressed() override { unload(); }
+
 private:
     void buildLayout();
 

@@ -25,6 +25,7 @@ Application::Application(PlatformServices& platform)
         m_platform, m_store, m_serverFile, m_values, m_forms, m_mailLibrary});
     registerForms();
     wireMailCheck();
+    wireAlert();
     // Only the main window's unloading ends the program: hiding it in the tray, or closing
     // every other window, must not.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -75,6 +76,25 @@ void Application::registerForms()
     });
     m_forms.registerForm<alert::MsgForm>(
         [this] { return new alert::MsgForm(m_platform.windowPositioner); });
+}
+
+void Application::wireAlert()
+{
+    MainForm& window = *m_mainForm;
+    m_alert = std::make_unique<alert::AlertPresenter>(m_platform.multimedia,
+                                                      m_platform.programFolder, window);
+    m_statusLamp = std::make_unique<alert::StatusLamp>(m_platform.tickCounter,
+                                                       m_platform.programFolder, window);
+    m_mailProgramChoice = std::make_unique<alert::MailProgramChoice>(
+        m_platform.fileDialog, m_platform.fileTitle, m_platform.codec, window);
+
+    MainFormRoutines& routines = window.routines();
+    routines.startAlert = [this] { m_alert->Command2_Click(); };
+    routines.stopAlert = [this] { m_alert->Command3_Click(); };
+    routines.chooseMailProgram = [this] { m_mailProgramChoice->Command7_Click(); };
+    window.Timer2().setHandler([this] { m_alert->Timer2_Timer(); });
+    window.Timer4().setHandler([this] { m_mailProgramChoice->Timer4_Timer(); });
+    window.Timer5().setHandler([this] { m_statusLamp->Timer5_Timer(); });
 }
 
 void Application::start()

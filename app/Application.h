@@ -4,6 +4,10 @@
 #include "app/MainForm.h"
 #include "app/PlatformServices.h"
 
+#include "alert/AlertPresenter.h"
+#include "alert/MailProgramChoice.h"
+#include "alert/StatusLamp.h"
+
 #include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
 #include "settings/ProgramValues.h"
@@ -36,6 +40,7 @@ public:
 private:
     void registerForms();
     void wireMailCheck();
+    void wireAlert();
 
     PlatformServices& m_platform;
     settings::ProgramValues m_values;
@@ -49,6 +54,9 @@ private:
     // The mail check, its scheduler and the hang-up, with the windows as they see them.
     struct MailParts;
     std::unique_ptr<MailParts> m_mail;
+    std::unique_ptr<alert::AlertPresenter> m_alert;
+    std::unique_ptr<alert::StatusLamp> m_statusLamp;
+    std::unique_ptr<alert::MailProgramChoice> m_mailProgramChoice;
 };
 
 } // namespace pelmora::app

@@ -140,7 +140,9 @@ void MainForm::buildClientArea()
     placeControl(m_image1, u"Image1"_s, {0, 0, 240, 240});
     m_image1->setPixmap(QPixmap(u":/pelmora/lamp-green.gif"_s));
 
-    m_label1 = makeLabel(m_picture5, u"Label1"_s, u"インターバルチェック"_s, {2760, 0, 2415, 255});
+    m_label1Caption = u"インターバルチェック"_s;
+    m_label1Left = 2760;
+    m_label1 = makeLabel(m_picture5, u"Label1"_s, m_label1Caption, {m_label1Left, 0, 2415, 255});
     m_label1->setFont(platform::japaneseGothicFont(11.25, true));
     platform::setTextColor(m_label1, kYellow);
 }
@@ -242,7 +244,9 @@ void MainForm::Form_Unload()
     m_context.store.writeFlag(ProfileFile::Main, kLaunchFlagKey, Check2());
     m_context.mailLibrary.release();
     // Ends at once: no other window runs its unload handling, so an open preferences dialog
-    // saves nothing.
+    // saves nothing, and no timer ticks again.
+    for (platform::VbTimer* timer : {&m_timer1, &m_timer3, &m_timer4, &m_timer5})
+        timer->setEnabled(false);
     services.processExit.endProcess();
 }
 
@@ -400,6 +404,61 @@ void MainForm::setIntervalText(const QString& text)
 void MainForm::setSecondTickInterval(int milliseconds)
 {
     m_timer3.setInterval(milliseconds);
+}
+
+void MainForm::navigateAnimation(const QString& url)
+{
+    m_webBrowser1->navigate(url);
+}
+
+int MainForm::Check3() const
+{
+    return m_check3->isChecked() ? 1 : 0;
+}
+
+void MainForm::setImage1Picture(const QPixmap& picture)
+{
+    m_image1->setPixmap(picture);
+}
+
+bool MainForm::isShownOnScreen() const
+{
+    return isVisible() && !isMinimized();
+}
+
+void MainForm::setLabel1Caption(const QString& caption)
+{
+    m_label1Caption = caption;
+    paintCaption();
+}
+
+void MainForm::setLabel1Left(int twips)
+{
+    m_label1Left = twips;
+    paintCaption();
+}
+
+void MainForm::paintCaption()
+{
+    // Hidden in the tray or minimised, the caption moves on without being drawn.
+    if (!isShownOnScreen())
+        return;
+    if (m_label1->text() != m_label1Caption)
+        m_label1->setText(m_label1Caption);
+    m_label1->move(platform::twipsToPixels(m_label1Left), m_label1->y());
+}
+
+void MainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    paintCaption();
+}
+
+void MainForm::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        paintCaption();
 }
 
 } // namespace pelmora::app

@@ -4,6 +4,8 @@
 #include "app/PlatformServices.h"
 #include "platform/VbTimer.h"
 
+#include "alert/AlertWindowView.h"
+
 #include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
 #include "settings/ProgramValues.h"
@@ -48,7 +50,11 @@ struct MainFormContext {
 // The main window "ペルモラ　Ver 1.0": the program's only permanent window. Creating it and running
 // Form_Load starts the program; Form_Unload ends it. Besides its visible controls it holds the
 // program's running state in hidden controls, kept here as plain members.
-class MainForm : public QMainWindow, public settings::MainWindowIntervalView {
+class MainForm : public QMainWindow,
+                 public settings::MainWindowIntervalView,
+                 public alert::AlertWindowView,
+                 public alert::LampWindowView,
+                 public alert::MailProgramWindowView {
     Q_OBJECT
 public:
     explicit MainForm(MainFormContext context, QWidget* parent = nullptr);
@@ -93,8 +99,12 @@ public:
     QUrl homepageAddress() const;
 
     // Hidden controls.
-    QString Text7() const { return m_text7; } // the mail program's path, or "未設定"
-    void setText7(const QString& path) { m_text7 = path; }
+    QString Text7() const override { return m_text7; } // the mail program's path, or "未設定"
+    void setText7(const QString& path) override { m_text7 = path; }
+    QString Text8() const override { return m_text8; } // the file title of Text7
+    void setText8(const QString& title) override { m_text8 = title; }
+    int Check1() const override { return m_check1; } // "ループ": repeat the alert sound
+    void setCheck1(int value) { m_check1 = value; }
     QString Text1() const { return m_text1; } // minutes since the last check (the scheduler's)
     void setText1(const QString& text) { m_text1 = text; }
     QString Text4() const { return m_text4; } // seconds within the current minute
@@ -116,7 +126,21 @@ public:
     void setIntervalText(const QString& text) override;
     void setSecondTickInterval(int milliseconds) override;
 
+    // alert::AlertWindowView, LampWindowView, MailProgramWindowView
+    void navigateAnimation(const QString& url) override;
+    void setSoundWatchEnabled(bool on) override { m_timer2.setEnabled(on); }
+    int Check3() const override;
+    void setImage1Picture(const QPixmap& picture) override;
+    void restartLampTimer() override { m_timer5.restart(); }
+    bool isShownOnScreen() const override;
+    void setLabel1Caption(const QString& caption) override;
+    int Label1Left() const override { return m_label1Left; }
+    void setLabel1Left(int twips) override;
+    QWidget* dialogOwner() override { return this; }
+
 protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -124,6 +148,7 @@ private:
     void buildClientArea();
     void buildMenus();
     static void run(const std::function<void()>& routine);
+    void paintCaption(); // Label1 as kept, once the window is on screen
 
     MainFormContext m_context;
     MainFormRoutines m_routines;
@@ -145,6 +170,10 @@ private:
     QMenu* m_mnuPopup = nullptr;
 
     QString m_text7;
+    QString m_text8;
+    int m_check1 = 1;
+    QString m_label1Caption;
+    int m_label1Left = 0; // twips
     QString m_text1 = QStringLiteral("Text1");
     QString m_text4 = QStringLiteral("Text4");
 

@@ -4,10 +4,10 @@
 #include "platform/adapters/ImmediateProcessExit.h"
 #include "platform/adapters/MovieAnimationPane.h"
 #include "platform/adapters/NetworkManagerRemoteAccess.h"
-#include "platform/adapters/NullAdapters.h"
 #include "platform/adapters/QtDialogs.h"
 #include "platform/adapters/QtTrayIcon.h"
 #include "platform/adapters/QtWindowPositioner.h"
+#include "platform/adapters/SoundEffectMultimedia.h"
 #include "platform/adapters/SteadyTickCounter.h"
 #include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/profile/PosixFileTitle.h"
@@ -20,7 +20,7 @@ struct RealPlatform::Adapters {
     platform::Utf8Cp932Codec codec;
     platform::Pop3MailLibrary mailLibrary{platform::pop3::Timeouts{}, &codec};
     platform::ProfileEngine profileFiles;
-    platform::NullMultimedia multimedia;
+    platform::SoundEffectMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;
     platform::QtWindowPositioner windowPositioner;
     platform::NetworkManagerRemoteAccess remoteAccess;

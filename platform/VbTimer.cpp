@@ -41,6 +41,11 @@ void VbTimer::setHandler(std::function<void()> onTick)
     m_onTick = std::move(onTick);
 }
 
+void VbTimer::restart()
+{
+    update();
+}
+
 void VbTimer::tick()
 {
     if (m_onTick)

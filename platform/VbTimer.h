@@ -33,6 +33,8 @@ public:
     bool isRunning() const { return m_enabled && m_interval > 0; }
 
     void setHandler(std::function<void()> onTick);
+    // While running: the next tick comes a whole interval from now.
+    void restart();
     void tick();
 
 Q_SIGNALS:

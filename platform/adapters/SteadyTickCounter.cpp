@@ -9,9 +9,10 @@ SteadyTickCounter::SteadyTickCounter()
 
 std::uint32_t SteadyTickCounter::timeGetTime()
 {
-    // The monotonic clock's own origin (boot on Linux), so the value behaves like a system tick
-    // count; the cast keeps the low 32 bits, which is the wrap.
-    return static_cast<std::uint32_t>(m_clock.msecsSinceReference());
+    // Counted from the monotonic clock's own origin (boot on Linux), so the value behaves like
+    // a system tick count: where the clock was at start(), plus the time since. The cast keeps
+    // the low 32 bits, which is the wrap.
+    return static_cast<std::uint32_t>(m_clock.msecsSinceReference() + m_clock.elapsed());
 }
 
 } // namespace pelmora::platform

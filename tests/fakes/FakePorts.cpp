@@ -218,6 +218,11 @@ std::uint32_t FakeMultimedia::mciSendString(const QString& command, QString* rep
                                             std::uint32_t replyCapacity)
 {
     m_log.add(u"mci: "_s + command);
+    if (passTo) {
+        results.append(passTo->mciSendString(command, reply, replyCapacity));
+        return results.last();
+    }
+    results.append(defaultResult);
     const auto found = replies.constFind(command);
     if (reply) {
         *reply = found != replies.cend() ? *found : QString();
@@ -257,7 +262,7 @@ bool FakeWindowPositioner::setWindowPos(QWidget* window, platform::InsertAfter i
                   .arg(cx)
                   .arg(cy)
                   .arg(flags, 0, 16));
-    return true;
+    return passTo ? passTo->setWindowPos(window, insertAfter, x, y, cx, cy, flags) : true;
 }
 
 std::uint32_t FakeRemoteAccess::rasEnumConnections(std::span<platform::RasConnection> table,

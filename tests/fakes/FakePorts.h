@@ -101,6 +101,11 @@ public:
     // Script: the answer and reply per command; unknown commands answer `defaultResult`.
     QHash<QString, QString> replies;
     std::uint32_t defaultResult = 0;
+    // When set, every command is recorded and then passed on to this real interface, whose
+    // answers count instead of the script's.
+    platform::Multimedia* passTo = nullptr;
+    // The answer to every command, in order.
+    QList<std::uint32_t> results;
 
     std::uint32_t mciSendString(const QString& command, QString* reply,
                                 std::uint32_t replyCapacity) override;
@@ -130,6 +135,8 @@ private:
 class FakeWindowPositioner final : public platform::WindowPositioner {
 public:
     explicit FakeWindowPositioner(CallLog& log) : m_log(log) {}
+    // When set, every call is recorded and then passed on to this real positioner.
+    platform::WindowPositioner* passTo = nullptr;
     bool setWindowPos(QWidget* window, platform::InsertAfter insertAfter, int x, int y, int cx,
                       int cy, unsigned flags) override;
 

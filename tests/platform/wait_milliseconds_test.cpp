@@ -2,6 +2,7 @@
 // that it sleeps rather than spins.
 
 #include "platform/WaitMilliseconds.h"
+#include "platform/adapters/SteadyTickCounter.h"
 
 #include "tests/fakes/FakePorts.h"
 
@@ -20,6 +21,7 @@ private Q_SLOTS:
     void returnsOnlyAfterMoreThanTheGivenTime();
     void timersRunInsideTheWait();
     void sleepsBetweenEventsInsteadOfSpinning();
+    void endsWithTheProgramsOwnTickCounter();
 };
 
 namespace {
@@ -87,6 +89,17 @@ void WaitMillisecondsTest::sleepsBetweenEventsInsteadOfSpinning()
     ticks.runFrom(42);
     WaitMilliseconds(ticks, 300);
     QVERIFY2(ticks.answered().size() <= 10, qPrintable(QString::number(ticks.answered().size())));
+}
+
+void WaitMillisecondsTest::endsWithTheProgramsOwnTickCounter()
+{
+    // The counter the program waits by moves with time, or no wait would ever end.
+    pelmora::platform::SteadyTickCounter ticks;
+    const std::uint32_t before = ticks.timeGetTime();
+    QTest::qWait(50);
+    QVERIFY(ticks.timeGetTime() - before >= 50);
+    WaitMilliseconds(ticks, 30);
+    QVERIFY(ticks.timeGetTime() - before > 80);
 }
 
 QTEST_GUILESS_MAIN(WaitMillisecondsTest)

@@ -1,0 +1,41 @@
+#include "alert/MailProgramChoice.h"
+
+#include <array>
+#include <cstring>
+
+namespace pelmora::alert {
+
+using namespace Qt::StringLiterals;
+
+MailProgramChoice::MailProgramChoice(platform::FileDialog& dialog, platform::FileTitle& fileTitle,
+                                     const platform::AnsiCodec& codec,
+                                     MailProgramWindowView& window)
+    : m_dialog(dialog), m_fileTitle(fileTitle), m_codec(codec), m_window(window)
+{
+}
+
+void MailProgramChoice::Command7_Click()
+{
+    m_window.setText7(m_dialog.showOpen(m_window.dialogOwner()));
+    m_window.setText8(fileTitle(m_window.Text7()));
+}
+
+void MailProgramChoice::Timer4_Timer()
+{
+    m_window.setText8(fileTitle(m_window.Text7()));
+    m_window.setLabel1Caption(m_window.Text7().isEmpty() ? u"設定されていません。"_s
+                                                         : m_window.Text8());
+    const int left = m_window.Label1Left();
+    m_window.setLabel1Left(left == kCaptionEnd ? kCaptionStart : left - kCaptionStep);
+}
+
+QString MailProgramChoice::fileTitle(const QString& path) const
+{
+    std::array<char, 250> title{};
+    const QByteArray bytes = m_codec.toAnsi(path);
+    m_fileTitle.getFileTitle(std::string_view(bytes.constData(), std::size_t(bytes.size())), title);
+    title.back() = '\0'; // whatever was written, the text ends inside the buffer
+    return m_codec.fromAnsi(QByteArrayView(title.data(), qsizetype(std::strlen(title.data()))));
+}
+
+} // namespace pelmora::alert

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "alert/AlertWindowView.h"
+
+#include "platform/ports/AnsiCodec.h"
+#include "platform/ports/FileDialog.h"
+#include "platform/ports/FileTitle.h"
+
+#include <QString>
+
+namespace pelmora::alert {
+
+// The mail program started on new mail: chosen with the file-open dialog (Command7, from the
+// menu item "起動メーラーの設定"), kept as its path in Text7 and its file title in Text8, and named
+// by the caption that scrolls along the bottom strip (Timer4, every 20 ms).
+class MailProgramChoice {
+public:
+    MailProgramChoice(platform::FileDialog& dialog, platform::FileTitle& fileTitle,
+                      const platform::AnsiCodec& codec, MailProgramWindowView& window);
+
+    // Shows the dialog and takes the file name it reports, also after a cancel.
+    void Command7_Click();
+    // Names the program in the caption ("設定されていません。" while no path is held) and moves
+    // the caption 20 twips to the left, back to the right end once it has passed the left one.
+    void Timer4_Timer();
+
+    static constexpr int kCaptionStart = 2760; // twips: the caption's first few letters show
+    static constexpr int kCaptionEnd = -1500;  // twips: where it jumps back
+    static constexpr int kCaptionStep = 20;    // twips per tick
+
+private:
+    // GetFileTitleA into a title buffer of 250 characters; empty when it writes nothing.
+    QString fileTitle(const QString& path) const;
+
+    platform::FileDialog& m_dialog;
+    platform::FileTitle& m_fileTitle;
+    const platform::AnsiCodec& m_codec;
+    MailProgramWindowView& m_window;
+};
+
+} // namespace pelmora::alert

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "alert/AlertWindowView.h"
+
+#include "platform/ports/TickCounter.h"
+
+#include <QString>
+
+namespace pelmora::alert {
+
+// The lamp at the left end of the bottom strip. While interval checking is on it blinks: each
+// tick of Timer5 shows green, waits two seconds (window events keep running) and shows red,
+// which then stays for a whole timer period before the next tick turns it green again. While
+// interval checking is off it is green. The pictures are loaded from the program folder on every
+// tick; a file that cannot be read leaves the picture as it was.
+class StatusLamp {
+public:
+    StatusLamp(platform::TickCounter& ticks, QString programFolder, LampWindowView& window);
+
+    // A tick that falls due while an earlier one is still waiting does nothing, and so does a
+    // tick while the window is hidden or minimised: nobody would see the lamp.
+    void Timer5_Timer();
+
+private:
+    void show(const char16_t* literal);
+
+    platform::TickCounter& m_ticks;
+    QString m_programFolder;
+    LampWindowView& m_window;
+    bool m_ticking = false;
+};
+
+} // namespace pelmora::alert

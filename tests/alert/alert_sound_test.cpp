@@ -1,0 +1,112 @@
+// The alert as the user hears it: "吠える♪" and "戻す" on the running program, with the real sound
+// adapter playing through the PulseAudio fixture's null sink.
+
+#include "tests/alert/AlertProgram.h"
+#include "tests/servers/PulseAudioFixture.h"
+
+#include "platform/adapters/SoundEffectMultimedia.h"
+
+#include <QAbstractButton>
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+using pelmora::platform::Multimedia;
+
+namespace {
+struct SoundingProgram : pelmora::tests::AlertProgram {
+    SoundingProgram() { fake.multimedia.passTo = &sound; }
+    // Presses the button; answers the answer to the first command string it sent.
+    std::uint32_t press(const char* name)
+    {
+        const qsizetype first = fake.multimedia.results.size();
+        window().findChild<QAbstractButton*>(QString::fromLatin1(name))->click();
+        return fake.multimedia.results.value(first, 0xFFFF);
+    }
+    QString mode()
+    {
+        QString reply;
+        sound.mciSendString(u"status bgm mode"_s, &reply, 255);
+        return reply;
+    }
+    qsizetype replays() const { return fake.log.calls().count(u"mci: play bgm from 0"_s); }
+    bool alerting() const { return fake.animationPane.currentUrl.endsWith(u"ShintyakuMove.gif"_s); }
+    void letTheWatchLook(int ticks)
+    {
+        QSignalSpy spy(&window().Timer2(), &pelmora::platform::VbTimer::ticked);
+        QTRY_VERIFY(spy.size() >= ticks);
+    }
+
+    pelmora::platform::SoundEffectMultimedia sound;
+};
+} // namespace
+
+class AlertSoundTest : public QObject {
+    Q_OBJECT
+public:
+    static void initMain() { pelmora::tests::connectToPulseAudioFixture(); }
+
+private Q_SLOTS:
+    void init() { PELMORA_REQUIRE_SOUND(); }
+    void barkingTwiceKeepsOneSoundAndStopBringsRest();
+    void theSoundRepeatsUntilStopped();
+    void withoutTheLoopFlagEachAlertPlaysOnce();
+};
+
+void AlertSoundTest::barkingTwiceKeepsOneSoundAndStopBringsRest()
+{
+    SoundingProgram program;
+    QVERIFY(program.start());
+    QCOMPARE(program.press("Command2"), Multimedia::kSuccess); // the open
+    QCOMPARE(program.mode(), u"playing"_s);
+    QCOMPARE(program.fake.log.calls().first(),
+             u"mci: open \""_s + program.asset(u"Sound/Kouka.wav"_s) + u"\" alias bgm"_s);
+
+    // The second bark cannot open a second sound: the alias is taken, the first plays on.
+    QVERIFY(program.press("Command2") != Multimedia::kSuccess);
+    QCOMPARE(program.mode(), u"playing"_s);
+    QCOMPARE(program.fake.log.withPrefix(u"navigate: "_s).size(), 2);
+    QVERIFY(program.alerting());
+
+    // "戻す": silence and the resting dog; "戻す" again changes nothing.
+    for (int press = 0; press < 2; ++press) {
+        program.press("Command3");
+        QCOMPARE(program.mode(), QString());
+        QVERIFY(program.fake.animationPane.currentUrl.endsWith(u"MoveDog.gif"_s));
+    }
+    program.letTheWatchLook(5);
+    QCOMPARE(program.replays(), 0);
+    QVERIFY(!program.fake.processExit.ended);
+}
+
+void AlertSoundTest::theSoundRepeatsUntilStopped()
+{
+    SoundingProgram program;
+    QVERIFY(program.start());
+    program.press("Command2");
+    QTRY_VERIFY_WITH_TIMEOUT(program.replays() >= 2, 30000);
+    program.press("Command3");
+    const qsizetype replays = program.replays();
+    program.letTheWatchLook(10);
+    QCOMPARE(program.replays(), replays);
+    QCOMPARE(program.mode(), QString());
+}
+
+void AlertSoundTest::withoutTheLoopFlagEachAlertPlaysOnce()
+{
+    SoundingProgram program;
+    QVERIFY(program.start());
+    program.window().setCheck1(0);
+    for (int alert = 1; alert <= 2; ++alert) {
+        program.press("Command2");
+        QCOMPARE(program.mode(), u"playing"_s);
+        // Played to its end, the sound is closed and the watch stops.
+        QTRY_VERIFY_WITH_TIMEOUT(!program.window().Timer2().isRunning(), 10000);
+        QCOMPARE(program.mode(), QString());
+        QCOMPARE(program.fake.log.calls().count(u"mci: close bgm"_s), alert);
+    }
+    QCOMPARE(program.replays(), 0);
+    QVERIFY(program.alerting()); // until "戻す"
+}
+
+QTEST_MAIN(AlertSoundTest)
+#include "alert_sound_test.moc"

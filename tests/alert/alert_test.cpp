@@ -1,0 +1,242 @@
+// The alert's parts the user sees on the running program: the command strings of the alert, the
+// notice board, the status lamp and the scrolling name of the mail program.
+
+#include "tests/alert/AlertProgram.h"
+
+#include "alert/MsgForm.h"
+#include "settings/SetForm.h"
+
+#include "platform/Twips.h"
+#include "platform/adapters/QtWindowPositioner.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using pelmora::alert::MsgForm;
+using pelmora::platform::VbTimer;
+using pelmora::tests::AlertProgram;
+
+namespace {
+// Which lamp the picture is: "G", "R", or "?" for anything else.
+QString lampOf(const AlertProgram& program, const QPixmap& picture)
+{
+    const QImage shown = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (const auto& [name, file] : {std::pair{u"G"_s, u"画像データ/Green.gif"_s},
+                                     std::pair{u"R"_s, u"画像データ/Red.gif"_s}})
+        if (shown == QImage(program.asset(file)).convertToFormat(QImage::Format_ARGB32))
+            return name;
+    return u"?"_s;
+}
+
+// Records the lamp as it is painted, each change once: "GRGR…".
+struct LampWatch : QObject {
+    explicit LampWatch(AlertProgram& p) : program(p) { program.image1().installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const QString lamp = lampOf(program, program.image1().pixmap());
+            if (!painted.endsWith(lamp))
+                painted += lamp;
+        }
+        return false;
+    }
+    QString now() const { return lampOf(program, program.image1().pixmap()); }
+    AlertProgram& program;
+    QString painted;
+};
+
+void setInterval(AlertProgram& program, const QString& minutes)
+{
+    program.app.forms().get<pelmora::settings::SetForm>().setText2(minutes);
+}
+
+} // namespace
+
+class AlertTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void oneBoardUpdatedInPlaceUntilTheUserClosesIt();
+    void lampBlinksWhileIntervalCheckingIsOn();
+    void lampTicksByHand();
+    void captionNamesTheChosenProgramAndKeepsMoving();
+    void captionRunsRightToLeftAndStartsOverWhereItBegan();
+};
+
+void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
+{
+    AlertProgram program;
+    QVERIFY(program.start());
+    pelmora::platform::QtWindowPositioner positioner;
+    program.fake.windowPositioner.passTo = &positioner;
+    auto& forms = program.app.forms();
+    const auto boardsOnScreen = [] {
+        int count = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            count += w->objectName() == u"MsgForm"_s && w->isVisible();
+        return count;
+    };
+
+    // New mail: the board appears at once, on top.
+    MsgForm& board = forms.get<MsgForm>();
+    board.setText2(u"3"_s);
+    QVERIFY(board.isVisible());
+    QVERIFY(board.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QCOMPARE(board.windowTitle(), u"新着お知らせボード"_s);
+
+    // More new mail while it is open: the same board shows the new count.
+    forms.get<MsgForm>().setText2(u"5"_s);
+    QCOMPARE(board.findChild<QLineEdit*>(u"Text2"_s)->text(), u"5"_s);
+    QCOMPARE(boardsOnScreen(), 1);
+    QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 1);
+
+    // The user closes it; the next new mail brings a fresh board, on top again.
+    board.close();
+    QTRY_COMPARE(boardsOnScreen(), 0);
+    MsgForm& fresh = forms.get<MsgForm>();
+    QVERIFY(fresh.isVisible());
+    QCOMPARE(fresh.Text1(), u"新着メールがあります。"_s);
+    QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 2);
+    QTest::keyClick(&fresh, Qt::Key_Escape); // Esc closes it too
+    QTRY_COMPARE(boardsOnScreen(), 0);
+    QVERIFY(!program.fake.processExit.ended);
+}
+
+void AlertTest::lampBlinksWhileIntervalCheckingIsOn()
+{
+    AlertProgram program;
+    QVERIFY(program.start());
+    LampWatch lamp(program);
+    setInterval(program, u"3"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(lamp.painted.contains(u"RGR"_s), 20000);
+
+    // Switched off: green soon, and it stays green tick after tick.
+    setInterval(program, u"0"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(lamp.painted.endsWith(u"G"_s), 10000);
+    lamp.painted.clear();
+    QSignalSpy ticks(&program.window().Timer5(), &VbTimer::ticked);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 10000);
+    QVERIFY(!lamp.painted.contains(u"R"_s));
+    QCOMPARE(lamp.now(), u"G"_s);
+}
+
+void AlertTest::lampTicksByHand()
+{
+    AlertProgram program;
+    QVERIFY(program.start());
+    VbTimer& timer5 = program.window().Timer5();
+    timer5.setEnabled(false); // the test ticks by hand
+    LampWatch lamp(program);
+    setInterval(program, u"3"_s);
+
+    // During the wait a second tick falls due: it returns at once, still green. Then interval
+    // checking goes off: the first tick still ends red.
+    QString duringWait;
+    QTimer::singleShot(300, this, [&] {
+        timer5.tick();
+        duringWait = lamp.now();
+        setInterval(program, u"0"_s);
+    });
+    timer5.tick();
+    QCOMPARE(duringWait, u"G"_s);
+    QCOMPARE(lamp.now(), u"R"_s);
+    QTRY_VERIFY(lamp.painted.endsWith(u"R"_s)); // and red gets painted
+    timer5.tick();
+    QCOMPARE(lamp.now(), u"G"_s);
+
+    // A picture that cannot be read leaves the lamp as it was.
+    QFile::remove(program.asset(u"画像データ/Red.gif"_s));
+    setInterval(program, u"3"_s);
+    timer5.tick();
+    QCOMPARE(lamp.now(), u"G"_s);
+
+    // Hidden in the tray, a tick neither waits nor changes the picture.
+    program.window().Command1_Click();
+    const qsizetype clockReads = program.fake.tickCounter.answered().size();
+    timer5.tick();
+    QCOMPARE(program.fake.tickCounter.answered().size(), clockReads);
+    QVERIFY(!program.fake.processExit.ended);
+}
+
+void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
+{
+    AlertProgram program;
+    QVERIFY(program.start());
+    pelmora::app::MainForm& window = program.window();
+    QLabel& caption = program.label1();
+    QSignalSpy ticks(&window.Timer4(), &VbTimer::ticked);
+
+    // Never chosen: the stored "未設定" is the name shown.
+    QTRY_COMPARE(caption.text(), u"未設定"_s);
+
+    // Cancelled before any choice: the dialog's empty file name says nothing is set.
+    program.fake.fileDialog.nextFileName.clear();
+    window.findChild<QAction*>(u"mset"_s)->trigger();
+    QCOMPARE(window.Text7(), QString());
+    ticks.clear();
+    QTRY_VERIFY(!ticks.isEmpty());
+    QCOMPARE(caption.text(), u"設定されていません。"_s);
+
+    // Chosen: the file's name shows within one tick.
+    program.fake.fileDialog.nextFileName = u"/opt/メール/Sylpheed"_s;
+    window.findChild<QAction*>(u"mset"_s)->trigger();
+    QCOMPARE(window.Text8(), u"Sylpheed"_s);
+    ticks.clear();
+    QTRY_VERIFY(!ticks.isEmpty());
+    QCOMPARE(caption.text(), u"Sylpheed"_s);
+    const int x = caption.x();
+    QTRY_VERIFY(caption.x() != x);
+
+    // A name too long for the title buffer gives an empty caption.
+    window.setText7(u"/opt/"_s + QString(250, u'a'));
+    ticks.clear();
+    QTRY_VERIFY(!ticks.isEmpty());
+    QCOMPARE(caption.text(), QString());
+
+    // Hidden in the tray it keeps moving, unpainted, and shows where it has got to on return.
+    window.Command1_Click();
+    const int left = window.Label1Left();
+    const QPoint hiddenAt = caption.pos();
+    QTRY_VERIFY(window.Label1Left() != left);
+    QCOMPARE(caption.pos(), hiddenAt);
+    window.mnuPopup_Show();
+    QCOMPARE(caption.x(), pelmora::platform::twipsToPixels(window.Label1Left()));
+}
+
+void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
+{
+    AlertProgram program;
+    VbTimer& timer4 = program.window().Timer4();
+    timer4.setEnabled(false); // the test ticks by hand
+    QVERIFY(program.start());
+    QLabel& caption = program.label1();
+    const int start = caption.x();
+    QVERIFY(start < caption.parentWidget()->width()); // it begins at the strip's right end
+
+    // Ticks until it starts over, each step a little to the left; and the leftmost place.
+    const auto lap = [&] {
+        int leftmost = caption.x();
+        for (int ticks = 1, before = caption.x(); ticks < 10000; ++ticks, before = caption.x()) {
+            timer4.tick();
+            if (caption.x() > before)
+                return std::pair{ticks, leftmost};
+            if (before - caption.x() > 2) // about 1.3 pixels a tick
+                break;
+            leftmost = std::min(leftmost, caption.x());
+        }
+        return std::pair{-1, leftmost};
+    };
+    const auto [ticks, leftmost] = lap();
+    QVERIFY(ticks > 0);
+    QCOMPARE(caption.x(), start);
+    QVERIFY(leftmost < 0);                   // it leaves by the left end…
+    QVERIFY(leftmost + caption.width() > 0); // …but is not yet gone when it starts over
+    QCOMPARE(lap().first, ticks);
+    QCOMPARE(caption.x(), start);
+}
+
+QTEST_MAIN(AlertTest)
+#include "alert_test.moc"
