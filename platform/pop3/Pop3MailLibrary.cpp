@@ -18,24 +18,6 @@ namespace {
 
 constexpr std::int32_t kFailed = -1;
 
-// Writes `text` into the caller's buffer as the port describes: cut to the capacity (never in the
-// middle of a UTF-8 character), ended with a NUL, the buffer's size unchanged.
-std::int32_t writeText(MailBuffer& buffer, std::size_t capacity, QByteArrayView text)
-{
-    capacity = std::min(capacity, buffer.size());
-    if (capacity == 0)
-        return 0;
-    std::size_t n = std::min(std::size_t(text.size()), capacity - 1);
-    if (n < std::size_t(text.size())) {
-        while (n > 0 && (static_cast<unsigned char>(text[qsizetype(n)]) & 0xC0) == 0x80)
-            --n;
-    }
-    if (n > 0) // an empty text may have no storage at all
-        std::memcpy(buffer.data(), text.data(), n);
-    buffer[n] = '\0';
-    return std::int32_t(n);
-}
-
 std::int32_t clampToInt32(std::int64_t value)
 {
     return std::int32_t(std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max()));
@@ -140,10 +122,10 @@ void Pop3MailLibrary::fillTexts(const QByteArray& rawHeader, MailBuffer& subject
                                 MailBuffer& date, MailBuffer& header) const
 {
     const HeaderTexts texts = readHeaderTexts(rawHeader);
-    writeText(subject, subject.size(), toAnsi(texts.subject));
-    writeText(from, from.size(), toAnsi(texts.from));
-    writeText(date, date.size(), toAnsi(texts.date));
-    writeText(header, header.size(), rawHeader);
+    writeMailText(subject, subject.size(), toAnsi(texts.subject));
+    writeMailText(from, from.size(), toAnsi(texts.from));
+    writeMailText(date, date.size(), toAnsi(texts.date));
+    writeMailText(header, header.size(), rawHeader);
 }
 
 std::int32_t Pop3MailLibrary::NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
@@ -191,7 +173,7 @@ std::int32_t Pop3MailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t
 std::int32_t Pop3MailLibrary::NMailGetMessage(std::int32_t, MailBuffer& buffer,
                                               std::int32_t& capacity)
 {
-    return writeText(buffer, capacity > 0 ? std::size_t(capacity) : 0, m_lastFailure);
+    return writeMailText(buffer, capacity > 0 ? std::size_t(capacity) : 0, m_lastFailure);
 }
 
 std::int32_t Pop3MailLibrary::NMailPop3Close(std::int32_t handle)
@@ -203,6 +185,22 @@ std::int32_t Pop3MailLibrary::NMailPop3Close(std::int32_t handle)
     m_connections.erase(it);
     connection->close();
     return 0;
+}
+
+std::int32_t writeMailText(MailBuffer& buffer, std::size_t capacity, QByteArrayView text)
+{
+    capacity = std::min(capacity, buffer.size());
+    if (capacity == 0)
+        return 0;
+    std::size_t n = std::min(std::size_t(text.size()), capacity - 1);
+    if (n < std::size_t(text.size())) {
+        while (n > 0 && (static_cast<unsigned char>(text[qsizetype(n)]) & 0xC0) == 0x80)
+            --n;
+    }
+    if (n > 0) // an empty text may have no storage at all
+        std::memcpy(buffer.data(), text.data(), n);
+    buffer[n] = '\0';
+    return std::int32_t(n);
 }
 
 } // namespace pelmora::platform

@@ -31,6 +31,11 @@ class Connection;
 //   NMailPop3Close          0, or -1 for an unknown handle
 //   NMailGetMessage         the length of the text written
 // Texts are written as the codec's ANSI bytes (UTF-8 when no codec is given).
+// Writes `text` into a caller's buffer as the mail library port describes: cut to `capacity` and
+// the buffer's size (never in the middle of a UTF-8 character), ended with a NUL, the buffer's
+// size unchanged. Answers the bytes written.
+std::int32_t writeMailText(MailBuffer& buffer, std::size_t capacity, QByteArrayView text);
+
 class Pop3MailLibrary final : public MailLibrary {
 public:
     explicit Pop3MailLibrary(pop3::Timeouts timeouts = {}, const AnsiCodec* codec = nullptr);

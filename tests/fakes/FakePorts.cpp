@@ -2,6 +2,7 @@
 
 #include "platform/pop3/FailureText.h"
 #include "platform/pop3/MessageHeader.h"
+#include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/pop3/Pop3Limits.h"
 #include "platform/pop3/ServerAddress.h"
 
@@ -20,24 +21,6 @@ namespace {
 QString text(platform::ProfileFiles::Text value)
 {
     return value ? QString::fromUtf8(value->data(), qsizetype(value->size())) : u"<NULL>"_s;
-}
-
-// Writes `text` the way the mail library writes its texts: cut to the capacity, never inside a
-// UTF-8 character, ended with a NUL, the buffer's size unchanged. Answers the bytes written.
-std::int32_t writeUtf8Text(platform::MailBuffer& buffer, std::size_t capacity, QByteArrayView text)
-{
-    capacity = std::min(capacity, buffer.size());
-    if (capacity == 0)
-        return 0;
-    std::size_t n = std::min(std::size_t(text.size()), capacity - 1);
-    if (n < std::size_t(text.size())) {
-        while (n > 0 && (static_cast<unsigned char>(text[qsizetype(n)]) & 0xC0) == 0x80)
-            --n;
-    }
-    if (n > 0) // an empty text may have no storage at all
-        buffer.replace(0, n, text.data(), n);
-    buffer[n] = '\0';
-    return std::int32_t(n);
 }
 } // namespace
 
@@ -89,10 +72,10 @@ void FakeMailLibrary::fillTexts(const Message& message, platform::MailBuffer& su
     const qsizetype end = message.content.indexOf("\r\n\r\n");
     const QByteArray rawHeader = end < 0 ? message.content : message.content.left(end + 2);
     const pop3::HeaderTexts texts = pop3::readHeaderTexts(rawHeader);
-    writeUtf8Text(subject, subject.size(), texts.subject.toUtf8());
-    writeUtf8Text(from, from.size(), texts.from.toUtf8());
-    writeUtf8Text(date, date.size(), texts.date.toUtf8());
-    writeUtf8Text(header, header.size(), rawHeader);
+    platform::writeMailText(subject, subject.size(), texts.subject.toUtf8());
+    platform::writeMailText(from, from.size(), texts.from.toUtf8());
+    platform::writeMailText(date, date.size(), texts.date.toUtf8());
+    platform::writeMailText(header, header.size(), rawHeader);
 }
 
 std::int32_t FakeMailLibrary::NMailInitializeWinSock()
@@ -202,7 +185,7 @@ std::int32_t FakeMailLibrary::NMailGetMessage(std::int32_t id, platform::MailBuf
                                               std::int32_t& capacity)
 {
     m_log.add(u"mail: NMailGetMessage(%1, %2)"_s.arg(id).arg(capacity));
-    return writeUtf8Text(buffer, capacity > 0 ? std::size_t(capacity) : 0, m_lastFailure);
+    return platform::writeMailText(buffer, capacity > 0 ? std::size_t(capacity) : 0, m_lastFailure);
 }
 std::int32_t FakeMailLibrary::NMailPop3Close(std::int32_t handle)
 {
