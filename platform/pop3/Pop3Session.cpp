@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace pelmora::platform::pop3 {
 
@@ -181,8 +182,9 @@ std::uint64_t Session::send(Command command, int number, QByteArray line)
 void Session::pump()
 {
     // QUIT may follow requests still in flight: their replies come first and are thrown away.
-    const bool pipelined =
-        m_pipelining && (m_state == State::Transaction || m_state == State::Quitting);
+    const bool pipelined = m_pipelining
+        && (m_state == State::Authorization || m_state == State::Stat
+            || m_state == State::Transaction || m_state == State::Quitting);
     while (!m_unsent.empty() && (m_inFlight.empty() || pipelined)) {
         m_outgoing += m_unsent.front().line;
         m_inFlight.push_back(std::move(m_unsent.front()));
@@ -295,8 +297,9 @@ void Session::completeReply(bool ok, QByteArrayView statusLine)
     case Command::Retr: onRetr(pending, ok, statusLine); break;
     case Command::Quit: onQuit(); break;
     }
-    // A size that came in may let a body be asked for.
-    readAhead();
+    // A size that came in, or a body refused, may let another body be asked for.
+    if (pending.command == Command::List || (pending.command == Command::Retr && !ok))
+        readAhead();
     pump();
 }
 
@@ -342,27 +345,34 @@ void Session::tlsEstablished()
     send(Command::Capa, 0, "CAPA");
 }
 
+// With PIPELINING the whole login goes out at once (USER, PASS and STAT, or APOP and STAT): one
+// round trip instead of three. The first refusal ends the login with the server's words.
 void Session::beginLogin()
 {
     setState(State::Authorization);
     if (!m_credentials.apop) {
         send(Command::User, 0, "USER " + m_credentials.user);
-        return;
+        if (m_pipelining)
+            send(Command::Pass, 0, "PASS " + m_credentials.password);
+    } else {
+        if (m_timestamp.isEmpty())
+            return fail(failure::apopWithoutTimestamp());
+        const QByteArray digest =
+            QCryptographicHash::hash(QByteArray(m_timestamp + m_credentials.password),
+                                     QCryptographicHash::Md5)
+                .toHex();
+        send(Command::Apop, 0, "APOP " + m_credentials.user + ' ' + digest);
     }
-    if (m_timestamp.isEmpty())
-        return fail(failure::apopWithoutTimestamp());
-    const QByteArray digest =
-        QCryptographicHash::hash(QByteArray(m_timestamp + m_credentials.password),
-                                 QCryptographicHash::Md5)
-            .toHex();
-    send(Command::Apop, 0, "APOP " + m_credentials.user + ' ' + digest);
+    if (m_pipelining)
+        send(Command::Stat, 0, "STAT");
 }
 
 void Session::onUser(bool ok, QByteArrayView line)
 {
     if (!ok)
         return fail(failure::loginRejected(line));
-    send(Command::Pass, 0, "PASS " + m_credentials.password);
+    if (!m_pipelining)
+        send(Command::Pass, 0, "PASS " + m_credentials.password);
 }
 
 void Session::onPassOrApop(bool ok, QByteArrayView line)
@@ -370,7 +380,8 @@ void Session::onPassOrApop(bool ok, QByteArrayView line)
     if (!ok)
         return fail(failure::loginRejected(line));
     setState(State::Stat);
-    send(Command::Stat, 0, "STAT");
+    if (!m_pipelining)
+        send(Command::Stat, 0, "STAT");
 }
 
 void Session::onStat(bool ok, QByteArrayView line)
@@ -438,38 +449,61 @@ void Session::moveTo(int number, Step step)
 // size, after the size its body), then the headers and sizes of the messages within reach after
 // it, and, in order, their bodies as far as they fit the byte bound. A body whose size is unknown,
 // refused or larger than the whole bound is not read ahead: the caller's own request fetches it
-// straight into the caller's buffer.
+// straight into the caller's buffer. Once the window is full, it is topped up a few messages at a
+// time, so the requests go out in a few larger writes instead of one small write per reply.
 void Session::readAhead()
 {
     if (!m_pipelining || m_state != State::Transaction || m_position < 1
         || m_readAhead.messages == 0)
         return;
+    const std::int64_t batch = std::max(1, m_readAhead.messages / 4);
+    Message& current = m_messages[m_position];
+    if (current.list == Phase::NotAsked && m_step == Step::Header)
+        askList(m_position, current);
+
     const std::int64_t reach = std::min<std::int64_t>(
         m_messageCount, std::int64_t(m_position) + 2 * std::int64_t(m_readAhead.messages) - 1);
-    for (std::int64_t next = m_position; next <= reach; ++next) {
-        const int number = int(next);
-        Message& message = m_messages[number];
-        if (message.top == Phase::NotAsked && number != m_position)
-            askTop(number, message);
-        if (message.list == Phase::NotAsked && (number != m_position || m_step == Step::Header))
-            askList(number, message);
+    std::int64_t first = m_position + 1;
+    while (first <= reach && m_messages[int(first)].top != Phase::NotAsked)
+        ++first;
+    if (first <= reach && (reach - first + 1 >= batch || first <= m_position + batch)) {
+        for (std::int64_t next = first; next <= reach; ++next) {
+            const int number = int(next);
+            Message& message = m_messages[number];
+            if (message.top == Phase::NotAsked)
+                askTop(number, message);
+            if (message.list == Phase::NotAsked)
+                askList(number, message);
+        }
     }
+
+    // The bodies that may be asked for now, in order.
     const std::int64_t bodyReach = std::min<std::int64_t>(
         m_messageCount, std::int64_t(m_position) + m_readAhead.messages - 1);
+    std::vector<int> bodies;
+    std::int64_t bytes = m_bytesAhead;
     for (std::int64_t next = m_position; next <= bodyReach; ++next) {
         const int number = int(next);
         Message& message = m_messages[number];
         if (message.retr != Phase::NotAsked || (number == m_position && m_step == Step::Message))
             continue;
         if (message.list == Phase::Asked)
-            return; // its size is not known yet; bodies are asked for in order
+            break; // its size is not known yet; bodies are asked for in order
         if (message.list == Phase::NotAsked || !message.size.ok
             || message.size.value > m_readAhead.bytes) {
             message.retr = Phase::Used;
             continue;
         }
-        if (m_bytesAhead + message.size.value > m_readAhead.bytes)
-            return; // waits until the caller has taken bodies read before it
+        if (bytes + message.size.value > m_readAhead.bytes)
+            break; // waits until the caller has taken bodies read before it
+        bytes += message.size.value;
+        bodies.push_back(number);
+    }
+    if (bodies.empty()
+        || (std::int64_t(bodies.size()) < batch && bodies.front() >= m_position + batch))
+        return;
+    for (const int number : bodies) {
+        Message& message = m_messages[number];
         message.reserved = message.size.value;
         m_bytesAhead += message.reserved;
         askRetr(number, message);

@@ -43,7 +43,8 @@ struct Retrieval {
 // fuzzed.
 //
 // Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
-// then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS, STAT.
+// then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS, STAT
+// (sent together when the server offers PIPELINING).
 // Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
 // PIPELINING each request is one command and one round trip. With PIPELINING the session reads
 // ahead of its caller in the order a mail check asks (status, size and message of each message in

@@ -182,8 +182,14 @@ const QByteArray kUserPass[] = {"USER alice\r\n", "+OK\r\n", "PASS s3cret\r\n", 
 
 std::vector<Step> loggedIn(const QByteArray& stat, bool pipelining = false)
 {
-    return {server(kGreeting), client("CAPA\r\n"),
-            server(pipelining ? "+OK\r\nUIDL\r\nPIPELINING\r\nTOP\r\n.\r\n" : kNoCapa),
+    if (pipelining) {
+        // The whole login in one round trip.
+        return {server(kGreeting), client("CAPA\r\n"),
+                server("+OK\r\nUIDL\r\nPIPELINING\r\nTOP\r\n.\r\n"),
+                client(kUserPass[0] + kUserPass[2] + "STAT\r\n"),
+                server(kUserPass[1] + kUserPass[3] + stat)};
+    }
+    return {server(kGreeting), client("CAPA\r\n"), server(kNoCapa),
             client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
             client("STAT\r\n"), server(stat)};
 }
@@ -268,6 +274,13 @@ private slots:
         playEverySplit({kAlice, false, {
             server("-ERR [SYS/TEMP] Too many connections\r\n"),
             expectFailure(failure::loginRejected("-ERR [SYS/TEMP] Too many connections"))}});
+        // Sent together over PIPELINING: the first refusal counts, what follows it is ignored.
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server("+OK\r\nPIPELINING\r\n.\r\n"),
+            client(kUserPass[0] + kUserPass[2] + "STAT\r\n"),
+            server("+OK\r\n-ERR [AUTH] Authentication failed.\r\n-ERR Not logged in.\r\n"),
+            expectFailure(failure::loginRejected("-ERR [AUTH] Authentication failed.")),
+            client("")}});
         playEverySplit({kAlice, false, loggedIn("+OK many 10\r\n") + std::vector<Step>{
             expectFailure(failure::badMessageCount("+OK many 10"))}});
         playEverySplit({kAlice, false, loggedIn("+OK 2147483648 10\r\n") + std::vector<Step>{
@@ -297,8 +310,8 @@ private slots:
             client("CAPA\r\n"),
             // After TLS the server no longer offers STLS; the client must not ask again.
             server("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n"),
-            client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]),
-            server(kUserPass[3]), client("STAT\r\n"), server("+OK 0 0\r\n"),
+            client(kUserPass[0] + kUserPass[2] + "STAT\r\n"),
+            server(kUserPass[1] + kUserPass[3] + "+OK 0 0\r\n"),
             expectState(State::Transaction),
             act([](Session& s) { QVERIFY(s.pipelining()); })}});
         // Already secure (pop3s): STLS in the list is ignored.
