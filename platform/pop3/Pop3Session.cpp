@@ -267,8 +267,14 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
         if (pending.ticket == m_directTicket) {
             m_message.reset(m_callerBody);
         } else if (Message* message = requestedBy(pending, &Message::retr, &Message::retrTicket)) {
-            message->body.assign(std::size_t(message->reserved) + 1, '\0');
-            m_message.reset(&message->body);
+            if (m_waitingForReadAhead && m_wanted == pending.number && m_callerBody) {
+                // The caller already waits for this body: it goes straight into its buffer.
+                message->intoCaller = true;
+                m_message.reset(m_callerBody);
+            } else {
+                message->body.assign(std::size_t(message->reserved) + 1, '\0');
+                m_message.reset(&message->body);
+            }
         } else {
             m_message.reset(nullptr);
         }
@@ -436,13 +442,24 @@ void Session::moveTo(int number, Step step)
 {
     m_position = number;
     m_step = step;
-    const std::int64_t end = std::int64_t(number) + 2 * std::int64_t(m_readAhead.messages);
-    for (auto it = m_messages.begin(); it != m_messages.end();) {
-        const auto next = std::next(it);
-        if (it->first < number || (it->first > number && it->first >= end))
-            drop(it);
-        it = next;
+    const auto before = m_messages.lower_bound(number);
+    for (auto it = m_messages.begin(); it != before;)
+        drop(it++);
+    const std::int64_t end = std::max(std::int64_t(number) + 2 * std::int64_t(m_readAhead.messages),
+                                      std::int64_t(number) + 1);
+    if (end <= std::numeric_limits<int>::max()) {
+        for (auto it = m_messages.lower_bound(int(end)); it != m_messages.end();)
+            drop(it++);
     }
+}
+
+// The entry of `number`, found or made; `hint` is where it is or would be (the walks below go up
+// through consecutive numbers, so this costs next to nothing).
+Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
+{
+    if (hint != m_messages.end() && hint->first == number)
+        return hint;
+    return m_messages.try_emplace(hint, number);
 }
 
 // Asks for what the caller will want next: the rest of its own message (after the header its
@@ -457,34 +474,37 @@ void Session::readAhead()
         || m_readAhead.messages == 0)
         return;
     const std::int64_t batch = std::max(1, m_readAhead.messages / 4);
-    Message& current = m_messages[m_position];
-    if (current.list == Phase::NotAsked && m_step == Step::Header)
-        askList(m_position, current);
+    auto it = entry(m_messages.lower_bound(m_position), m_position);
+    if (it->second.list == Phase::NotAsked && m_step == Step::Header)
+        askList(m_position, it->second);
 
     const std::int64_t reach = std::min<std::int64_t>(
         m_messageCount, std::int64_t(m_position) + 2 * std::int64_t(m_readAhead.messages) - 1);
     std::int64_t first = m_position + 1;
-    while (first <= reach && m_messages[int(first)].top != Phase::NotAsked)
+    for (++it; first <= reach && it != m_messages.end() && it->first == first
+         && it->second.top != Phase::NotAsked;
+         ++it)
         ++first;
     if (first <= reach && (reach - first + 1 >= batch || first <= m_position + batch)) {
-        for (std::int64_t next = first; next <= reach; ++next) {
-            const int number = int(next);
-            Message& message = m_messages[number];
-            if (message.top == Phase::NotAsked)
-                askTop(number, message);
-            if (message.list == Phase::NotAsked)
-                askList(number, message);
+        for (std::int64_t next = first; next <= reach; ++next, ++it) {
+            it = entry(it, int(next));
+            if (it->second.top == Phase::NotAsked)
+                askTop(int(next), it->second);
+            if (it->second.list == Phase::NotAsked)
+                askList(int(next), it->second);
         }
     }
 
     // The bodies that may be asked for now, in order.
     const std::int64_t bodyReach = std::min<std::int64_t>(
         m_messageCount, std::int64_t(m_position) + m_readAhead.messages - 1);
-    std::vector<int> bodies;
+    std::vector<std::pair<int, Message*>> bodies;
     std::int64_t bytes = m_bytesAhead;
-    for (std::int64_t next = m_position; next <= bodyReach; ++next) {
+    it = m_messages.lower_bound(m_position);
+    for (std::int64_t next = m_position; next <= bodyReach; ++next, ++it) {
         const int number = int(next);
-        Message& message = m_messages[number];
+        it = entry(it, number);
+        Message& message = it->second;
         if (message.retr != Phase::NotAsked || (number == m_position && m_step == Step::Message))
             continue;
         if (message.list == Phase::Asked)
@@ -497,16 +517,15 @@ void Session::readAhead()
         if (bytes + message.size.value > m_readAhead.bytes)
             break; // waits until the caller has taken bodies read before it
         bytes += message.size.value;
-        bodies.push_back(number);
+        bodies.emplace_back(number, &message);
     }
     if (bodies.empty()
-        || (std::int64_t(bodies.size()) < batch && bodies.front() >= m_position + batch))
+        || (std::int64_t(bodies.size()) < batch && bodies.front().first >= m_position + batch))
         return;
-    for (const int number : bodies) {
-        Message& message = m_messages[number];
-        message.reserved = message.size.value;
-        m_bytesAhead += message.reserved;
-        askRetr(number, message);
+    for (const auto& [number, message] : bodies) {
+        message->reserved = message->size.value;
+        m_bytesAhead += message->reserved;
+        askRetr(number, *message);
     }
 }
 
@@ -524,6 +543,7 @@ void Session::release(Message& message)
         m_message.detachBody();
     m_bytesAhead -= message.reserved;
     message.reserved = 0;
+    message.intoCaller = false;
     message.body = {};
     message.retrieval = {};
 }
@@ -616,9 +636,12 @@ void Session::requestMessage(int number, std::string* body)
     Message& message = m_messages[number];
     if (message.retr == Phase::Answered) {
         deliverReadAhead(number, message);
-    } else if (message.retr == Phase::Asked) {
+    } else if (message.retr == Phase::Asked && !message.intoCaller) {
         m_waitingForReadAhead = true;
     } else {
+        // Not read ahead, or its reply began to stream into the buffer of an earlier call that
+        // has gone: that reply is thrown away and the message fetched again.
+        release(message);
         askRetr(number, message);
         message.retr = Phase::Used;
         m_directTicket = message.retrTicket;
@@ -734,6 +757,15 @@ void Session::onRetr(const Pending& pending, bool ok, QByteArrayView line)
     Message* message = requestedBy(pending, &Message::retr, &Message::retrTicket);
     if (!message)
         return;
+    if (message->intoCaller) {
+        release(*message);
+        message->retr = Phase::Used;
+        if (m_waitingForReadAhead && m_wanted == pending.number) {
+            m_waitingForReadAhead = false;
+            m_retrieval = std::move(result);
+        }
+        return;
+    }
     message->retr = Phase::Answered;
     message->retrieval = std::move(result);
     if (!ok) {

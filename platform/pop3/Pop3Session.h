@@ -131,6 +131,7 @@ private:
         Answer<std::int64_t> size;   // kept after it was taken: reading ahead needs it
         std::int64_t reserved = 0;   // this body's share of ReadAhead::bytes
         std::string body;            // the body read ahead: `reserved` bytes and a NUL
+        bool intoCaller = false;     // its reply goes straight into the waiting caller's buffer
         Retrieval retrieval;         // how reading it ahead ended
     };
     using Messages = std::map<int, Message>;
@@ -167,6 +168,7 @@ private:
     // What the caller asked about its message last; reading ahead takes the later steps.
     enum class Step : std::uint8_t { Header, Size, Message };
     void moveTo(int number, Step step);
+    Messages::iterator entry(Messages::iterator hint, int number);
     void readAhead();
     void release(Message& message);
     void drop(Messages::iterator it);

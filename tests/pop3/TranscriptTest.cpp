@@ -413,6 +413,13 @@ private slots:
             server(retrReply(3)), expectHeader(3, subjectLine(3)),
             retrieve(3, 100), client("RETR 3\r\n"),
             server(retrReply(3)), expectRetrieved(subjectLine(3), messageText(3), 20)}, {1, 100}});
+        // The same message, but the caller already waits when its body comes: it goes straight
+        // into the caller's buffer, whole, and is not fetched again.
+        playEverySplit({kAlice, false, loggedIn("+OK 1 20\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\n"),
+            server(topReply(1) + listReply(1, 10)), client("RETR 1\r\n"),
+            retrieve(1, 100), client(""),
+            server(retrReply(1)), expectRetrieved(subjectLine(1), messageText(1), 20)}, {1, 100}});
     }
 
     // A body read ahead that the server refuses gives the caller the server's words for that
