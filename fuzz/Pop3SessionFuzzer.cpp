@@ -1,7 +1,8 @@
 // libFuzzer target: arbitrary server bytes into the POP3 protocol core, driven the way the socket
 // driver drives it. The first byte chooses the login (APOP or USER/PASS, already on TLS or not),
 // the body buffer's capacity and how the rest is cut into reads; then the session gets the bytes,
-// completes TLS when it asks for it and asks for headers, sizes and messages once logged in.
+// completes TLS when it asks for it and asks for headers, sizes and messages once logged in, out of
+// step with its reading ahead (which is bounded tightly here, so short inputs reach its limits).
 // Anything but a clean run (a crash, a sanitizer report, a body buffer that changed size, an
 // outgoing line with a stray line break) is a finding.
 
@@ -22,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t flags = data[0];
     ++data;
     --size;
-    Session session({"user", "password", (flags & 1) != 0}, (flags & 2) != 0, true);
+    Session session({"user", "password", (flags & 1) != 0}, (flags & 2) != 0, true,
+                    pelmora::platform::pop3::ReadAhead{2, 64});
     const std::size_t capacity = std::size_t((flags >> 2) & 7) * 7;
     std::string body(capacity, ' ');
     const std::size_t chunk = std::size_t(flags >> 5) * 5 + 1;
@@ -50,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default:
             break;
         }
-        if (body.size() != capacity)
+        if (body.size() != capacity || session.bodiesAhead() > 2 || session.bytesAhead() > 64)
             std::abort();
         const QByteArray outgoing = session.takeOutgoing();
         // Every command is one line: CRLF only at the ends of lines.

@@ -22,12 +22,20 @@ void MessageReceiver::append(QByteArrayView bytes)
 {
     m_total += bytes.size();
     copyIntoMessageBuffer(bytes);
-    if (!m_inBody) {
-        // Headers are short; finding the blank line byte by byte keeps any split of the input
-        // right without buffering partial lines.
-        qsizetype i = 0;
-        while (i < bytes.size() && !m_inBody)
+    // The start of each header line is looked at byte by byte (is it the blank line?), which
+    // keeps any split of the input right without buffering partial lines; the rest of the line is
+    // kept in one piece.
+    qsizetype i = 0;
+    while (i < bytes.size() && !m_inBody) {
+        if (m_lineLength == 0) {
             keepHeaderByte(bytes[i++]);
+            continue;
+        }
+        const qsizetype newline = bytes.indexOf('\n', i);
+        const qsizetype end = newline < 0 ? bytes.size() : newline + 1;
+        appendHeader(bytes.sliced(i, end - i));
+        m_lineLength = newline < 0 ? m_lineLength + (end - i) : 0;
+        i = end;
     }
 }
 
@@ -65,8 +73,9 @@ void MessageReceiver::keepHeaderByte(char c)
 
 void MessageReceiver::appendHeader(QByteArrayView bytes)
 {
-    if (m_header.size() < Limits::kMaxHeaderBytes)
-        m_header.append(bytes);
+    const qsizetype room = Limits::kMaxHeaderBytes - m_header.size();
+    if (room > 0)
+        m_header.append(bytes.first(std::min(room, bytes.size())));
 }
 
 void MessageReceiver::finish()

@@ -22,6 +22,7 @@ public:
     void reset(std::string* body);
     // Stops writing into the body buffer (its owner is going away); later bytes are dropped.
     void detachBody() { m_body = nullptr; }
+    bool writesInto(const std::string* body) const { return m_body != nullptr && m_body == body; }
     void append(QByteArrayView bytes) override;
     // Ends what was written to the message buffer with a NUL.
     void finish();

@@ -41,7 +41,13 @@ qsizetype MultiLineDecoder::feed(QByteArrayView input, ContentSink& sink)
             }
             break;
         case Position::InLine: {
-            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            // Lines that do not start with a dot are content as they stand: hand them on together,
+            // up to the start of a line that does, or of one whose first byte has not come yet.
+            const char* scan = p;
+            const char* newline = nullptr;
+            while ((newline = static_cast<const char*>(std::memchr(scan, '\n', size_t(end - scan))))
+                   && newline + 1 < end && newline[1] != '.')
+                scan = newline + 1;
             const char* const stop = newline ? newline + 1 : end;
             sink.append(QByteArrayView(p, stop - p));
             p = stop;

@@ -149,7 +149,7 @@ Answer<int> Connection::login(Credentials credentials)
 Answer<QByteArray> Connection::header(int number)
 {
     BusyScope busy(m_busy);
-    if (!isLoggedIn())
+    if (!hasLoggedIn())
         return failed<QByteArray>(m_session ? sessionFailure() : failure::notLoggedIn());
     m_session->requestHeader(number);
     afterSessionActivity();
@@ -165,7 +165,7 @@ Answer<QByteArray> Connection::header(int number)
 Answer<std::int64_t> Connection::size(int number)
 {
     BusyScope busy(m_busy);
-    if (!isLoggedIn())
+    if (!hasLoggedIn())
         return failed<std::int64_t>(m_session ? sessionFailure() : failure::notLoggedIn());
     m_session->requestSize(number);
     afterSessionActivity();
@@ -181,7 +181,7 @@ Answer<std::int64_t> Connection::size(int number)
 Answer<std::int64_t> Connection::message(int number, std::string& body, QByteArray& header)
 {
     BusyScope busy(m_busy);
-    if (!isLoggedIn())
+    if (!hasLoggedIn())
         return failed<std::int64_t>(m_session ? sessionFailure() : failure::notLoggedIn());
     m_session->requestMessage(number, &body);
     afterSessionActivity();

@@ -41,6 +41,8 @@ public:
 
     bool isBusy() const { return m_busy; }
     bool isLoggedIn() const;
+    // Whether the login completed, also when the connection failed afterwards.
+    bool hasLoggedIn() const { return m_session && m_session->loggedIn(); }
     int messageCount() const;
 
 private:

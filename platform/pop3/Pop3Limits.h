@@ -33,4 +33,19 @@ struct Limits {
     static constexpr qsizetype kReadChunk = 64 * 1024;
 };
 
+// How far a session reads ahead of its caller when the server offers PIPELINING. A mail check asks
+// for the status, the size and the message of every message in turn, so the session asks the
+// server for the next messages before the caller does, and one round trip no longer costs one
+// message. What arrives before the caller wants it is kept within these bounds.
+struct ReadAhead {
+    // Messages at or after the caller's whose bodies may be asked for ahead (RETR sent or its
+    // reply kept). Headers and sizes (TOP n 0, LIST n) are asked for twice as far ahead, so that a
+    // body can be asked for as soon as its message comes within reach. 0 turns reading ahead off.
+    int messages = 16;
+    // The sizes (as LIST gave them) of those bodies, added up. A body is asked for ahead only when
+    // it fits, and is kept only up to its given size, whatever the server sends. Larger messages
+    // are asked for when the caller wants them and go straight into the caller's buffer.
+    std::int64_t bytes = 2 * 1024 * 1024;
+};
+
 } // namespace pelmora::platform::pop3

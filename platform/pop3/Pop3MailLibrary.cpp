@@ -90,7 +90,7 @@ Pop3MailLibrary::ConnectionPtr Pop3MailLibrary::usable(std::int32_t handle, bool
         failWith(failure::handleBusy(handle));
         return nullptr;
     }
-    if (loggedIn && !it->second->isLoggedIn()) {
+    if (loggedIn && !it->second->hasLoggedIn()) {
         failWith(failure::notLoggedIn());
         return nullptr;
     }

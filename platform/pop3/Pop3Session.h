@@ -2,6 +2,7 @@
 
 #include "platform/pop3/MessageReceiver.h"
 #include "platform/pop3/MultiLineDecoder.h"
+#include "platform/pop3/Pop3Limits.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,7 +11,6 @@
 #include <deque>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 
 namespace pelmora::platform::pop3 {
@@ -43,10 +43,14 @@ struct Retrieval {
 // fuzzed.
 //
 // Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
-// then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS, STAT.
-// Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). When the
-// server offers PIPELINING, TOP is sent together with LIST, and RETR n together with the next
-// message's TOP and LIST, so each message costs one round trip.
+// then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS, STAT
+// (sent together when the server offers PIPELINING).
+// Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
+// PIPELINING each request is one command and one round trip. With PIPELINING the session reads
+// ahead of its caller in the order a mail check asks (status, size and message of each message in
+// turn): asking about message n also asks the server about the next messages (see ReadAhead), and
+// their replies are kept until the caller asks, within ReadAhead's bounds. A caller that asks in
+// another order gets the same answers; what was read ahead for messages it skips is dropped.
 class Session {
 public:
     enum class State : std::uint8_t {
@@ -62,7 +66,7 @@ public:
         Failed,       // see failure(); the connection is of no further use
     };
 
-    Session(Credentials credentials, bool secure, bool tlsAvailable);
+    Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead = {});
 
     void feed(QByteArrayView bytes);
     QByteArray takeOutgoing() { return std::exchange(m_outgoing, {}); }
@@ -72,6 +76,9 @@ public:
     // Grows by one with every complete reply; the driver restarts its reply timer on a change.
     std::uint64_t repliesCompleted() const { return m_repliesCompleted; }
     int messageCount() const { return m_messageCount; }
+    // Whether the login completed, also when the connection failed later: answers read before a
+    // failure are still handed out.
+    bool loggedIn() const { return m_loggedIn; }
     bool pipelining() const { return m_pipelining; }
     // Whether a reply (or the TLS handshake) is outstanding, i.e. whether the reply timer runs.
     bool awaitingReply() const { return !m_inFlight.empty() || m_state == State::TlsHandshake; }
@@ -80,24 +87,54 @@ public:
     void tlsEstablished();
     void abort(const QString& why);
 
-    // Transaction requests. Message numbers must be 1..messageCount().
+    // Transaction requests. Message numbers must be 1..messageCount(). After a failure nothing
+    // more is sent, but what had been read completely is still there to take.
     void requestHeader(int number);
     std::optional<Answer<QByteArray>> takeHeader(int number);
     void requestSize(int number);
     std::optional<Answer<std::int64_t>> takeSize(int number);
-    // The body is written into `body` (its size() is its capacity) until detachBody().
+    // The message is written into `body` (its size() is its capacity; the last byte written is a
+    // NUL) until detachBody(); retrieval() tells when it is there.
     void requestMessage(int number, std::string* body);
     const Retrieval& retrieval() const { return m_retrieval; }
-    void detachBody() { m_message.detachBody(); }
+    void detachBody();
     void requestQuit();
+
+    // What is read ahead: bodies asked for ahead or kept, and their bytes as LIST gave them; and
+    // all commands sent whose replies have not been read yet.
+    int bodiesAhead() const;
+    std::size_t requestsInFlight() const { return m_inFlight.size(); }
+    std::int64_t bytesAhead() const { return m_bytesAhead; }
 
 private:
     enum class Command : std::uint8_t { Greeting, Capa, Stls, User, Pass, Apop, Stat, Top, List, Retr, Quit };
     struct Pending {
         Command command;
         int number = 0;
+        // Which request of its message this is; a reply whose request was dropped meanwhile (the
+        // caller moved on, or asked again) is read and thrown away.
+        std::uint64_t ticket = 0;
         QByteArray line;
     };
+
+    // Where one request about a message stands.
+    enum class Phase : std::uint8_t { NotAsked, Asked, Answered, Used };
+    // What the session knows or has asked about one message near the caller's.
+    struct Message {
+        Phase top = Phase::NotAsked;
+        Phase list = Phase::NotAsked;
+        Phase retr = Phase::NotAsked; // Asked/Answered: read ahead; Used: not (or no longer)
+        std::uint64_t topTicket = 0;
+        std::uint64_t listTicket = 0;
+        std::uint64_t retrTicket = 0;
+        Answer<QByteArray> header;
+        Answer<std::int64_t> size;   // kept after it was taken: reading ahead needs it
+        std::int64_t reserved = 0;   // this body's share of ReadAhead::bytes
+        std::string body;            // the body read ahead: `reserved` bytes and a NUL
+        bool intoCaller = false;     // its reply goes straight into the waiting caller's buffer
+        Retrieval retrieval;         // how reading it ahead ended
+    };
+    using Messages = std::map<int, Message>;
 
     // Reads a CAPA list line by line as it arrives and keeps only the capabilities the session
     // acts on, so memory stays constant however long the list or any of its lines is.
@@ -121,9 +158,23 @@ private:
 
     void setState(State next);
     void fail(const QString& text);
-    void send(Command command, int number, QByteArray line);
+    std::uint64_t send(Command command, int number, QByteArray line);
     void pump();
-    bool isQueued(Command command, int number) const;
+    void askTop(int number, Message& message);
+    void askList(int number, Message& message);
+    void askRetr(int number, Message& message);
+    Message* requestedBy(const Pending& pending, Phase Message::*phase,
+                         std::uint64_t Message::*ticket);
+    // What the caller asked about its message last; reading ahead takes the later steps.
+    enum class Step : std::uint8_t { Header, Size, Message };
+    void moveTo(int number, Step step);
+    Messages::iterator entry(Messages::iterator hint, int number);
+    void readAhead();
+    void release(Message& message);
+    void drop(Messages::iterator it);
+    void dropAll();
+    void forgetUnanswered();
+    void deliverReadAhead(int number, Message& message);
     void handleStatusLine(QByteArrayView line);
     void completeReply(bool ok, QByteArrayView statusLine);
     ContentSink& contentSinkFor(const Pending& pending);
@@ -136,14 +187,15 @@ private:
     void onUser(bool ok, QByteArrayView line);
     void onPassOrApop(bool ok, QByteArrayView line);
     void onStat(bool ok, QByteArrayView line);
-    void onTop(int number, bool ok, QByteArrayView line);
-    void onList(int number, bool ok, QByteArrayView line);
-    void onRetr(bool ok, QByteArrayView line);
+    void onTop(const Pending& pending, bool ok, QByteArrayView line);
+    void onList(const Pending& pending, bool ok, QByteArrayView line);
+    void onRetr(const Pending& pending, bool ok, QByteArrayView line);
     void onQuit();
 
     Credentials m_credentials;
     bool m_secure;
     bool m_tlsAvailable;
+    ReadAhead m_readAhead;
     State m_state = State::Greeting;
     QString m_failure;
     std::uint64_t m_repliesCompleted = 0;
@@ -151,6 +203,7 @@ private:
     QByteArray m_timestamp;
     bool m_pipelining = false;
     int m_messageCount = 0;
+    bool m_loggedIn = false;
 
     std::deque<Pending> m_unsent;
     std::deque<Pending> m_inFlight;
@@ -164,9 +217,20 @@ private:
     MessageReceiver m_top;
     MessageReceiver m_message;
 
-    std::map<int, Answer<QByteArray>> m_headers;
-    std::map<int, Answer<std::int64_t>> m_sizes;
+    std::uint64_t m_lastTicket = 0;
+    // The message the caller asked about last; what is kept is about messages from here on.
+    int m_position = 0;
+    Step m_step = Step::Header;
+    Messages m_messages;
+    std::int64_t m_bytesAhead = 0;
+
+    // The caller's retrieval: straight into its buffer (m_directTicket names that RETR), or
+    // copied from a body read ahead once that is complete.
     Retrieval m_retrieval;
+    int m_wanted = 0;
+    std::string* m_callerBody = nullptr;
+    std::uint64_t m_directTicket = 0;
+    bool m_waitingForReadAhead = false;
 };
 
 } // namespace pelmora::platform::pop3

@@ -370,6 +370,49 @@ private slots:
         ::close(listener);
     }
 
+    // A server that offers PIPELINING is read ahead of the check; when it drops the connection
+    // in the middle of a message, what it had sent completely before is still handed out, the
+    // message it broke off fails with the connection's loss, and so does everything after it.
+    void connectionDroppedWhileReadingAhead()
+    {
+        bool gone = false;
+        ScriptedServer server("+OK\r\n", [&gone](QTcpSocket& socket, const QByteArray& command) {
+            const QByteArray number = command.mid(5);
+            if (gone)
+                return true; // what came after the break is never answered
+            if (command == "CAPA")
+                socket.write("+OK\r\nPIPELINING\r\n.\r\n");
+            else if (command == "STAT")
+                socket.write("+OK 3 60\r\n");
+            else if (command.startsWith("LIST"))
+                socket.write("+OK " + number + " 20\r\n");
+            else if (command == "RETR 2") {
+                socket.write("+OK\r\nSubject: s\r\n");
+                socket.disconnectFromHost();
+                gone = true;
+            } else
+                return false;
+            return true;
+        });
+        Pop3MailLibrary library(kShortTimeouts);
+        std::int32_t handle = 0;
+        QCOMPARE(login(library, server, &handle), 3);
+        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' '), body(21, ' ');
+        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), 1);
+        QCOMPARE(library.NMailPop3GetMailSize(handle, 1), 20);
+        // By now the server has had every request up to message 3 and has gone.
+        QTRY_VERIFY_WITH_TIMEOUT(server.commands().contains("RETR 3"), 5000);
+        QTest::qWait(50);
+        QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0), 20);
+        QCOMPARE(QByteArray(body.c_str()), "Subject: s\r\n\r\nbody\r\n");
+        QCOMPARE(library.NMailPop3GetMailStatus(handle, 2, b1, b2, b3, b4, 0), 2);
+        QCOMPARE(library.NMailPop3GetMail(handle, 2, b1, b2, b3, b4, body, 0, 0), -1);
+        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::connectionLost());
+        QCOMPARE(library.NMailPop3GetMail(handle, 3, b1, b2, b3, b4, body, 0, 0), -1);
+        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::connectionLost());
+        QCOMPARE(library.NMailPop3Close(handle), 0);
+    }
+
     // The program may close a connection from an event handled while a call on it waits, or
     // call again on the same handle: the waiting call fails at once, the nested one is refused.
     void nestedCallsOnAWaitingHandle()

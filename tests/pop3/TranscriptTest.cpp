@@ -42,6 +42,7 @@ struct Transcript {
     Credentials credentials;
     bool secure = false;
     std::vector<Step> steps;
+    ReadAhead readAhead = {};
 };
 
 // How a server reply is cut into the pieces handed to feed().
@@ -52,7 +53,7 @@ std::string g_body;
 
 void play(const Transcript& t, const Splitter& split, const QString& how)
 {
-    Session session(t.credentials, t.secure, true);
+    Session session(t.credentials, t.secure, true, t.readAhead);
     for (int i = 0; i < int(t.steps.size()); ++i) {
         const Step& step = t.steps[std::size_t(i)];
         switch (step.kind) {
@@ -153,6 +154,27 @@ Step expectRetrieved(QByteArray header, QByteArray message, std::int64_t size)
         QCOMPARE(s.retrieval().size, size);
     });
 }
+Step expectRetrievalFailed(QString text)
+{
+    return act([=](Session& s) {
+        QVERIFY(s.retrieval().done);
+        QVERIFY(!s.retrieval().ok);
+        QCOMPARE(s.retrieval().failure, text);
+    });
+}
+Step askHeader(int n) { return act([=](Session& s) { s.requestHeader(n); }); }
+Step askSize(int n) { return act([=](Session& s) { s.requestSize(n); }); }
+
+QByteArray messageText(int n) { return "Subject: " + QByteArray::number(n) + "\r\n\r\nbody\r\n"; }
+
+// Replies of a server whose message n is "Subject: n", a blank line and "body" (20 bytes).
+QByteArray topReply(int n) { return "+OK\r\nSubject: " + QByteArray::number(n) + "\r\n\r\n.\r\n"; }
+QByteArray listReply(int n, int size)
+{
+    return "+OK " + QByteArray::number(n) + ' ' + QByteArray::number(size) + "\r\n";
+}
+QByteArray retrReply(int n) { return "+OK\r\n" + messageText(n) + ".\r\n"; }
+QByteArray subjectLine(int n) { return "Subject: " + QByteArray::number(n) + "\r\n"; }
 
 const QByteArray kGreeting = "+OK Dovecot ready. <123.456@pelmora.test>\r\n";
 const QByteArray kNoCapa = "-ERR Unknown command\r\n";
@@ -160,8 +182,14 @@ const QByteArray kUserPass[] = {"USER alice\r\n", "+OK\r\n", "PASS s3cret\r\n", 
 
 std::vector<Step> loggedIn(const QByteArray& stat, bool pipelining = false)
 {
-    return {server(kGreeting), client("CAPA\r\n"),
-            server(pipelining ? "+OK\r\nUIDL\r\nPIPELINING\r\nTOP\r\n.\r\n" : kNoCapa),
+    if (pipelining) {
+        // The whole login in one round trip.
+        return {server(kGreeting), client("CAPA\r\n"),
+                server("+OK\r\nUIDL\r\nPIPELINING\r\nTOP\r\n.\r\n"),
+                client(kUserPass[0] + kUserPass[2] + "STAT\r\n"),
+                server(kUserPass[1] + kUserPass[3] + stat)};
+    }
+    return {server(kGreeting), client("CAPA\r\n"), server(kNoCapa),
             client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
             client("STAT\r\n"), server(stat)};
 }
@@ -246,6 +274,13 @@ private slots:
         playEverySplit({kAlice, false, {
             server("-ERR [SYS/TEMP] Too many connections\r\n"),
             expectFailure(failure::loginRejected("-ERR [SYS/TEMP] Too many connections"))}});
+        // Sent together over PIPELINING: the first refusal counts, what follows it is ignored.
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server("+OK\r\nPIPELINING\r\n.\r\n"),
+            client(kUserPass[0] + kUserPass[2] + "STAT\r\n"),
+            server("+OK\r\n-ERR [AUTH] Authentication failed.\r\n-ERR Not logged in.\r\n"),
+            expectFailure(failure::loginRejected("-ERR [AUTH] Authentication failed.")),
+            client("")}});
         playEverySplit({kAlice, false, loggedIn("+OK many 10\r\n") + std::vector<Step>{
             expectFailure(failure::badMessageCount("+OK many 10"))}});
         playEverySplit({kAlice, false, loggedIn("+OK 2147483648 10\r\n") + std::vector<Step>{
@@ -275,8 +310,8 @@ private slots:
             client("CAPA\r\n"),
             // After TLS the server no longer offers STLS; the client must not ask again.
             server("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n"),
-            client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]),
-            server(kUserPass[3]), client("STAT\r\n"), server("+OK 0 0\r\n"),
+            client(kUserPass[0] + kUserPass[2] + "STAT\r\n"),
+            server(kUserPass[1] + kUserPass[3] + "+OK 0 0\r\n"),
             expectState(State::Transaction),
             act([](Session& s) { QVERIFY(s.pipelining()); })}});
         // Already secure (pop3s): STLS in the list is ignored.
@@ -322,24 +357,166 @@ private slots:
         QCOMPARE(session.failure(), failure::tlsUnavailable());
     }
 
-    void pipeliningSendsTheNextMessagesRequestsWithRetrieval()
+    // With PIPELINING the session asks ahead of the caller in the order of a check: the rest of
+    // the caller's message, then headers and sizes of the messages within 2 × N of it, and bodies
+    // within N as far as their sizes fit the byte bound. Here N = 2 and the bound is 600 bytes:
+    // message 4 (700) never fits and comes straight into the caller's buffer when asked for, and
+    // message 5, longer than its size says, is cut there as it would be in the caller's buffer.
+    void readingAheadInTheCheckOrder()
     {
-        playEverySplit({kAlice, false, loggedIn("+OK 2 500\r\n", true) + std::vector<Step>{
-            act([](Session& s) { s.requestHeader(1); }),
-            client("TOP 1 0\r\nLIST 1\r\n"),
-            server("+OK\r\nSubject: one\r\n\r\n.\r\n+OK 1 250\r\n"),
-            expectHeader(1, "Subject: one\r\n"),
-            // Already known: asking costs nothing.
-            act([](Session& s) { s.requestSize(1); }), client(""),
-            expectSize(1, 250),
-            retrieve(1, 251),
-            client("RETR 1\r\nTOP 2 0\r\nLIST 2\r\n"),
-            server("+OK\r\nSubject: one\r\n\r\nbody\r\n.\r\n+OK\r\nSubject: two\r\n\r\n.\r\n+OK 2 250\r\n"),
-            expectRetrieved("Subject: one\r\n", "Subject: one\r\n\r\nbody\r\n", 22),
-            act([](Session& s) { s.requestHeader(2); s.requestSize(2); }), client(""),
-            expectHeader(2, "Subject: two\r\n"), expectSize(2, 250),
-            // The last message has no next one to ask about.
-            retrieve(2, 251), client("RETR 2\r\n")}});
+        const auto retrieved = [](int n) {
+            return expectRetrieved(subjectLine(n), messageText(n), 20);
+        };
+        playEverySplit({kAlice, false, loggedIn("+OK 5 1460\r\n", true) + std::vector<Step>{
+            askHeader(1),
+            client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\nTOP 3 0\r\nLIST 3\r\nTOP 4 0\r\nLIST 4\r\n"),
+            server(topReply(1) + listReply(1, 250) + topReply(2) + listReply(2, 250) + topReply(3)
+                   + listReply(3, 250) + topReply(4) + listReply(4, 700)),
+            client("RETR 1\r\nRETR 2\r\n"),
+            expectHeader(1, subjectLine(1)), askSize(1), client(""), expectSize(1, 250),
+            // Bodies that come before the caller asks are kept for it.
+            server(retrReply(1) + retrReply(2)),
+            retrieve(1, 251), client(""), retrieved(1),
+            askHeader(2), client("TOP 5 0\r\nLIST 5\r\nRETR 3\r\n"), expectHeader(2, subjectLine(2)),
+            retrieve(2, 251), client(""), retrieved(2),
+            askHeader(3), client(""),
+            server(topReply(5) + listReply(5, 10) + retrReply(3)), client(""),
+            expectHeader(3, subjectLine(3)), retrieve(3, 251), retrieved(3),
+            askHeader(4), client("RETR 5\r\n"), expectHeader(4, subjectLine(4)),
+            askSize(4), client(""), expectSize(4, 700),
+            retrieve(4, 701), client("RETR 4\r\n"),
+            server(retrReply(5) + retrReply(4)), retrieved(4),
+            askHeader(5), client(""), expectHeader(5, subjectLine(5)),
+            retrieve(5, 11), client(""), expectRetrieved(subjectLine(5), "Subject: 5", 20),
+            act([](Session& s) { QCOMPARE(s.bodiesAhead(), 0); QCOMPARE(s.bytesAhead(), 0); }),
+            act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n")}, {2, 600}});
+    }
+
+    // A caller that leaves the check's order still gets the right answers: a body read ahead for
+    // a message it skips is read and thrown away, a message asked for again is fetched again, a
+    // small buffer gets the message's start, and a message longer than its size said is fetched
+    // again for a buffer that can hold more than was kept of it.
+    void callerOutOfStepWithTheReadAhead()
+    {
+        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
+            server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20)),
+            client("RETR 1\r\n"),
+            retrieve(2, 100), client("RETR 2\r\nTOP 3 0\r\nLIST 3\r\n"),
+            server(retrReply(1) + retrReply(2)), expectRetrieved(subjectLine(2), messageText(2), 20),
+            // Back to message 1: message 3 is out of reach from there, and its replies are dropped.
+            retrieve(1, 8), client("RETR 1\r\n"),
+            server(topReply(3) + listReply(3, 10) + retrReply(1)),
+            expectRetrieved(subjectLine(1), "Subject", 20),
+            askHeader(3), client("TOP 3 0\r\nLIST 3\r\n"),
+            server(topReply(3) + listReply(3, 10)), client("RETR 3\r\n"),
+            server(retrReply(3)), expectHeader(3, subjectLine(3)),
+            retrieve(3, 100), client("RETR 3\r\n"),
+            server(retrReply(3)), expectRetrieved(subjectLine(3), messageText(3), 20)}, {1, 100}});
+        // The same message, but the caller already waits when its body comes: it goes straight
+        // into the caller's buffer, whole, and is not fetched again.
+        playEverySplit({kAlice, false, loggedIn("+OK 1 20\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\n"),
+            server(topReply(1) + listReply(1, 10)), client("RETR 1\r\n"),
+            retrieve(1, 100), client(""),
+            server(retrReply(1)), expectRetrieved(subjectLine(1), messageText(1), 20)}, {1, 100}});
+    }
+
+    // A body read ahead that the server refuses gives the caller the server's words for that
+    // message, and the session goes on. A connection that breaks while requests are in flight
+    // fails the waiting retrieval and drops all that was read ahead; QUIT does not wait for the
+    // replies in flight, which are read and thrown away.
+    void failuresAndQuitWhileReadingAhead()
+    {
+        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
+            server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20)),
+            client("RETR 1\r\n"),
+            server("-ERR Message 1 is gone\r\n"),
+            retrieve(1, 21), client(""),
+            expectRetrievalFailed(failure::serverRejected("-ERR Message 1 is gone")),
+            askHeader(2), client("TOP 3 0\r\nLIST 3\r\nRETR 2\r\n"), expectHeader(2, subjectLine(2)),
+            retrieve(2, 21), server("+OK\r\nSubject: 2\r\n"),
+            act([](Session& s) {
+                QVERIFY(!s.retrieval().done);
+                QCOMPARE(s.bodiesAhead(), 1);
+                s.abort(failure::connectionLost());
+                QCOMPARE(s.bodiesAhead(), 0);
+                QCOMPARE(s.bytesAhead(), 0);
+            }),
+            expectRetrievalFailed(failure::connectionLost()), client("")}, {1, 100}});
+        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
+            act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n"),
+            server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20) + "+OK Bye\r\n"),
+            expectState(State::Closed), client("")}, {1, 100}});
+    }
+
+    // With the program's own bounds, through a check of a mailbox of many tiny messages and one of
+    // big messages, against a server that answers everything at once: never more bodies, bytes
+    // or requests ahead than the bounds allow, and every message arrives whole.
+    void readAheadStaysWithinItsBoundsThroughACheck()
+    {
+        const ReadAhead bounds;
+        for (const std::int64_t size : {std::int64_t(60), bounds.bytes / 3 + 1}) {
+            const int count = size < 1000 ? 100'000 : 20;
+            Session session(kAlice, false, true);
+            const QByteArray stat = "+OK " + QByteArray::number(count) + " 1\r\n";
+            for (const QByteArray& reply : {kGreeting, QByteArray("+OK\r\nPIPELINING\r\n.\r\n"),
+                                            kUserPass[1], kUserPass[3], stat}) {
+                session.takeOutgoing();
+                session.feed(reply);
+            }
+            QCOMPARE(session.state(), State::Transaction);
+            int mostBodies = 0;
+            std::int64_t mostBytes = 0;
+            std::size_t mostRequests = 0;
+            const auto text = [size](int n) -> QByteArray {
+                const QByteArray head = subjectLine(n) + "\r\n";
+                return head + QByteArray(size - head.size() - 2, 'x') + "\r\n";
+            };
+            // Answers every command sent, until the session sends nothing more.
+            const auto serve = [&] {
+                for (QByteArray sent = session.takeOutgoing(); !sent.isEmpty();
+                     sent = session.takeOutgoing()) {
+                    mostBodies = std::max(mostBodies, session.bodiesAhead());
+                    mostBytes = std::max(mostBytes, session.bytesAhead());
+                    mostRequests = std::max(mostRequests, session.requestsInFlight());
+                    QByteArray replies;
+                    for (const QByteArray& line : sent.split('\n')) {
+                        const QList<QByteArray> words = line.trimmed().split(' ');
+                        const int n = words.value(1).toInt();
+                        if (words[0] == "TOP")
+                            replies += topReply(n);
+                        else if (words[0] == "LIST")
+                            replies += listReply(n, int(size));
+                        else if (words[0] == "RETR")
+                            replies += "+OK\r\n" + text(n) + ".\r\n";
+                    }
+                    session.feed(replies);
+                }
+            };
+            const int checked = std::min(count, 300);
+            for (int n = 1; n <= checked; ++n) {
+                session.requestHeader(n);
+                serve();
+                QVERIFY(session.takeHeader(n).has_value());
+                session.requestSize(n);
+                serve();
+                QCOMPARE(session.takeSize(n)->value, size);
+                g_body.assign(std::size_t(size) + 1, ' ');
+                session.requestMessage(n, &g_body);
+                serve();
+                QVERIFY(session.retrieval().done && session.retrieval().ok);
+                QCOMPARE(QByteArray(g_body.c_str()), text(n));
+                session.detachBody();
+            }
+            const int bodies = int(std::min<std::int64_t>(bounds.messages, bounds.bytes / size));
+            QCOMPARE(mostBodies, bodies);
+            QVERIFY(mostBytes <= bounds.bytes);
+            // Headers and sizes twice as far ahead as bodies, and the bodies.
+            QVERIFY(mostRequests <= std::size_t(4 * bounds.messages + bodies));
+        }
     }
 
     void sizesThatCannotBeTrusted()

@@ -1,0 +1,230 @@
+// A TCP proxy on 127.0.0.1 that makes a slow link out of loopback: every chunk read from either
+// side is held for the one-way delay before it is written to the other side, in order, so each
+// request and its reply cost one round trip of 2 x DELAY_MS more than on loopback. (The kernel
+// here has no netem.) The TCP handshake itself is not delayed: a connect completes at once.
+//
+//   pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S]
+//
+// Listens on a free port of 127.0.0.1, prints "PORT n" and serves until SIGTERM or SIGINT, or
+// until LIFETIME_S (default 900) have passed, and never connects anywhere but 127.0.0.1.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <list>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile sig_atomic_t g_stop = 0;
+
+// Bytes held per direction before the proxy stops reading from that side (TCP then holds back
+// the sender, as a full link would).
+constexpr std::size_t kMaxHeld = 8 * 1024 * 1024;
+
+struct Chunk {
+    Clock::time_point due;
+    std::string bytes; // empty: the sender closed its side
+    std::size_t written = 0;
+};
+
+struct Direction {
+    int from = -1;
+    int to = -1;
+    std::deque<Chunk> held;
+    std::size_t heldBytes = 0;
+    bool readEnded = false;  // the sender closed, or failed
+    bool writeEnded = false; // we closed the receiver's side
+};
+
+struct Link {
+    Direction up;   // client to server
+    Direction down; // server to client
+    bool broken = false;
+};
+
+void tune(int socket)
+{
+    const int one = 1;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
+}
+
+sockaddr_in loopback(std::uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// Reads what `from` has and holds it; answers false when the link is broken.
+bool readSide(Direction& d, std::chrono::milliseconds delay)
+{
+    char buffer[64 * 1024];
+    const ssize_t n = ::recv(d.from, buffer, sizeof buffer, 0);
+    if (n < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    d.held.push_back({Clock::now() + delay, std::string(buffer, std::size_t(n)), 0});
+    d.heldBytes += std::size_t(n);
+    if (n == 0)
+        d.readEnded = true;
+    return true;
+}
+
+// Writes what is due; answers false when the link is broken.
+bool writeSide(Direction& d)
+{
+    const auto now = Clock::now();
+    while (!d.held.empty() && d.held.front().due <= now) {
+        Chunk& chunk = d.held.front();
+        if (chunk.bytes.empty()) {
+            ::shutdown(d.to, SHUT_WR);
+            d.writeEnded = true;
+            d.held.pop_front();
+            continue;
+        }
+        const ssize_t n = ::send(d.to, chunk.bytes.data() + chunk.written,
+                                 chunk.bytes.size() - chunk.written, MSG_NOSIGNAL);
+        if (n < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        chunk.written += std::size_t(n);
+        if (chunk.written < chunk.bytes.size())
+            return true; // the receiver is full; POLLOUT tells when to go on
+        d.heldBytes -= chunk.bytes.size();
+        d.held.pop_front();
+    }
+    return true;
+}
+
+bool wantsWrite(const Direction& d)
+{
+    return !d.held.empty() && d.held.front().due <= Clock::now();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S]\n");
+        return 2;
+    }
+    const auto target = std::uint16_t(std::atoi(argv[1]));
+    const std::chrono::milliseconds delay(std::atoi(argv[2]));
+    const std::chrono::seconds lifetime(argc > 3 ? std::atoi(argv[3]) : 900);
+    const auto end = Clock::now() + lifetime;
+    ::signal(SIGTERM, [](int) { g_stop = 1; });
+    ::signal(SIGINT, [](int) { g_stop = 1; });
+    ::signal(SIGPIPE, SIG_IGN);
+
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address = loopback(0);
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0
+        || ::listen(listener, 16) != 0
+        || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        std::perror("pelmora-delay-proxy");
+        return 1;
+    }
+    std::printf("PORT %u\n", unsigned(ntohs(address.sin_port)));
+    std::fflush(stdout);
+
+    std::list<Link> links;
+    while (!g_stop && Clock::now() < end) {
+        std::vector<pollfd> fds{{listener, POLLIN, 0}};
+        std::vector<Link*> owners{nullptr};
+        auto next = Clock::now() + std::chrono::milliseconds(200);
+        for (Link& link : links) {
+            for (Direction* d : {&link.up, &link.down}) {
+                if (!d->held.empty())
+                    next = std::min(next, d->held.front().due);
+            }
+            // Each socket: read when its direction has room, write when the other has data due.
+            const auto events = [&](const Direction& reading, const Direction& writing) {
+                short e = 0;
+                if (!reading.readEnded && reading.heldBytes < kMaxHeld)
+                    e |= POLLIN;
+                if (wantsWrite(writing))
+                    e |= POLLOUT;
+                return e;
+            };
+            // A socket with nothing to wait for is left out: a closed peer would wake poll at once.
+            const short upEvents = events(link.up, link.down);
+            const short downEvents = events(link.down, link.up);
+            fds.push_back({upEvents ? link.up.from : -1, upEvents, 0});
+            owners.push_back(&link);
+            fds.push_back({downEvents ? link.down.from : -1, downEvents, 0});
+            owners.push_back(&link);
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
+        ::poll(fds.data(), fds.size(), int(std::max<std::int64_t>(0, wait.count()) + 1));
+
+        if (fds[0].revents & POLLIN) {
+            const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0) {
+                const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+                const sockaddr_in to = loopback(target);
+                if (server >= 0
+                    && ::connect(server, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+                    tune(client);
+                    tune(server);
+                    Link& link = links.emplace_back();
+                    link.up.from = client;
+                    link.up.to = server;
+                    link.down.from = server;
+                    link.down.to = client;
+                } else {
+                    ::close(client);
+                    if (server >= 0)
+                        ::close(server);
+                }
+            }
+        }
+        for (std::size_t i = 1; i < fds.size(); ++i) {
+            Link& link = *owners[i];
+            Direction& reading = i % 2 == 1 ? link.up : link.down;
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) && !reading.readEnded
+                && !readSide(reading, delay))
+                link.broken = true;
+        }
+        for (auto it = links.begin(); it != links.end();) {
+            Link& link = *it;
+            if (!writeSide(link.up) || !writeSide(link.down))
+                link.broken = true;
+            const bool done = link.up.writeEnded && link.down.writeEnded;
+            if (link.broken || done) {
+                ::close(link.up.from);
+                ::close(link.down.from);
+                it = links.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (Link& link : links) {
+        ::close(link.up.from);
+        ::close(link.down.from);
+    }
+    ::close(listener);
+    return 0;
+}
