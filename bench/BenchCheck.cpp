@@ -1,43 +1,144 @@
 #include "bench/BenchCheck.h"
 
-#include <QElapsedTimer>
+#include "mail/MailCheck.h"
+#include "settings/ProgramValues.h"
+#include "settings/SettingsStore.h"
 
-#include <algorithm>
+#include "platform/profile/ProfileEngine.h"
+#include "platform/profile/Utf8Cp932Codec.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
 
 namespace pelmora::bench {
 
 using platform::MailBuffer;
 using platform::MailLibrary;
 
-CheckResult runCheck(MailLibrary& library, const BenchServer& server)
-{
-    QElapsedTimer clock;
-    clock.start();
+namespace {
+
+// Passes every call on to the library under test and keeps what the check itself throws away:
+// the count the login reported and the bytes every retrieval reported.
+class CountingLibrary final : public MailLibrary {
+public:
+    explicit CountingLibrary(MailLibrary& real) : m_real(real) {}
     CheckResult result;
-    // Made once per check and kept for its whole run, as the check does.
-    const auto textBuffer = [] { return MailBuffer(MailLibrary::kTextBufferCapacity, ' '); };
-    MailBuffer first = textBuffer(), second = textBuffer(), third = textBuffer(),
-               fourth = textBuffer();
-    const std::int32_t handle = library.NMailPop3Connect(server.address);
-    if (handle == MailLibrary::kNoConnection)
-        return result;
-    result.count =
-        library.NMailPop3Authenticate(handle, server.user, server.password, server.apop ? -1 : 0);
-    result.ok = result.count > 0;
-    for (std::int32_t n = 1; n <= result.count; ++n) {
-        library.NMailPop3GetMailStatus(handle, n, first, second, third, fourth, 0);
-        const std::int32_t size = library.NMailPop3GetMailSize(handle, n);
-        MailBuffer body(std::size_t(std::max(size, 0)) + 1, ' ');
+
+    std::int32_t NMailInitializeWinSock() override { return m_real.NMailInitializeWinSock(); }
+    std::int32_t NMailSetOption(std::int32_t option, std::int32_t value) override
+    {
+        return m_real.NMailSetOption(option, value);
+    }
+    std::int32_t NMailEndWinSock() override { return m_real.NMailEndWinSock(); }
+    std::int32_t NMailPop3Connect(const QByteArray& server) override
+    {
+        return m_real.NMailPop3Connect(server);
+    }
+    std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
+                                       const QByteArray& password, std::int32_t apop) override
+    {
+        result.count = m_real.NMailPop3Authenticate(handle, userId, password, apop);
+        result.ok = result.count > 0;
+        return result.count;
+    }
+    std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number, MailBuffer& a,
+                                        MailBuffer& b, MailBuffer& c, MailBuffer& d,
+                                        std::int32_t flag) override
+    {
+        return m_real.NMailPop3GetMailStatus(handle, number, a, b, c, d, flag);
+    }
+    std::int32_t NMailPop3GetMailSize(std::int32_t handle, std::int32_t number) override
+    {
+        const std::int32_t size = m_real.NMailPop3GetMailSize(handle, number);
+        if (size < 0)
+            result.ok = false;
+        return size;
+    }
+    std::int32_t NMailPop3GetMail(std::int32_t handle, std::int32_t number, MailBuffer& a,
+                                  MailBuffer& b, MailBuffer& c, MailBuffer& d, MailBuffer& body,
+                                  std::int32_t flag, std::int32_t reserved) override
+    {
         const std::int32_t got =
-            library.NMailPop3GetMail(handle, n, first, second, third, fourth, body, 0, 0);
-        if (size < 0 || got < 0)
+            m_real.NMailPop3GetMail(handle, number, a, b, c, d, body, flag, reserved);
+        if (got < 0)
             result.ok = false;
         else
             result.bytes += got;
+        return got;
     }
-    library.NMailPop3Close(handle);
-    result.seconds = double(clock.nsecsElapsed()) / 1e9;
-    return result;
+    std::int32_t NMailGetMessage(std::int32_t id, MailBuffer& buffer,
+                                 std::int32_t& capacity) override
+    {
+        return m_real.NMailGetMessage(id, buffer, capacity);
+    }
+    std::int32_t NMailPop3Close(std::int32_t handle) override
+    {
+        return m_real.NMailPop3Close(handle);
+    }
+
+private:
+    MailLibrary& m_real;
+};
+
+// The windows and desktop services as a check with mail sees them, doing nothing: the benchmark
+// measures the check, not the alert. "Start the mail program" is ticked with none chosen, so new
+// mail shows nothing at all.
+struct QuietDesktop final : mail::CheckWindowView, mail::PreferencesView, mail::AccountDialogView,
+                            mail::NoticeBoardView, platform::MessageBox, platform::ProgramLauncher,
+                            platform::TrayIcon, platform::TickCounter {
+    bool Check2() const override { return true; }
+    QString Text7() const override { return QStringLiteral("未設定"); }
+    void Command2_Click() override {}
+    void Command5_Click() override {}
+    bool Check1() override { return false; }
+    bool Check2() override { return false; }
+    QString Text2() override { return QStringLiteral("0"); }
+    bool isShown() const override { return false; }
+    void setIdText(const QString&) override {}
+    void setPassText(const QString&) override {}
+    void show() override {}
+    void setText1(const QString&) override {}
+    void setText2(const QString&) override {}
+    void unload() override {}
+    int msgBox(const QString&, int, const QString&) override { return platform::msgbox::kAnswerOk; }
+    void msgBoxModeless(const QString&, int, const QString&) override {}
+    bool shell(const QString&, int) override { return true; }
+    void setIcon(const QIcon&) override {}
+    void setTipText(const QString&) override {}
+    void showIcon() override {}
+    bool isAvailable() const override { return false; }
+    void setEventHandler(EventHandler) override {}
+    bool showMessage(const QString&, const QString&) override { return false; }
+    std::uint32_t timeGetTime() override { return 0; }
+};
+
+} // namespace
+
+CheckResult runCheck(MailLibrary& library, const BenchServer& server)
+{
+    // The account comes from the data folder as it does for the program.
+    static QTemporaryDir programFolder;
+    static platform::ProfileEngine profiles;
+    static platform::Utf8Cp932Codec codec;
+    static settings::SettingsStore store(profiles, codec, programFolder.path());
+    QDir(programFolder.path()).mkpath(QStringLiteral("★MailData"));
+    store.writeKey(settings::ProfileFile::Account, "NAME", QString::fromUtf8(server.user));
+    store.writeKey(settings::ProfileFile::Account, "NAME2", QString::fromUtf8(server.password));
+
+    settings::ProgramValues values;
+    values.Pop3Server = QString::fromUtf8(server.address);
+    values.ApopFlag = server.apop ? 1 : 0;
+    CountingLibrary counting(library);
+    QuietDesktop desktop;
+    mail::MailCheck check({counting, desktop, desktop, desktop, desktop},
+                          {desktop, desktop, desktop, desktop}, store, values);
+
+    QElapsedTimer clock;
+    clock.start();
+    check.CheckMail();
+    counting.result.seconds = double(clock.nsecsElapsed()) / 1e9;
+    return counting.result;
 }
 
 } // namespace pelmora::bench

@@ -1,7 +1,7 @@
 #pragma once
 
-// One mail check as the benchmarks run it: the library calls of the program's check, in its
-// order and with its buffers. This is the one place to point at the program's own check class.
+// One mail check as the benchmarks run it: the program's own check (mail::MailCheck, reading the
+// account from a data folder of its own), with windows that show nothing.
 
 #include "platform/ports/MailLibrary.h"
 
@@ -25,8 +25,8 @@ struct CheckResult {
     double seconds = 0;       // from the connect to the end of the close
 };
 
-// Connect, log in, then for every message status, size and retrieval into a body buffer of
-// size + 1 spaces, then close: what the check does with a mailbox holding mail.
+// One CheckMail against `server`: connect, log in, status, size and retrieval of every message,
+// close. Times it from the start of the check to its end.
 CheckResult runCheck(platform::MailLibrary& library, const BenchServer& server);
 
 } // namespace pelmora::bench

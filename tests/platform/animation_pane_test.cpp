@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMovie>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +22,7 @@ private Q_SLOTS:
     void backslashLiteralsBecomeNativePaths();
     void showsTheAnimationTheAddressNames();
     void unusableAddressesLeaveTheFrameEmpty();
+    void animationRestsWhileNotOnScreen();
 };
 
 void AnimationPaneTest::backslashLiteralsBecomeNativePaths()
@@ -70,6 +72,31 @@ void AnimationPaneTest::unusableAddressesLeaveTheFrameEmpty()
         QVERIFY(!pane.isAnimating());
         QVERIFY(!pane.movie());
     }
+}
+
+// Hidden in the tray, the dog does not move, so the idle program does not wake to draw it; shown
+// again, it moves on.
+void AnimationPaneTest::animationRestsWhileNotOnScreen()
+{
+    QWidget window;
+    window.resize(89, 81);
+    MovieAnimationPane pane(&window);
+    const QString folder = QString::fromUtf8(PELMORA_DIST_DIR);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    pane.navigate(u"file://"_s + folder + u"\\画像データ\\MoveDog.gif"_s);
+    QMovie& movie = *pane.movie();
+    const int shownAt = movie.currentFrameNumber();
+    QTRY_VERIFY(movie.currentFrameNumber() != shownAt);
+
+    window.hide();
+    const int hiddenAt = movie.currentFrameNumber();
+    QTest::qWait(1500);
+    QCOMPARE(movie.currentFrameNumber(), hiddenAt);
+
+    window.show();
+    QTRY_VERIFY(movie.currentFrameNumber() != hiddenAt);
+    QVERIFY(pane.isAnimating());
 }
 
 QTEST_MAIN(AnimationPaneTest)
