@@ -35,7 +35,6 @@ constexpr std::string_view kHangUpKey = "NUMBER";
 constexpr std::string_view kIntervalKey = "NUMBER2";
 constexpr std::string_view kLaunchFlagKey = "NUMBER3";
 constexpr std::string_view kMailProgramKey = "NAME";
-const QString kNotSet = u"未設定"_s;
 
 const QColor kWindowColor(0x40, 0x40, 0x40);
 const QColor kYellow(0xFF, 0xFF, 0x00);
@@ -224,7 +223,8 @@ void MainForm::Form_Load()
     forms.get<settings::SetForm>().setText2(QString::number(interval));
 
     // 11. The mail program's path.
-    m_text7 = store.readText(ProfileFile::Main, kMailProgramKey, kNotSet);
+    m_text7 = store.readText(ProfileFile::Main, kMailProgramKey,
+                             QString::fromUtf16(settings::kMailProgramNotSet));
 
     // 12. Whether new mail starts the mail program. Any value but 0 or 1 leaves it unticked.
     setCheck2(settings::applyStoredFlag(store.readNumber(ProfileFile::Main, kLaunchFlagKey), false));

@@ -88,7 +88,7 @@ struct QuietDesktop final : mail::CheckWindowView, mail::PreferencesView, mail::
                             mail::NoticeBoardView, platform::MessageBox, platform::ProgramLauncher,
                             platform::TrayIcon, platform::TickCounter {
     bool Check2() const override { return true; }
-    QString Text7() const override { return QStringLiteral("未設定"); }
+    QString Text7() const override { return QString::fromUtf16(settings::kMailProgramNotSet); }
     void Command2_Click() override {}
     void Command5_Click() override {}
     bool Check1() override { return false; }
@@ -122,9 +122,15 @@ CheckResult runCheck(MailLibrary& library, const BenchServer& server)
     static platform::ProfileEngine profiles;
     static platform::Utf8Cp932Codec codec;
     static settings::SettingsStore store(profiles, codec, programFolder.path());
-    QDir(programFolder.path()).mkpath(QStringLiteral("★MailData"));
-    store.writeKey(settings::ProfileFile::Account, "NAME", QString::fromUtf8(server.user));
-    store.writeKey(settings::ProfileFile::Account, "NAME2", QString::fromUtf8(server.password));
+    static BenchServer stored;
+    if (server.user != stored.user || server.password != stored.password) {
+        QDir(programFolder.path()).mkpath(QStringLiteral("★MailData"));
+        store.writeKey(settings::ProfileFile::Account, settings::kAccountIdKey,
+                       QString::fromUtf8(server.user));
+        store.writeKey(settings::ProfileFile::Account, settings::kAccountPasswordKey,
+                       QString::fromUtf8(server.password));
+        stored = server;
+    }
 
     settings::ProgramValues values;
     values.Pop3Server = QString::fromUtf8(server.address);

@@ -14,12 +14,9 @@ using platform::MailLibrary;
 using settings::ProfileFile;
 
 namespace {
-constexpr std::string_view kIdKey = "NAME";
-constexpr std::string_view kPasswordKey = "NAME2";
 constexpr std::int32_t kApop = -1;
 constexpr std::int32_t kPlainLogin = 0;
 constexpr std::int32_t kBoardSeconds = 1000;
-const QString kNotSet = u"未設定"_s;
 
 // Leading and trailing blanks (spaces only) removed.
 QString trimSpaces(const QString& text)
@@ -87,8 +84,8 @@ std::int32_t MailCheck::talkToServer()
         return 0;
 
     Buffers buffers;
-    const QString id = m_store.readText(ProfileFile::Account, kIdKey, QString());
-    const QString password = m_store.readText(ProfileFile::Account, kPasswordKey, QString());
+    const QString id = m_store.readText(ProfileFile::Account, settings::kAccountIdKey, QString());
+    const QString password = m_store.readText(ProfileFile::Account, settings::kAccountPasswordKey, QString());
     // What the user is typing into the open dialog stays; the login uses the file's account.
     if (!m_windows.account.isShown()) {
         m_windows.account.setIdText(id);
@@ -138,7 +135,7 @@ void MailCheck::announceNewMail(std::int32_t count)
     CheckWindowView& mainWindow = m_windows.mainWindow;
     if (mainWindow.Check2()) {
         const QString path = mainWindow.Text7();
-        if (path != kNotSet)
+        if (path != QString::fromUtf16(settings::kMailProgramNotSet))
             startMailProgram(trimSpaces(path));
         return;
     }

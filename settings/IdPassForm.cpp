@@ -16,8 +16,6 @@ using platform::makeLabel;
 using platform::makeTextBox;
 
 namespace {
-constexpr std::string_view kIdKey = "NAME";
-constexpr std::string_view kPasswordKey = "NAME2";
 constexpr std::string_view kSavedKey = "NAME3";
 } // namespace
 
@@ -68,8 +66,8 @@ void IdPassForm::buildLayout()
 
 void IdPassForm::Form_Load()
 {
-    setIdText(m_store.readText(ProfileFile::Account, kIdKey, QString()));
-    setPassText(m_store.readText(ProfileFile::Account, kPasswordKey, QString()));
+    setIdText(m_store.readText(ProfileFile::Account, kAccountIdKey, QString()));
+    setPassText(m_store.readText(ProfileFile::Account, kAccountPasswordKey, QString()));
 }
 
 QString IdPassForm::IdText() const { return m_idText->text(); }
@@ -83,8 +81,8 @@ void IdPassForm::OKCommand_Click()
     const auto failure =
         m_saveBox->isChecked()
             ? m_store.writeKeys(ProfileFile::Account,
-                                {{kIdKey, IdText()},
-                                 {kPasswordKey, PassText()},
+                                {{kAccountIdKey, IdText()},
+                                 {kAccountPasswordKey, PassText()},
                                  {kSavedKey, SettingsStore::flagText(true)}})
             : m_store.writeKeys(ProfileFile::Account,
                                 {{kSavedKey, SettingsStore::flagText(false)}});

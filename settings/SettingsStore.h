@@ -26,6 +26,14 @@ inline constexpr char16_t kMainProfileLiteral[] = u"\\★MailData\\ini.ini";
 inline constexpr char16_t kAccountProfileLiteral[] = u"\\★MailData\\iniIdPass.ini";
 inline constexpr std::string_view kSection = "EXEINI";
 
+// The account in iniIdPass.ini: read by the account dialog and by every mail check.
+inline constexpr std::string_view kAccountIdKey = "NAME";
+inline constexpr std::string_view kAccountPasswordKey = "NAME2";
+
+// The mail program's path when none is chosen: what key NAME of ini.ini reads as when empty, and
+// what the main window's Text7 then holds.
+inline constexpr char16_t kMailProgramNotSet[] = u"未設定";
+
 // Reads and writes single keys of the profile files, at the moment they are needed: nothing is
 // cached, so a file edited by hand is seen at the next read. The data folder must exist; the
 // program never creates it. Without it the program runs on its defaults and saves nothing, and
