@@ -15,6 +15,7 @@
 
 #include "bench/BenchCheck.h"
 #include "bench/Pop3Floor.h"
+#include "mail/MailLibraryLifetime.h"
 #include "platform/pop3/Pop3MailLibrary.h"
 #include "tests/servers/DovecotInfo.h"
 
@@ -76,13 +77,17 @@ bool runCurl(const Mailbox& box, double* seconds)
     return ok;
 }
 
+bench::BenchServer serverOf(const Mailbox& box)
+{
+    return {box.host + ':' + QByteArray::number(box.port), box.user, box.password, false};
+}
+
 int speed(const Mailbox& box, int rounds)
 {
     platform::Pop3MailLibrary library;
-    library.NMailInitializeWinSock();
-    library.NMailSetOption(1, 8192);
-    const bench::BenchServer server{box.host + ':' + QByteArray::number(box.port), box.user,
-                                    box.password, false};
+    mail::MailLibraryLifetime lifetime(library); // opened and released as the program does
+    lifetime.initialise();
+    const bench::BenchServer server = serverOf(box);
     // Dovecot builds its index and the page cache fills on the first reading.
     const auto warm = bench::runCheck(library, server);
     if (!warm.ok || warm.count != box.count) {
@@ -127,17 +132,16 @@ int speed(const Mailbox& box, int rounds)
                 "RESULT floor=%.4f\nRESULT peak_kb=%lld\n",
                 box.count, rounds, median(ours), median(curls), median(floors),
                 statusKilobytes("VmHWM:"));
-    library.NMailEndWinSock();
+    lifetime.release();
     return 0;
 }
 
 int memory(const Mailbox& box, int checks)
 {
     platform::Pop3MailLibrary library;
-    library.NMailInitializeWinSock();
-    library.NMailSetOption(1, 8192);
-    const bench::BenchServer server{box.host + ':' + QByteArray::number(box.port), box.user,
-                                    box.password, false};
+    mail::MailLibraryLifetime lifetime(library); // opened and released as the program does
+    lifetime.initialise();
+    const bench::BenchServer server = serverOf(box);
     const long long atStart = statusKilobytes("VmRSS:");
     long long afterTenth = -1;
     long long afterFirstPeak = -1;
@@ -156,7 +160,7 @@ int memory(const Mailbox& box, int checks)
                 "RESULT rss_10_kb=%lld\nRESULT rss_end_kb=%lld\nRESULT peak_kb=%lld\n",
                 checks, atStart, afterFirstPeak, afterTenth, statusKilobytes("VmRSS:"),
                 statusKilobytes("VmHWM:"));
-    library.NMailEndWinSock();
+    lifetime.release();
     return 0;
 }
 
