@@ -12,6 +12,7 @@
 #include "platform/adapters/SteadyTickCounter.h"
 
 #include "tests/fakes/FakePlatform.h"
+#include "tests/tools/WindowPicture.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -25,17 +26,6 @@
 using namespace Qt::StringLiterals;
 using pelmora::fakes::FakePlatform;
 
-namespace {
-bool save(QWidget& window, const QString& file)
-{
-    if (!QTest::qWaitForWindowExposed(&window))
-        return false;
-    if (!window.grab().save(file, "PNG"))
-        return false;
-    std::printf("%s\n", qPrintable(QDir::toNativeSeparators(file)));
-    return true;
-}
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -84,13 +74,13 @@ int main(int argc, char** argv)
     for (int waited = 0; waited < 10000 && (window.Label1Left() < 300 || window.Label1Left() > 500);
          waited += 5)
         QTest::qWait(5);
-    bool ok = save(window, QDir(folder).filePath(u"alert.png"_s));
+    bool ok = pelmora::tools::saveWindowPicture(window, QDir(folder).filePath(u"alert.png"_s));
 
     auto& board = app.forms().get<pelmora::alert::MsgForm>();
     board.setText1(u"新着メールが有ります"_s);
     board.setText2(u"3"_s);
     QTest::qWait(200);
-    ok = save(board, QDir(folder).filePath(u"board.png"_s)) && ok;
+    ok = pelmora::tools::saveWindowPicture(board, QDir(folder).filePath(u"board.png"_s)) && ok;
     if (!ok) {
         std::fputs("pelmora-screenshot-alert: could not save every picture\n", stderr);
         return 1;

@@ -10,6 +10,7 @@
 #include "platform/JapaneseFont.h"
 
 #include "tests/fakes/FakePlatform.h"
+#include "tests/tools/WindowPicture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,14 +28,8 @@ bool save(QWidget& dialog, const QString& folder)
 {
     dialog.show();
     dialog.activateWindow();
-    if (!QTest::qWaitForWindowExposed(&dialog))
-        return false;
-    QTest::qWait(200); // let the window system settle before grabbing
-    const QString file = QDir(folder).filePath(dialog.objectName() + u".png"_s);
-    if (!dialog.grab().save(file, "PNG"))
-        return false;
-    std::printf("%s\n", qPrintable(QDir::toNativeSeparators(file)));
-    return true;
+    return pelmora::tools::saveWindowPicture(
+        dialog, QDir(folder).filePath(dialog.objectName() + u".png"_s));
 }
 } // namespace
 
