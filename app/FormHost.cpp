@@ -48,7 +48,9 @@ void FormHost::showForm(platform::Form& form) const
         placeClearOfOtherForms(form);
     form.show();
     form.raise();
-    form.activateWindow();
+    // A form that must not take the keyboard (the notice board) says so itself.
+    if (!form.testAttribute(Qt::WA_ShowWithoutActivating))
+        form.activateWindow();
 }
 
 void FormHost::placeClearOfOtherForms(platform::Form& form) const

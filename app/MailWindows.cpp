@@ -46,13 +46,7 @@ void NoticeBoardForMail::setText2(const QString& text)
 {
     m_forms.get<alert::MsgForm>().setText2(text);
 }
-void NoticeBoardForMail::show()
-{
-    // In front, but without taking the keyboard from whatever the user is typing into.
-    alert::MsgForm& board = m_forms.get<alert::MsgForm>();
-    board.show();
-    board.raise();
-}
+void NoticeBoardForMail::show() { m_forms.show<alert::MsgForm>(); }
 void NoticeBoardForMail::unload()
 {
     if (auto* board = m_forms.peek<alert::MsgForm>())
