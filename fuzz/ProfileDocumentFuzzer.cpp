@@ -29,13 +29,20 @@ std::string nameFrom(const std::uint8_t* data, std::size_t size)
     return name.empty() ? std::string("EXEINI") : name;
 }
 
+// Section names compare without regard to the case of ASCII letters, and only of letters: ']' and
+// '}' differ by the same bit as 'A' and 'a' but are different names.
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::size_t countSections(const ProfileDocument& doc, const std::string& section)
 {
     std::size_t n = 0;
     for (std::string_view name : doc.sectionNames()) {
         if (name.size() == section.size() &&
             std::equal(name.begin(), name.end(), section.begin(), [](char a, char b) {
-                return (a | 0x20) == (b | 0x20) || a == b;
+                return asciiLower(a) == asciiLower(b);
             }))
             ++n;
     }
