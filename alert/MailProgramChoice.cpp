@@ -1,5 +1,6 @@
 #include "alert/MailProgramChoice.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -27,6 +28,32 @@ void MailProgramChoice::Timer4_Timer()
                                                          : m_window.Text8());
     const int left = m_window.Label1Left();
     m_window.setLabel1Left(left == kCaptionEnd ? kCaptionStart : left - kCaptionStep);
+}
+
+void MailProgramChoice::catchUpCaption(std::int64_t missedTicks)
+{
+    if (missedTicks <= 0)
+        return;
+    m_window.setLabel1Left(captionLeftAfter(m_window.Label1Left(), missedTicks - 1));
+    Timer4_Timer();
+}
+
+int MailProgramChoice::captionLeftAfter(int left, std::int64_t ticks)
+{
+    constexpr std::int64_t lap = (kCaptionStart - kCaptionEnd) / kCaptionStep + 1;
+    const bool onTheLap = left >= kCaptionEnd && left <= kCaptionStart &&
+                          (kCaptionStart - left) % kCaptionStep == 0;
+    if (ticks <= 0)
+        return left;
+    if (onTheLap) {
+        const std::int64_t place = ((kCaptionStart - left) / kCaptionStep + ticks) % lap;
+        return int(kCaptionStart - place * kCaptionStep);
+    }
+    // A place the ticks never reach from the start: each tick only moves it further left, as
+    // far as a number of twips goes.
+    const std::int64_t moved = std::int64_t(left) - std::min<std::int64_t>(ticks, INT32_MAX) *
+                                                        kCaptionStep;
+    return int(std::max<std::int64_t>(moved, INT32_MIN));
 }
 
 QString MailProgramChoice::fileTitle(const QString& path) const

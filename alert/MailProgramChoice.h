@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace pelmora::alert {
 
 // The mail program started on new mail: chosen with the file-open dialog (Command7, from the
@@ -23,6 +25,11 @@ public:
     // Names the program in the caption ("設定されていません。" while no path is held) and moves
     // the caption 20 twips to the left, back to the right end once it has passed the left one.
     void Timer4_Timer();
+    // Makes up for ticks the caption missed while it could not be seen (its timer rests then):
+    // the caption stands where those ticks would have moved it and is named as a tick names it.
+    void catchUpCaption(std::int64_t missedTicks);
+    // Where the caption stands `ticks` ticks after standing at `left`.
+    static int captionLeftAfter(int left, std::int64_t ticks);
 
     static constexpr int kCaptionStart = 2760; // twips: the caption's first few letters show
     static constexpr int kCaptionEnd = -1500;  // twips: where it jumps back

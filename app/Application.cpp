@@ -92,6 +92,9 @@ void Application::wireAlert()
     routines.startAlert = [this] { m_alert->Command2_Click(); };
     routines.stopAlert = [this] { m_alert->Command3_Click(); };
     routines.chooseMailProgram = [this] { m_mailProgramChoice->Command7_Click(); };
+    routines.catchUpCaption = [this](std::int64_t missed) {
+        m_mailProgramChoice->catchUpCaption(missed);
+    };
     window.Timer2().setHandler([this] { m_alert->Timer2_Timer(); });
     window.Timer4().setHandler([this] { m_mailProgramChoice->Timer4_Timer(); });
     window.Timer5().setHandler([this] { m_statusLamp->Timer5_Timer(); });

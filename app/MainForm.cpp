@@ -448,17 +448,37 @@ void MainForm::paintCaption()
     m_label1->move(platform::twipsToPixels(m_label1Left), m_label1->y());
 }
 
+void MainForm::restOrWakeCaptionTimer()
+{
+    if (!isShownOnScreen()) {
+        m_timer4.rest();
+        return;
+    }
+    const std::int64_t missed = m_timer4.wake();
+    if (missed > 0 && m_routines.catchUpCaption)
+        m_routines.catchUpCaption(missed);
+}
+
 void MainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    restOrWakeCaptionTimer();
     paintCaption();
+}
+
+void MainForm::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    restOrWakeCaptionTimer();
 }
 
 void MainForm::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    if (event->type() == QEvent::WindowStateChange) {
+        restOrWakeCaptionTimer();
         paintCaption();
+    }
 }
 
 } // namespace pelmora::app

@@ -15,6 +15,7 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include <cstdint>
 #include <functional>
 
 class QAction;
@@ -35,6 +36,8 @@ struct MainFormRoutines {
     std::function<void()> hangUp;             // Command5: hang up dial-up connections
     std::function<void()> startAlert;         // Command2: "吠える♪"
     std::function<void()> stopAlert;          // Command3: "戻す"
+    // Timer4's ticks that fell due while the window could not be seen (Timer4 rests then).
+    std::function<void(std::int64_t)> catchUpCaption;
 };
 
 // What the main window needs from the rest of the application.
@@ -141,6 +144,7 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -149,6 +153,9 @@ private:
     void buildMenus();
     static void run(const std::function<void()>& routine);
     void paintCaption(); // Label1 as kept, once the window is on screen
+    // Timer4 moves a caption nobody sees while the window is hidden or minimised: it rests then,
+    // and the caption catches up when the window comes back.
+    void restOrWakeCaptionTimer();
 
     MainFormContext m_context;
     MainFormRoutines m_routines;

@@ -53,9 +53,29 @@ void VbTimer::tick()
     Q_EMIT ticked();
 }
 
+void VbTimer::rest()
+{
+    if (m_resting)
+        return;
+    m_resting = true;
+    m_restClock.start();
+    update();
+}
+
+std::int64_t VbTimer::wake()
+{
+    if (!m_resting)
+        return 0;
+    m_resting = false;
+    const std::int64_t missed =
+        isRunning() ? m_restClock.elapsed() / m_pace.periodFor(m_interval) : 0;
+    update();
+    return missed;
+}
+
 void VbTimer::update()
 {
-    if (isRunning())
+    if (isRunning() && !m_resting)
         m_timer.start(m_pace.periodFor(m_interval));
     else
         m_timer.stop();

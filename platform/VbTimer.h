@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 
 namespace pelmora::platform {
@@ -37,6 +39,14 @@ public:
     void restart();
     void tick();
 
+    // A resting timer does not tick, so the process can sleep, yet it keeps counting its
+    // interval: wake() ends the rest and answers how many ticks fell due during it (none if it
+    // was not running), for a handler that can make up for them at once. Whether the timer is
+    // enabled and its interval are not touched by resting.
+    void rest();
+    std::int64_t wake();
+    bool isResting() const { return m_resting; }
+
 Q_SIGNALS:
     // After each tick's handler has returned.
     void ticked();
@@ -49,6 +59,8 @@ private:
     int m_interval;
     TimerPace m_pace;
     bool m_enabled = true;
+    bool m_resting = false;
+    QElapsedTimer m_restClock;
 };
 
 } // namespace pelmora::platform

@@ -219,6 +219,7 @@ void MainWindowTest::menuItemsAndButtonsRunTheirRoutines()
         [&] { ran << u"hang up"_s; },
         [&] { ran << u"start alert"_s; },
         [&] { ran << u"stop alert"_s; },
+        {},
     });
     program.action("mcheck")->trigger();
     program.action("mset")->trigger();

@@ -31,6 +31,31 @@ private Q_SLOTS:
         QTRY_VERIFY(ticks > atStop);
     }
 
+    // A resting timer stays quiet whatever is changed meanwhile, and on waking answers for the
+    // ticks that fell due, counted only while it would have been running.
+    void restsQuietlyAndCountsWhatItMissed()
+    {
+        int ticks = 0;
+        VbTimer timer(10, [&] { ++ticks; });
+        timer.rest();
+        timer.setInterval(20);
+        timer.setEnabled(false);
+        timer.setEnabled(true);
+        timer.restart();
+        QTest::qWait(120);
+        QCOMPARE(ticks, 0);
+        const auto missed = timer.wake();
+        QVERIFY2(missed >= 120 / 20, qPrintable(QString::number(missed)));
+        QTRY_VERIFY(ticks > 0);
+        QCOMPARE(timer.wake(), 0); // not resting: nothing to answer for
+
+        timer.setEnabled(false);
+        timer.rest();
+        QTest::qWait(60);
+        QCOMPARE(timer.wake(), 0); // a stopped timer misses nothing
+        QVERIFY(!timer.isRunning() && !timer.isResting());
+    }
+
     // Others watch a timer through ticked(), which comes after the handler has done its work.
     void announcesEachTickAfterItsHandler()
     {
