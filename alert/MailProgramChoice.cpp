@@ -41,19 +41,26 @@ void MailProgramChoice::catchUpCaption(std::int64_t missedTicks)
 int MailProgramChoice::captionLeftAfter(int left, std::int64_t ticks)
 {
     constexpr std::int64_t lap = (kCaptionStart - kCaptionEnd) / kCaptionStep + 1;
-    const bool onTheLap = left >= kCaptionEnd && left <= kCaptionStart &&
-                          (kCaptionStart - left) % kCaptionStep == 0;
     if (ticks <= 0)
         return left;
-    if (onTheLap) {
-        const std::int64_t place = ((kCaptionStart - left) / kCaptionStep + ticks) % lap;
-        return int(kCaptionStart - place * kCaptionStep);
+    std::int64_t place = left;
+    const bool reachesTheEnd = place >= kCaptionEnd && (place - kCaptionEnd) % kCaptionStep == 0;
+    if (reachesTheEnd) {
+        // Right of the start (only a hand-set place), it first walks down to the start.
+        if (place > kCaptionStart) {
+            const std::int64_t toStart = (place - kCaptionStart) / kCaptionStep;
+            if (ticks <= toStart)
+                return int(place - ticks * kCaptionStep);
+            ticks -= toStart;
+            place = kCaptionStart;
+        }
+        const std::int64_t index = ((kCaptionStart - place) / kCaptionStep + ticks) % lap;
+        return int(kCaptionStart - index * kCaptionStep);
     }
-    // A place the ticks never reach from the start: each tick only moves it further left, as
-    // far as a number of twips goes.
-    const std::int64_t moved = std::int64_t(left) - std::min<std::int64_t>(ticks, INT32_MAX) *
-                                                        kCaptionStep;
-    return int(std::max<std::int64_t>(moved, INT32_MIN));
+    // A place that never meets the end: each tick only moves it further left, as far as a
+    // number of twips goes.
+    place -= std::min<std::int64_t>(ticks, INT32_MAX) * kCaptionStep;
+    return int(std::max<std::int64_t>(place, INT32_MIN));
 }
 
 QString MailProgramChoice::fileTitle(const QString& path) const

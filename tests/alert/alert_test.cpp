@@ -253,13 +253,21 @@ void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
     QCOMPARE(lap().first, ticks);
     QCOMPARE(caption.x(), start);
 
-    // Making up for missed ticks at once lands where ticking one by one does, across lap ends.
+    // Making up for missed ticks at once lands where ticking one by one does, across lap ends,
+    // also from places only a hand could set: right of the start, and off the steps' grid.
     pelmora::app::MainForm& window = program.window();
-    for (const int missed : {1, ticks - 1, ticks, ticks + 1, 5 * ticks + 7}) {
+    const auto catchUpMatchesTicking = [&](int missed) {
         const int from = window.Label1Left();
         for (int i = 0; i < missed; ++i)
             timer4.tick();
-        QCOMPARE(MailProgramChoice::captionLeftAfter(from, missed), window.Label1Left());
+        return MailProgramChoice::captionLeftAfter(from, missed) == window.Label1Left();
+    };
+    for (const int missed : {1, ticks - 1, ticks, ticks + 1, 5 * ticks + 7})
+        QVERIFY(catchUpMatchesTicking(missed));
+    const int right = MailProgramChoice::kCaptionStart + 3 * MailProgramChoice::kCaptionStep;
+    for (const auto& [from, missed] : {std::pair{right, 2}, {right, ticks + 5}, {7, ticks}}) {
+        window.setLabel1Left(from);
+        QVERIFY(catchUpMatchesTicking(missed));
     }
 }
 
