@@ -4,6 +4,7 @@
 
 #include "platform/JapaneseFont.h"
 #include "platform/adapters/TerminationSignals.h"
+#include "platform/adapters/ToolkitTranslations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("pelmora"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
     QApplication::setFont(pelmora::platform::japaneseGothicFont(9));
+    pelmora::platform::installToolkitTranslations(qtApp);
 
     pelmora::app::RealPlatform platform;
     pelmora::app::Application application(platform.services());
