@@ -47,6 +47,7 @@ public:
 
 private Q_SLOTS:
     void init() { PELMORA_REQUIRE_SOUND(); }
+    void cleanupTestCase() { pelmora::tests::letSoundLoaderFinish(); }
     void barkingTwiceKeepsOneSoundAndStopBringsRest();
     void theSoundRepeatsUntilStopped();
     void withoutTheLoopFlagEachAlertPlaysOnce();

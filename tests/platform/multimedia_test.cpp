@@ -31,6 +31,7 @@ public:
 
 private Q_SLOTS:
     void init() { PELMORA_REQUIRE_SOUND(); }
+    void cleanupTestCase() { pelmora::tests::letSoundLoaderFinish(); }
     void soundEndsAndPlaysAgainFromTheStart();
     void whatCannotBePlayedLeavesNothingOpen();
 };

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QTest>
 #include <QtGlobal>
 
 namespace pelmora::tests {
@@ -44,6 +45,16 @@ inline void connectToPulseAudioFixture()
         return;
     }
     qputenv("PULSE_SERVER", server.toUtf8());
+}
+
+// For a test class's cleanupTestCase(). Qt Multimedia reads sound files on a loader thread of its
+// own and lets that thread delete each file's reader afterwards; its sample cache stops the
+// thread when the process exits. A reader whose deletion is still queued then is never freed, and
+// LeakSanitizer reports it (seen once in a few dozen runs when a test ended right after opening a
+// file). Giving the loader a moment before the end lets it finish its queue.
+inline void letSoundLoaderFinish()
+{
+    QTest::qWait(300);
 }
 
 } // namespace pelmora::tests
