@@ -40,14 +40,10 @@ struct SoundingProgram : pelmora::tests::AlertProgram {
 };
 } // namespace
 
-class AlertSoundTest : public QObject {
+class AlertSoundTest : public pelmora::tests::SoundTestCase {
     Q_OBJECT
-public:
-    static void initMain() { pelmora::tests::connectToPulseAudioFixture(); }
 
 private Q_SLOTS:
-    void init() { PELMORA_REQUIRE_SOUND(); }
-    void cleanupTestCase() { pelmora::tests::letSoundLoaderFinish(); }
     void barkingTwiceKeepsOneSoundAndStopBringsRest();
     void theSoundRepeatsUntilStopped();
     void withoutTheLoopFlagEachAlertPlaysOnce();

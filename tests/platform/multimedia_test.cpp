@@ -24,14 +24,10 @@ QString mode(Multimedia& mci)
 }
 } // namespace
 
-class MultimediaTest : public QObject {
+class MultimediaTest : public pelmora::tests::SoundTestCase {
     Q_OBJECT
-public:
-    static void initMain() { pelmora::tests::connectToPulseAudioFixture(); }
 
 private Q_SLOTS:
-    void init() { PELMORA_REQUIRE_SOUND(); }
-    void cleanupTestCase() { pelmora::tests::letSoundLoaderFinish(); }
     void soundEndsAndPlaysAgainFromTheStart();
     void whatCannotBePlayedLeavesNothingOpen();
 };

@@ -1,11 +1,10 @@
 #pragma once
 
 // Sound for the tests: the PulseAudio fixture (tests/servers/pulseaudio-fixture) writes where its
-// server listens into the file named by PELMORA_PULSE_INFO. A test class calls
-// connectToPulseAudioFixture() from its static initMain(), which QTEST_MAIN runs before anything
-// of Qt Multimedia looks for a server; test functions that need sound then begin with
-// PELMORA_REQUIRE_SOUND(): without the fixture's server they fail under CI and are skipped
-// elsewhere.
+// server listens into the file named by PELMORA_PULSE_INFO. A test class derives from
+// SoundTestCase, whose static initMain() QTEST_MAIN runs before anything of Qt Multimedia looks
+// for a server; each test function then needs that server: without it the functions fail under
+// CI and are skipped elsewhere.
 
 #include <QFile>
 #include <QString>
@@ -47,16 +46,6 @@ inline void connectToPulseAudioFixture()
     qputenv("PULSE_SERVER", server.toUtf8());
 }
 
-// For a test class's cleanupTestCase(). Qt Multimedia reads sound files on a loader thread of its
-// own and lets that thread delete each file's reader afterwards; its sample cache stops the
-// thread when the process exits. A reader whose deletion is still queued then is never freed, and
-// LeakSanitizer reports it (seen once in a few dozen runs when a test ended right after opening a
-// file). Giving the loader a moment before the end lets it finish its queue.
-inline void letSoundLoaderFinish()
-{
-    QTest::qWait(300);
-}
-
 } // namespace pelmora::tests
 
 #define PELMORA_REQUIRE_SOUND()                                                                    \
@@ -69,3 +58,23 @@ inline void letSoundLoaderFinish()
         }                                                                                          \
     } while (false)
 
+namespace pelmora::tests {
+
+// The base of a test class that plays real sound: it connects to the fixture's server before Qt
+// Multimedia starts, and each test function needs that server.
+class SoundTestCase : public QObject {
+    Q_OBJECT
+public:
+    static void initMain() { connectToPulseAudioFixture(); }
+
+private Q_SLOTS:
+    void init() { PELMORA_REQUIRE_SOUND(); }
+    // Qt Multimedia reads sound files on a loader thread of its own and lets that thread delete
+    // each file's reader afterwards; its sample cache stops the thread when the process exits. A
+    // reader whose deletion is still queued then is never freed, and LeakSanitizer reports it
+    // (about one run in 25 when a test ended right after opening a file). Giving the loader a
+    // moment before the end lets it finish its queue.
+    void cleanupTestCase() { QTest::qWait(300); }
+};
+
+} // namespace pelmora::tests
