@@ -2,7 +2,6 @@
 
 #include <QString>
 
-class QPixmap;
 class QWidget;
 
 namespace pelmora::alert {
@@ -21,7 +20,9 @@ class LampWindowView {
 public:
     virtual ~LampWindowView() = default;
     virtual int Check3() const = 0;                          // 1 while interval checking is on
-    virtual void setImage1Picture(const QPixmap& picture) = 0; // the lamp
+    // Shows the picture in this file as the lamp; a file that cannot be read leaves the lamp as
+    // it is.
+    virtual void setImage1Picture(const QString& pictureFile) = 0;
     // Starts the lamp timer's period afresh, so its next tick is a full period away.
     virtual void restartLampTimer() = 0;
     // Visible and not minimised: only then is anything painted.

@@ -5,8 +5,6 @@
 #include "platform/ProgramPaths.h"
 #include "platform/WaitMilliseconds.h"
 
-#include <QPixmap>
-
 namespace pelmora::alert {
 
 namespace {
@@ -39,9 +37,8 @@ void StatusLamp::Timer5_Timer()
 
 void StatusLamp::show(const char16_t* literal)
 {
-    QPixmap picture;
-    if (picture.load(platform::programFilePath(m_programFolder, QString::fromUtf16(literal))))
-        m_window.setImage1Picture(picture);
+    m_window.setImage1Picture(
+        platform::programFilePath(m_programFolder, QString::fromUtf16(literal)));
 }
 
 } // namespace pelmora::alert

@@ -2,20 +2,20 @@
 
 #include "app/MailWindows.h"
 
-#include "alert/MsgForm.h"
+#include "alert/forms/MsgForm.h"
 #include "mail/CheckScheduler.h"
 #include "mail/DialUpHangUp.h"
 #include "mail/MailCheck.h"
 
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/OptionForm.h"
+#include "settings/forms/SetForm.h"
 
 #include <QGuiApplication>
 
 namespace pelmora::app {
 
-Application::Application(PlatformServices& platform)
+Application::Application(platform::PlatformServices& platform)
     : m_platform(platform),
       m_store(platform.profileFiles, platform.codec, platform.programFolder),
       m_serverFile(platform.codec),

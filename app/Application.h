@@ -2,7 +2,7 @@
 
 #include "app/FormHost.h"
 #include "app/MainForm.h"
-#include "app/PlatformServices.h"
+#include "platform/ports/PlatformServices.h"
 
 #include "alert/AlertPresenter.h"
 #include "alert/MailProgramChoice.h"
@@ -22,7 +22,7 @@ namespace pelmora::app {
 // main window, wired to the platform services. The only place that sees every subsystem.
 class Application : public settings::DialogOpener {
 public:
-    explicit Application(PlatformServices& platform);
+    explicit Application(platform::PlatformServices& platform);
     ~Application() override;
 
     // Creates the main window and runs its start-up.
@@ -42,7 +42,7 @@ private:
     void wireMailCheck();
     void wireAlert();
 
-    PlatformServices& m_platform;
+    platform::PlatformServices& m_platform;
     settings::ProgramValues m_values;
     settings::SettingsStore m_store;
     settings::ServerSettingsFile m_serverFile;

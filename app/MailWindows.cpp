@@ -3,9 +3,9 @@
 #include "app/FormHost.h"
 #include "app/MainForm.h"
 
-#include "alert/MsgForm.h"
-#include "settings/IdPassForm.h"
-#include "settings/SetForm.h"
+#include "alert/forms/MsgForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/SetForm.h"
 
 namespace pelmora::app {
 

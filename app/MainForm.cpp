@@ -1,14 +1,14 @@
 #include "app/MainForm.h"
 
 #include "alert/AlertAssets.h"
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/OptionForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/JapaneseFont.h"
+#include "platform/forms/JapaneseFont.h"
 #include "platform/ProgramPaths.h"
-#include "platform/Twips.h"
-#include "platform/Widgets.h"
+#include "platform/forms/Twips.h"
+#include "platform/forms/Widgets.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,6 +31,8 @@ using namespace Qt::StringLiterals;
 using settings::ProfileFile;
 
 namespace {
+// The program's icon, compiled into it: the window's and the tray's.
+const QString kProgramIconFile = QStringLiteral(":/pelmora/pelmora.png");
 constexpr std::string_view kHangUpKey = "NUMBER";
 constexpr std::string_view kIntervalKey = "NUMBER2";
 constexpr std::string_view kLaunchFlagKey = "NUMBER3";
@@ -60,7 +62,7 @@ MainForm::MainForm(MainFormContext context, QWidget* parent)
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"ペルモラ　Ver 1.0"_s);
-    setWindowIcon(QIcon(u":/pelmora/pelmora.png"_s));
+    setWindowIcon(QIcon(kProgramIconFile));
     buildClientArea();
     buildMenus();
     // The window keeps the size of its client area and menu bar: it cannot be resized.
@@ -259,7 +261,7 @@ void MainForm::run(const std::function<void()>& routine)
 void MainForm::Command1_Click()
 {
     auto& tray = m_context.platform.trayIcon;
-    tray.setIcon(windowIcon());
+    tray.setIcon(kProgramIconFile);
     tray.setTipText(trayTipText(QDateTime::currentDateTime()));
     tray.showIcon();
     if (tray.isAvailable()) {
@@ -416,9 +418,11 @@ int MainForm::Check3() const
     return m_check3->isChecked() ? 1 : 0;
 }
 
-void MainForm::setImage1Picture(const QPixmap& picture)
+void MainForm::setImage1Picture(const QString& pictureFile)
 {
-    m_image1->setPixmap(picture);
+    QPixmap picture;
+    if (picture.load(pictureFile))
+        m_image1->setPixmap(picture);
 }
 
 bool MainForm::isShownOnScreen() const

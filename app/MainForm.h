@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/FormHost.h"
-#include "app/PlatformServices.h"
+#include "platform/ports/PlatformServices.h"
 #include "platform/VbTimer.h"
 
 #include "alert/AlertWindowView.h"
@@ -42,7 +42,7 @@ struct MainFormRoutines {
 
 // What the main window needs from the rest of the application.
 struct MainFormContext {
-    PlatformServices& platform;
+    platform::PlatformServices& platform;
     settings::SettingsStore& store;
     settings::ServerSettingsFile& serverFile;
     settings::ProgramValues& values;
@@ -133,7 +133,7 @@ public:
     void navigateAnimation(const QString& url) override;
     void setSoundWatchEnabled(bool on) override { m_timer2.setEnabled(on); }
     int Check3() const override;
-    void setImage1Picture(const QPixmap& picture) override;
+    void setImage1Picture(const QString& pictureFile) override;
     void restartLampTimer() override { m_timer5.restart(); }
     bool isShownOnScreen() const override;
     void setLabel1Caption(const QString& caption) override;

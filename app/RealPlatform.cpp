@@ -1,29 +1,41 @@
 #include "app/RealPlatform.h"
 
 #include "platform/ProgramPaths.h"
-#include "platform/adapters/ImmediateProcessExit.h"
-#include "platform/adapters/MovieAnimationPane.h"
-#include "platform/adapters/NetworkManagerRemoteAccess.h"
-#include "platform/adapters/QtDialogs.h"
-#include "platform/adapters/QtTrayIcon.h"
-#include "platform/adapters/QtWindowPositioner.h"
-#include "platform/adapters/SoundEffectMultimedia.h"
-#include "platform/adapters/SteadyTickCounter.h"
-#include "platform/pop3/Pop3MailLibrary.h"
-#include "platform/profile/PosixFileTitle.h"
-#include "platform/profile/ProfileEngine.h"
-#include "platform/profile/Utf8Cp932Codec.h"
+#include "platform/adapters/multimedia/SoundEffectMultimedia.h"
+#include "platform/adapters/system/ImmediateProcessExit.h"
+#include "platform/adapters/system/PosixFileTitle.h"
+#include "platform/adapters/system/SteadyTickCounter.h"
+#include "platform/adapters/system/Utf8Cp932Codec.h"
+#include "platform/adapters/widgets/MovieAnimationPane.h"
+#include "platform/adapters/widgets/QtDialogs.h"
+#include "platform/adapters/widgets/QtTrayIcon.h"
+#include "platform/adapters/widgets/QtWindowPositioner.h"
+#include "pop3/Pop3MailLibrary.h"
+#include "profile/ProfileEngine.h"
+#if PELMORA_WITH_NETWORKMANAGER
+#include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
+#else
+#include "platform/adapters/system/NoRemoteAccess.h"
+#endif
 
 namespace pelmora::app {
 
+// The one place the remote-access adapter is chosen: NetworkManager where the build has D-Bus,
+// else the do-nothing adapter (nothing is ever hung up).
+#if PELMORA_WITH_NETWORKMANAGER
+using RemoteAccessAdapter = platform::NetworkManagerRemoteAccess;
+#else
+using RemoteAccessAdapter = platform::NoRemoteAccess;
+#endif
+
 struct RealPlatform::Adapters {
     platform::Utf8Cp932Codec codec;
-    platform::Pop3MailLibrary mailLibrary{platform::pop3::Timeouts{}, &codec};
-    platform::ProfileEngine profileFiles;
+    pop3::Pop3MailLibrary mailLibrary{pop3::Timeouts{}, &codec};
+    profile::ProfileEngine profileFiles;
     platform::SoundEffectMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;
     platform::QtWindowPositioner windowPositioner;
-    platform::NetworkManagerRemoteAccess remoteAccess;
+    RemoteAccessAdapter remoteAccess;
     platform::QtTrayIcon trayIcon;
     platform::QtFileDialog fileDialog;
     platform::PosixFileTitle fileTitle;
@@ -36,7 +48,7 @@ struct RealPlatform::Adapters {
 RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
 {
     Adapters& a = *m_adapters;
-    m_services.reset(new PlatformServices{
+    m_services.reset(new platform::PlatformServices{
         a.mailLibrary, a.profileFiles, a.codec, a.multimedia, a.tickCounter, a.windowPositioner,
         a.remoteAccess, a.trayIcon, a.fileDialog, a.fileTitle, a.messageBox, a.programLauncher,
         a.homepageBrowser, a.processExit,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PlatformServices.h"
+#include "platform/ports/PlatformServices.h"
 
 #include <memory>
 
@@ -12,12 +12,12 @@ public:
     RealPlatform();
     ~RealPlatform();
 
-    PlatformServices& services() { return *m_services; }
+    platform::PlatformServices& services() { return *m_services; }
 
 private:
     struct Adapters;
     std::unique_ptr<Adapters> m_adapters;
-    std::unique_ptr<PlatformServices> m_services;
+    std::unique_ptr<platform::PlatformServices> m_services;
 };
 
 } // namespace pelmora::app

@@ -2,9 +2,9 @@
 #include "app/PlatformPlugin.h"
 #include "app/RealPlatform.h"
 
-#include "platform/JapaneseFont.h"
-#include "platform/adapters/TerminationSignals.h"
-#include "platform/adapters/ToolkitTranslations.h"
+#include "platform/forms/JapaneseFont.h"
+#include "platform/adapters/system/TerminationSignals.h"
+#include "platform/adapters/widgets/ToolkitTranslations.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -4,8 +4,8 @@
 #include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
 
-#include "platform/profile/ProfileEngine.h"
-#include "platform/profile/Utf8Cp932Codec.h"
+#include "profile/ProfileEngine.h"
+#include "platform/adapters/system/Utf8Cp932Codec.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -104,7 +104,7 @@ struct QuietDesktop final : mail::CheckWindowView, mail::PreferencesView, mail::
     int msgBox(const QString&, int, const QString&) override { return platform::msgbox::kAnswerOk; }
     void msgBoxModeless(const QString&, int, const QString&) override {}
     bool shell(const QString&, int) override { return true; }
-    void setIcon(const QIcon&) override {}
+    void setIcon(const QString&) override {}
     void setTipText(const QString&) override {}
     void showIcon() override {}
     bool isAvailable() const override { return false; }
@@ -119,7 +119,7 @@ CheckResult runCheck(MailLibrary& library, const BenchServer& server)
 {
     // The account comes from the data folder as it does for the program.
     static QTemporaryDir programFolder;
-    static platform::ProfileEngine profiles;
+    static profile::ProfileEngine profiles;
     static platform::Utf8Cp932Codec codec;
     static settings::SettingsStore store(profiles, codec, programFolder.path());
     static BenchServer stored;

@@ -16,7 +16,7 @@
 #include "bench/BenchCheck.h"
 #include "bench/Pop3Floor.h"
 #include "mail/MailLibraryLifetime.h"
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3MailLibrary.h"
 #include "tests/servers/DovecotInfo.h"
 
 #include <QCoreApplication>
@@ -84,7 +84,7 @@ bench::BenchServer serverOf(const Mailbox& box)
 
 int speed(const Mailbox& box, int rounds)
 {
-    platform::Pop3MailLibrary library;
+    pop3::Pop3MailLibrary library;
     mail::MailLibraryLifetime lifetime(library); // opened and released as the program does
     lifetime.initialise();
     const bench::BenchServer server = serverOf(box);
@@ -138,7 +138,7 @@ int speed(const Mailbox& box, int rounds)
 
 int memory(const Mailbox& box, int checks)
 {
-    platform::Pop3MailLibrary library;
+    pop3::Pop3MailLibrary library;
     mail::MailLibraryLifetime lifetime(library); // opened and released as the program does
     lifetime.initialise();
     const bench::BenchServer server = serverOf(box);
@@ -191,7 +191,7 @@ int main(int argc, char** argv)
     }
     // The number of messages, from a login of our own.
     {
-        platform::Pop3MailLibrary probe;
+        pop3::Pop3MailLibrary probe;
         const std::int32_t handle =
             probe.NMailPop3Connect(box.host + ':' + QByteArray::number(box.port));
         box.count = handle < 0 ? -1 : probe.NMailPop3Authenticate(handle, box.user, box.password, 0);

@@ -23,6 +23,14 @@ target_compile_definitions(pelmora_options INTERFACE
   QT_NO_JAVA_STYLE_ITERATORS
   QT_USE_QSTRINGBUILDER)
 
+# A fuzzing build instruments every library for coverage, so the fuzz targets can link them as
+# they are; the targets themselves add libFuzzer's main.
+if(PELMORA_BUILD_FUZZ)
+  target_compile_options(pelmora_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(pelmora_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 if(PELMORA_SANITIZE)
   target_compile_options(pelmora_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

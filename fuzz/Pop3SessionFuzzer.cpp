@@ -6,15 +6,15 @@
 // Anything but a clean run (a crash, a sanitizer report, a body buffer that changed size, an
 // outgoing line with a stray line break) is a finding.
 
-#include "platform/pop3/MessageHeader.h"
-#include "platform/pop3/Pop3Session.h"
+#include "pop3/MessageHeader.h"
+#include "pop3/Pop3Session.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-using pelmora::platform::pop3::Session;
+using pelmora::pop3::Session;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++data;
     --size;
     Session session({"user", "password", (flags & 1) != 0}, (flags & 2) != 0, true,
-                    pelmora::platform::pop3::ReadAhead{2, 64});
+                    pelmora::pop3::ReadAhead{2, 64});
     const std::size_t capacity = std::size_t((flags >> 2) & 7) * 7;
     std::string body(capacity, ' ');
     const std::size_t chunk = std::size_t(flags >> 5) * 5 + 1;
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 number = number % std::min(session.messageCount(), 3) + 1;
                 session.requestHeader(number);
                 if (const auto header = session.takeHeader(number); header && header->ok)
-                    (void)pelmora::platform::pop3::readHeaderTexts(header->value);
+                    (void)pelmora::pop3::readHeaderTexts(header->value);
                 session.requestSize(number);
                 (void)session.takeSize(number);
                 if (session.retrieval().done || number == 1)
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     session.detachBody();
-    (void)pelmora::platform::pop3::readHeaderTexts(
+    (void)pelmora::pop3::readHeaderTexts(
         QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     return 0;
 }

@@ -4,7 +4,7 @@
 // write that a read then does not see, or a write that adds a second copy of a section a read
 // already found.
 
-#include "platform/profile/ProfileDocument.h"
+#include "profile/ProfileDocument.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-using pelmora::platform::ProfileDocument;
+using pelmora::profile::ProfileDocument;
 
 namespace {
 std::string nameFrom(const std::uint8_t* data, std::size_t size)

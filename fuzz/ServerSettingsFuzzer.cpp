@@ -5,7 +5,7 @@
 #include "settings/ProgramValues.h"
 #include "settings/ServerSettingsFile.h"
 
-#include "platform/profile/Utf8Cp932Codec.h"
+#include "platform/adapters/system/Utf8Cp932Codec.h"
 
 #include <QDir>
 #include <QFile>

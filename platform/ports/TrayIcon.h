@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QString>
 
 #include <cstdint>
@@ -15,7 +14,8 @@ public:
     using EventHandler = std::function<void(std::int16_t code)>;
 
     virtual ~TrayIcon() = default;
-    virtual void setIcon(const QIcon& icon) = 0;
+    // The picture file (a Qt resource path such as ":/pelmora/pelmora.png") shown as the icon.
+    virtual void setIcon(const QString& pictureFile) = 0;
     virtual void setTipText(const QString& tip) = 0;
     virtual void showIcon() = 0;
     // False where the desktop has no notification area to put the icon into.

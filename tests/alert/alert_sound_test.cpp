@@ -4,7 +4,7 @@
 #include "tests/alert/AlertProgram.h"
 #include "tests/servers/PulseAudioFixture.h"
 
-#include "platform/adapters/SoundEffectMultimedia.h"
+#include "platform/adapters/multimedia/SoundEffectMultimedia.h"
 
 #include <QAbstractButton>
 #include <QSignalSpy>

@@ -4,11 +4,11 @@
 #include "tests/alert/AlertProgram.h"
 
 #include "alert/MailProgramChoice.h"
-#include "alert/MsgForm.h"
-#include "settings/SetForm.h"
+#include "alert/forms/MsgForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/Twips.h"
-#include "platform/adapters/QtWindowPositioner.h"
+#include "platform/forms/Twips.h"
+#include "platform/adapters/widgets/QtWindowPositioner.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

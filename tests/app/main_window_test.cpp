@@ -4,11 +4,11 @@
 #include "app/Application.h"
 #include "app/PlatformPlugin.h"
 
-#include "settings/SetForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/Twips.h"
-#include "platform/adapters/QtDialogs.h"
-#include "platform/adapters/QtWindowPositioner.h"
+#include "platform/forms/Twips.h"
+#include "platform/adapters/widgets/QtDialogs.h"
+#include "platform/adapters/widgets/QtWindowPositioner.h"
 
 #include "tests/fakes/FakePlatform.h"
 

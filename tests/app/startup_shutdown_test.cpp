@@ -4,9 +4,9 @@
 
 #include "app/Application.h"
 
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/OptionForm.h"
+#include "settings/forms/SetForm.h"
 
 #include "tests/fakes/FakePlatform.h"
 

@@ -2,13 +2,11 @@
 
 #include "tests/fakes/CallLog.h"
 #include "tests/fakes/FakePorts.h"
+#include "tests/fakes/FakeProgramFolder.h"
+#include "tests/fakes/FakeWindowPositioner.h"
 
-#include "app/PlatformServices.h"
+#include "platform/ports/PlatformServices.h"
 
-#include "platform/profile/ProfileEngine.h"
-#include "platform/profile/Utf8Cp932Codec.h"
-
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -30,39 +28,16 @@ struct FakePlatformReplacements {
 };
 
 // Every platform service as a recording fake, except the profile files and the codec, which are
-// the real ones (recorded) working on a private program folder. The current directory is a
-// private folder too, for vbmail.ini, while the object lives.
-class FakePlatform {
+// the real ones (recorded) working on the private program folder.
+class FakePlatform : public FakeProgramFolder {
 public:
-    enum class DataFolder { Present, Missing };
     using Replacements = FakePlatformReplacements;
 
     explicit FakePlatform(DataFolder dataFolder = DataFolder::Present, Replacements real = {});
-    ~FakePlatform();
 
-    app::PlatformServices& services() { return *m_services; }
+    platform::PlatformServices& services() { return *m_services; }
 
-    QString programFolder() const { return m_programDir.path(); }
-    QString dataFolder() const;
-    QString mainProfile() const;    // …/★MailData/ini.ini
-    QString accountProfile() const; // …/★MailData/iniIdPass.ini
-    QString serverFile() const;     // vbmail.ini in the current directory
-
-    // A server in vbmail.ini and a saved account, so that start-up opens no dialog by itself.
-    static inline const QByteArray kStoredServerFile =
-        "SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=a@example\r\nAPOP=0\r\n";
-    static inline const QByteArray kStoredAccountFile =
-        "[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n";
-    void storeServerAndAccount() const;
-
-    static QByteArray readFile(const QString& path);
-    static void writeFile(const QString& path, const QByteArray& bytes);
-
-    CallLog log;
     FakeMailLibrary mailLibrary{log};
-    platform::ProfileEngine profileEngine;
-    platform::Utf8Cp932Codec codec;
-    RecordingProfileFiles profileFiles{profileEngine, log};
     FakeMultimedia multimedia{log};
     FakeTickCounter tickCounter;
     FakeWindowPositioner windowPositioner{log};
@@ -77,10 +52,7 @@ public:
     FakeAnimationPane animationPane{log};
 
 private:
-    QTemporaryDir m_programDir;
-    QTemporaryDir m_workDir;
-    QString m_previousDir;
-    std::unique_ptr<app::PlatformServices> m_services;
+    std::unique_ptr<platform::PlatformServices> m_services;
 };
 
 } // namespace pelmora::fakes

@@ -1,21 +1,19 @@
 #include "tests/fakes/FakePorts.h"
 
-#include "platform/pop3/FailureText.h"
-#include "platform/pop3/MessageHeader.h"
-#include "platform/pop3/Pop3MailLibrary.h"
-#include "platform/pop3/Pop3Limits.h"
-#include "platform/pop3/ServerAddress.h"
+#include "pop3/FailureText.h"
+#include "pop3/MessageHeader.h"
+#include "platform/MailText.h"
+#include "pop3/Pop3Limits.h"
+#include "pop3/ServerAddress.h"
 
 #include <QFileInfo>
 #include <QUrl>
-#include <QWidget>
 
 #include <algorithm>
 
 namespace pelmora::fakes {
 
 using namespace Qt::StringLiterals;
-namespace pop3 = platform::pop3;
 
 namespace {
 QString text(platform::ProfileFiles::Text value)
@@ -232,22 +230,6 @@ std::uint32_t FakeTickCounter::timeGetTime()
     return value;
 }
 
-// --- windows ---
-
-bool FakeWindowPositioner::setWindowPos(QWidget* window, platform::InsertAfter insertAfter, int x,
-                                        int y, int cx, int cy, unsigned flags)
-{
-    m_log.add(u"SetWindowPos(%1, %2, %3, %4, %5, %6, 0x%7)"_s
-                  .arg(window ? window->objectName() : u"<null>"_s)
-                  .arg(int(insertAfter))
-                  .arg(x)
-                  .arg(y)
-                  .arg(cx)
-                  .arg(cy)
-                  .arg(flags, 0, 16));
-    return passTo ? passTo->setWindowPos(window, insertAfter, x, y, cx, cy, flags) : true;
-}
-
 std::uint32_t FakeRemoteAccess::rasEnumConnections(std::span<platform::RasConnection> table,
                                                    std::uint32_t& bufferSize,
                                                    std::uint32_t& count)
@@ -277,9 +259,9 @@ void FakeAnimationPane::navigate(const QString& url)
     currentUrl = url;
 }
 
-void FakeTrayIcon::setIcon(const QIcon& icon)
+void FakeTrayIcon::setIcon(const QString& pictureFile)
 {
-    m_log.add(icon.isNull() ? u"tray: set icon (none)"_s : u"tray: set icon"_s);
+    m_log.add(pictureFile.isEmpty() ? u"tray: set icon (none)"_s : u"tray: set icon"_s);
 }
 
 void FakeTrayIcon::setTipText(const QString& tip)

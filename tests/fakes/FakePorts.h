@@ -18,7 +18,6 @@
 #include "platform/ports/RemoteAccess.h"
 #include "platform/ports/TickCounter.h"
 #include "platform/ports/TrayIcon.h"
-#include "platform/ports/WindowPositioner.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -132,18 +131,6 @@ private:
     QList<std::uint32_t> m_answered;
 };
 
-class FakeWindowPositioner final : public platform::WindowPositioner {
-public:
-    explicit FakeWindowPositioner(CallLog& log) : m_log(log) {}
-    // When set, every call is recorded and then passed on to this real positioner.
-    platform::WindowPositioner* passTo = nullptr;
-    bool setWindowPos(QWidget* window, platform::InsertAfter insertAfter, int x, int y, int cx,
-                      int cy, unsigned flags) override;
-
-private:
-    CallLog& m_log;
-};
-
 class FakeRemoteAccess final : public platform::RemoteAccess {
 public:
     explicit FakeRemoteAccess(CallLog& log) : m_log(log) {}
@@ -175,7 +162,7 @@ public:
     QString tipText;
     bool iconShown = false;
 
-    void setIcon(const QIcon& icon) override;
+    void setIcon(const QString& pictureFile) override;
     void setTipText(const QString& tip) override;
     void showIcon() override;
     bool isAvailable() const override { return available; }

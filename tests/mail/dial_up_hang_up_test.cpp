@@ -4,9 +4,9 @@
 #include "app/Application.h"
 
 #include "mail/DialUpHangUp.h"
-#include "settings/SetForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/adapters/NetworkManagerRemoteAccess.h"
+#include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
 
 #include "tests/fakes/FakePlatform.h"
 

@@ -4,9 +4,9 @@
 
 #include "app/Application.h"
 
-#include "alert/MsgForm.h"
+#include "alert/forms/MsgForm.h"
 #include "mail/MailCheck.h"
-#include "settings/SetForm.h"
+#include "settings/forms/SetForm.h"
 
 #include "tests/fakes/FakePlatform.h"
 

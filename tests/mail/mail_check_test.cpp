@@ -4,13 +4,13 @@
 
 #include "app/Application.h"
 
-#include "alert/MsgForm.h"
-#include "settings/IdPassForm.h"
-#include "settings/SetForm.h"
+#include "alert/forms/MsgForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/adapters/QtDialogs.h"
-#include "platform/pop3/FailureText.h"
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "platform/adapters/widgets/QtDialogs.h"
+#include "pop3/FailureText.h"
+#include "pop3/Pop3MailLibrary.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/servers/DovecotWitness.h"
@@ -73,8 +73,8 @@ struct Program {
     settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
     alert::MsgForm* board() { return app.forms().peek<alert::MsgForm>(); }
 
-    platform::Pop3MailLibrary library{
-        platform::pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)}};
+    pop3::Pop3MailLibrary library{
+        pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)}};
     FakePlatform fake;
     app::Application app{fake.services()};
     int alertsStarted = 0;
@@ -209,7 +209,7 @@ private Q_SLOTS:
 
         QCOMPARE(nestedAsked, 1);
         const QString text =
-            platform::pop3::failure::loginRejected("-ERR [AUTH] Authentication failed.");
+            pop3::failure::loginRejected("-ERR [AUTH] Authentication failed.");
         QCOMPARE(program.fake.log.withPrefix(u"MsgBox"_s),
                  (QStringList{u"MsgBox(%1, 0, エラー)"_s.arg(text)}));
         // The hang-up comes after the box has been closed, once.

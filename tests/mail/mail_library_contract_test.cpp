@@ -2,8 +2,8 @@
 // library talking to Dovecot and against the fake scripted with the same mailbox (read from
 // Dovecot's own mail folder), must give the same answers, texts and message bytes.
 
-#include "platform/pop3/FailureText.h"
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "pop3/FailureText.h"
+#include "pop3/Pop3MailLibrary.h"
 
 #include "tests/fakes/FakePorts.h"
 #include "tests/servers/DovecotInfo.h"
@@ -100,8 +100,8 @@ private Q_SLOTS:
         const QByteArray user = info[u"THREE_USER"_s].toUtf8();
         const QByteArray password = info[u"PASSWORD"_s].toUtf8();
 
-        platform::Pop3MailLibrary real(
-            platform::pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
+        pop3::Pop3MailLibrary real(
+            pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
         const QStringList fromDovecot =
             session(real, "127.0.0.1:" + info[u"PORT"_s].toUtf8(), user, password);
 
@@ -119,8 +119,8 @@ private Q_SLOTS:
         // And the session said what it should (the real library's own tests hold the details).
         QVERIFY(fromDovecot.contains(u"apop: 3"_s));
         QVERIFY(fromDovecot.contains(
-            u"%1 %2"_s.arg(platform::pop3::failure::notLoggedIn().toUtf8().size())
-                .arg(platform::pop3::failure::notLoggedIn())));
+            u"%1 %2"_s.arg(pop3::failure::notLoggedIn().toUtf8().size())
+                .arg(pop3::failure::notLoggedIn())));
     }
 };
 

@@ -5,10 +5,10 @@
 
 #include "app/Application.h"
 
-#include "alert/MsgForm.h"
-#include "settings/SetForm.h"
+#include "alert/forms/MsgForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3MailLibrary.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/servers/DovecotWitness.h"
@@ -33,8 +33,8 @@ private Q_SLOTS:
         qputenv("SSL_CERT_FILE", info[u"CA_CERT"_s].toUtf8());
         const QString user = info[u"SCHEDULED_USER"_s];
 
-        platform::Pop3MailLibrary library(
-            platform::pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
+        pop3::Pop3MailLibrary library(
+            pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
         FakePlatform fake(FakePlatform::DataFolder::Present,
                           FakePlatform::Replacements().with(library).with(
                               platform::TimerPace{60}));

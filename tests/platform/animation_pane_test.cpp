@@ -2,7 +2,7 @@
 // the GIF it names; anything else leaves the frame empty.
 
 #include "platform/ProgramPaths.h"
-#include "platform/adapters/MovieAnimationPane.h"
+#include "platform/adapters/widgets/MovieAnimationPane.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/profile/Utf8Cp932Codec.h"
+#include "platform/adapters/system/Utf8Cp932Codec.h"
 
 #include <QTest>
 

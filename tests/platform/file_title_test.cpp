@@ -1,6 +1,6 @@
 #include "ProfileVectors.h"
 
-#include "platform/profile/PosixFileTitle.h"
+#include "platform/adapters/system/PosixFileTitle.h"
 
 #include <QTest>
 

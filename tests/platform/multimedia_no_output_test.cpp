@@ -1,7 +1,7 @@
 // Without any audio output (no sound server to reach) the alert sound cannot be opened: the open
 // fails at once, so nothing reports a sound that plays for ever.
 
-#include "platform/adapters/SoundEffectMultimedia.h"
+#include "platform/adapters/multimedia/SoundEffectMultimedia.h"
 
 #include <QAudioDevice>
 #include <QMediaDevices>

@@ -2,7 +2,7 @@
 // a sound ends and plays again from the start, and whatever cannot be played fails at once,
 // leaving nothing open.
 
-#include "platform/adapters/SoundEffectMultimedia.h"
+#include "platform/adapters/multimedia/SoundEffectMultimedia.h"
 
 #include "tests/servers/PulseAudioFixture.h"
 

@@ -1,8 +1,8 @@
 #include "ProfileVectors.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/profile/ProfileEngine.h"
-#include "platform/profile/Utf8Cp932Codec.h"
+#include "profile/ProfileEngine.h"
+#include "platform/adapters/system/Utf8Cp932Codec.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using pelmora::platform::ProfileEngine;
+using pelmora::profile::ProfileEngine;
 using pelmora::platform::ProfileFiles;
 
 namespace {

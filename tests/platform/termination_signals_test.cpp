@@ -1,6 +1,6 @@
 // A termination signal becomes one call on the UI thread instead of killing the process.
 
-#include "platform/adapters/TerminationSignals.h"
+#include "platform/adapters/system/TerminationSignals.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The toolkit's own texts follow the desktop's language: on a Japanese desktop a question's
 // buttons read はい / いいえ, as the system's boxes do; on an English one they stay as they are.
 
-#include "platform/adapters/ToolkitTranslations.h"
+#include "platform/adapters/widgets/ToolkitTranslations.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // that it sleeps rather than spins.
 
 #include "platform/WaitMilliseconds.h"
-#include "platform/adapters/SteadyTickCounter.h"
+#include "platform/adapters/system/SteadyTickCounter.h"
 
 #include "tests/fakes/FakePorts.h"
 

@@ -2,8 +2,8 @@
 // fixture. Dovecot's log is the witness for what happened on the server's side (login method,
 // TLS, how many messages were retrieved).
 
-#include "platform/pop3/FailureText.h"
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "pop3/FailureText.h"
+#include "pop3/Pop3MailLibrary.h"
 #include "tests/servers/DovecotInfo.h"
 
 #include <QElapsedTimer>
@@ -16,6 +16,8 @@
 #include <QTimer>
 
 using namespace pelmora::platform;
+using pelmora::pop3::Pop3MailLibrary;
+namespace pop3 = pelmora::pop3;
 using namespace pelmora::tests;
 using namespace Qt::StringLiterals;
 

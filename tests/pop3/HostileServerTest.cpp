@@ -2,9 +2,9 @@
 // scripted server on 127.0.0.1 per case. Every case must end in a defined failure with a clear
 // text, within the (shortened) timeouts, without crashing or growing memory.
 
-#include "platform/pop3/FailureText.h"
-#include "platform/pop3/Pop3Limits.h"
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "pop3/FailureText.h"
+#include "pop3/Pop3Limits.h"
+#include "pop3/Pop3MailLibrary.h"
 
 #include <QFile>
 #include <QTcpServer>
@@ -20,8 +20,10 @@
 #include <unistd.h>
 
 using namespace pelmora::platform;
+using pelmora::pop3::Pop3MailLibrary;
+namespace pop3 = pelmora::pop3;
 using namespace Qt::StringLiterals;
-namespace failure = pelmora::platform::pop3::failure;
+namespace failure = pelmora::pop3::failure;
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Reading what the user typed as the server name, and the texts shown from a message's header.
 
-#include "platform/pop3/MessageHeader.h"
-#include "platform/pop3/ServerAddress.h"
+#include "pop3/MessageHeader.h"
+#include "pop3/ServerAddress.h"
 
 #include <QTest>
 
-using namespace pelmora::platform::pop3;
+using namespace pelmora::pop3;
 using namespace Qt::StringLiterals;
 using Security = ServerAddress::Security;
 

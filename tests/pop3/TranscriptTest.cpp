@@ -2,16 +2,16 @@
 // and the exact lines the client must send back. Every transcript runs with the server's bytes fed
 // whole, one byte at a time, and split in two at every byte boundary of every reply.
 
-#include "platform/pop3/FailureText.h"
-#include "platform/pop3/Pop3Limits.h"
-#include "platform/pop3/Pop3Session.h"
+#include "pop3/FailureText.h"
+#include "pop3/Pop3Limits.h"
+#include "pop3/Pop3Session.h"
 
 #include <QTest>
 
 #include <functional>
 #include <vector>
 
-using namespace pelmora::platform::pop3;
+using namespace pelmora::pop3;
 using namespace Qt::StringLiterals;
 using State = Session::State;
 

@@ -5,12 +5,12 @@
 
 #include "app/Application.h"
 
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/OptionForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/JapaneseFont.h"
-#include "platform/Twips.h"
+#include "platform/forms/JapaneseFont.h"
+#include "platform/forms/Twips.h"
 
 #include "tests/fakes/FakePlatform.h"
 

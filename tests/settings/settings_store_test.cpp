@@ -5,7 +5,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/TextValue.h"
 
-#include "tests/fakes/FakePlatform.h"
+#include "tests/fakes/FakeProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +13,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using pelmora::fakes::FakePlatform;
+using pelmora::fakes::FakeProgramFolder;
 using pelmora::settings::ProfileFile;
 using pelmora::settings::ProgramValues;
 using pelmora::settings::ServerSettingsFile;
@@ -96,7 +96,7 @@ void SettingsStoreTest::roundingIsHalfToEvenAndClamped()
 
 void SettingsStoreTest::missingDataFolderGivesDefaultsAndCreatesNothing()
 {
-    FakePlatform fake(FakePlatform::DataFolder::Missing);
+    FakeProgramFolder fake(FakeProgramFolder::DataFolder::Missing);
     SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
 
     QCOMPARE(store.readNumber(ProfileFile::Main, "NUMBER2"), 0);
@@ -148,8 +148,8 @@ void SettingsStoreTest::readsKeysWrittenByHand()
     QFETCH(int, number2);
     QFETCH(QString, name);
 
-    FakePlatform fake;
-    FakePlatform::writeFile(fake.mainProfile(), file);
+    FakeProgramFolder fake;
+    FakeProgramFolder::writeFile(fake.mainProfile(), file);
     SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
     QCOMPARE(store.readNumber(ProfileFile::Main, "NUMBER2"), number2);
     QCOMPARE(store.readText(ProfileFile::Main, "NAME", u"未設定"_s), name);
@@ -157,9 +157,9 @@ void SettingsStoreTest::readsKeysWrittenByHand()
 
 void SettingsStoreTest::emptyTextValueGivesTheValueWhenEmpty()
 {
-    FakePlatform fake;
-    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=\r\n");
-    FakePlatform::writeFile(fake.accountProfile(), "[EXEINI]\r\nNAME=\r\nNAME2=\r\n");
+    FakeProgramFolder fake;
+    FakeProgramFolder::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=\r\n");
+    FakeProgramFolder::writeFile(fake.accountProfile(), "[EXEINI]\r\nNAME=\r\nNAME2=\r\n");
     SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
     QCOMPARE(store.readText(ProfileFile::Main, "NAME", u"未設定"_s), u"未設定"_s);
     QCOMPARE(store.readText(ProfileFile::Account, "NAME2", QString()), QString());
@@ -167,7 +167,7 @@ void SettingsStoreTest::emptyTextValueGivesTheValueWhenEmpty()
 
 void SettingsStoreTest::longTextValueIsCutTo255BytesAtACharacterBoundary()
 {
-    FakePlatform fake;
+    FakeProgramFolder fake;
     SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
 
     const QString ascii(300, u'a');
@@ -182,10 +182,10 @@ void SettingsStoreTest::longTextValueIsCutTo255BytesAtACharacterBoundary()
 
 void SettingsStoreTest::shiftJisFileFromWindowsReadsCorrectly()
 {
-    FakePlatform fake;
-    FakePlatform::writeFile(fake.mainProfile(),
+    FakeProgramFolder fake;
+    FakeProgramFolder::writeFile(fake.mainProfile(),
                             "[EXEINI]\r\nNAME=" + kMailerPathSjis + "\r\nNUMBER3=1\r\n");
-    FakePlatform::writeFile(fake.accountProfile(),
+    FakeProgramFolder::writeFile(fake.accountProfile(),
                             "[EXEINI]\r\nNAME=" + kNotSetSjis + "\r\nNAME2=\x83\x70\x83\x58\r\n");
     SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
     QCOMPARE(store.readText(ProfileFile::Main, "NAME", u"未設定"_s), u"C:\\メール\\Mailer.exe"_s);
@@ -196,9 +196,9 @@ void SettingsStoreTest::shiftJisFileFromWindowsReadsCorrectly()
 
 void SettingsStoreTest::japanesePathSurvivesWriteAndRead()
 {
-    FakePlatform fake;
+    FakeProgramFolder fake;
     // Written back into a file that still holds other Shift-JIS text from Windows.
-    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=" + kMailerPathSjis + "\r\n");
+    FakeProgramFolder::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=" + kMailerPathSjis + "\r\n");
     SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
     const QString path = u"/home/花子/メール/起動.sh"_s;
     store.writeKey(ProfileFile::Main, "NAME", path);
@@ -207,12 +207,12 @@ void SettingsStoreTest::japanesePathSurvivesWriteAndRead()
 
 void SettingsStoreTest::newProfileFileHasWindowsLayoutAndOwnerOnlyMode()
 {
-    FakePlatform fake;
+    FakeProgramFolder fake;
     SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
     store.writeKey(ProfileFile::Account, "NAME", u"taro"_s);
     store.writeKey(ProfileFile::Account, "NAME2", u"secret"_s);
     store.writeFlag(ProfileFile::Account, "NAME3", true);
-    QCOMPARE(FakePlatform::readFile(fake.accountProfile()),
+    QCOMPARE(FakeProgramFolder::readFile(fake.accountProfile()),
              QByteArray("[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n"));
     QCOMPARE(QFileInfo(fake.accountProfile()).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
@@ -220,14 +220,14 @@ void SettingsStoreTest::newProfileFileHasWindowsLayoutAndOwnerOnlyMode()
 
 void SettingsStoreTest::missingOrEmptyServerFileChangesNothing()
 {
-    FakePlatform fake;
+    FakeProgramFolder fake;
     ServerSettingsFile file(fake.codec);
     ProgramValues values;
     values.Pop3Server = u"kept"_s;
     file.load(values);
     QCOMPARE(values.Pop3Server, u"kept"_s);
 
-    FakePlatform::writeFile(fake.serverFile(), QByteArray());
+    FakeProgramFolder::writeFile(fake.serverFile(), QByteArray());
     file.load(values);
     QCOMPARE(values.Pop3Server, u"kept"_s);
     QCOMPARE(values.ApopFlag, short(0));
@@ -241,8 +241,8 @@ void SettingsStoreTest::missingOrEmptyServerFileChangesNothing()
 
 void SettingsStoreTest::serverFileLinesAreMatchedExactly()
 {
-    FakePlatform fake;
-    FakePlatform::writeFile(fake.serverFile(), "pop3=lower.example\r\n"
+    FakeProgramFolder fake;
+    FakeProgramFolder::writeFile(fake.serverFile(), "pop3=lower.example\r\n"
                                                " POP3=blank.example\r\n"
                                                "POP3=mail.example\r\n"
                                                "MAIL=first@example\r\n"
@@ -261,7 +261,7 @@ void SettingsStoreTest::serverFileLinesAreMatchedExactly()
 
 void SettingsStoreTest::serverFileValuesAreCutTo100Characters()
 {
-    FakePlatform fake;
+    FakeProgramFolder fake;
     const QString longName = QString(140, u'x') + u".example"_s;
     const QString longJapanese = QString(150, u'日');
     ProgramValues values;
@@ -270,7 +270,7 @@ void SettingsStoreTest::serverFileValuesAreCutTo100Characters()
     ServerSettingsFile file(fake.codec);
     QVERIFY(file.save(values));
     // Saved whole…
-    QVERIFY(FakePlatform::readFile(fake.serverFile()).contains(longName.toUtf8()));
+    QVERIFY(FakeProgramFolder::readFile(fake.serverFile()).contains(longName.toUtf8()));
 
     ProgramValues loaded;
     file.load(loaded);
@@ -282,8 +282,8 @@ void SettingsStoreTest::serverFileValuesAreCutTo100Characters()
 void SettingsStoreTest::serverFileAcceptsAnyLineEnd()
 {
     for (const QByteArray& end : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
-        FakePlatform fake;
-        FakePlatform::writeFile(fake.serverFile(),
+        FakeProgramFolder fake;
+        FakeProgramFolder::writeFile(fake.serverFile(),
                                 "SMTP=s" + end + "POP3=p" + end + "MAIL=m" + end + "APOP=1");
         ProgramValues values;
         ServerSettingsFile(fake.codec).load(values);
@@ -312,8 +312,8 @@ void SettingsStoreTest::apopLineIsReadAsANumber()
 {
     QFETCH(QByteArray, line);
     QFETCH(short, flag);
-    FakePlatform fake;
-    FakePlatform::writeFile(fake.serverFile(), line + "\r\n");
+    FakeProgramFolder fake;
+    FakeProgramFolder::writeFile(fake.serverFile(), line + "\r\n");
     ProgramValues values;
     values.ApopFlag = 5;
     ServerSettingsFile(fake.codec).load(values);
@@ -322,8 +322,8 @@ void SettingsStoreTest::apopLineIsReadAsANumber()
 
 void SettingsStoreTest::savedServerFileIsFourCrLfLinesAndLoadsBack()
 {
-    FakePlatform fake;
-    FakePlatform::writeFile(fake.serverFile(), "old contents that must go\r\nPOP3=old\r\n");
+    FakeProgramFolder fake;
+    FakeProgramFolder::writeFile(fake.serverFile(), "old contents that must go\r\nPOP3=old\r\n");
     ProgramValues values;
     values.SmtpServer = u" smtp.example "_s; // kept exactly as typed
     values.Pop3Server = u"pop3s://メール.example:995"_s;
@@ -331,7 +331,7 @@ void SettingsStoreTest::savedServerFileIsFourCrLfLinesAndLoadsBack()
     values.ApopFlag = 1;
     ServerSettingsFile file(fake.codec);
     QVERIFY(file.save(values));
-    QCOMPARE(FakePlatform::readFile(fake.serverFile()),
+    QCOMPARE(FakeProgramFolder::readFile(fake.serverFile()),
              QByteArray("SMTP= smtp.example \r\nPOP3=pop3s://") + u"メール"_s.toUtf8() +
                  QByteArray(".example:995\r\nMAIL=\r\nAPOP=1\r\n"));
 
@@ -345,7 +345,7 @@ void SettingsStoreTest::savedServerFileIsFourCrLfLinesAndLoadsBack()
 
 void SettingsStoreTest::serverFileSaveIsAtomicAndOwnerOnly()
 {
-    FakePlatform fake;
+    FakeProgramFolder fake;
     ProgramValues values;
     values.Pop3Server = u"mail.example"_s;
     ServerSettingsFile file(fake.codec);
@@ -367,8 +367,8 @@ void SettingsStoreTest::serverFileSaveIsAtomicAndOwnerOnly()
 
 void SettingsStoreTest::shiftJisServerFileReadsCorrectly()
 {
-    FakePlatform fake;
-    FakePlatform::writeFile(fake.serverFile(),
+    FakeProgramFolder fake;
+    FakeProgramFolder::writeFile(fake.serverFile(),
                             "SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=" + kNotSetSjis +
                                 "@example.jp\r\nAPOP=0\r\n");
     ProgramValues values;

@@ -4,12 +4,12 @@
 // Run it on a real X server (xvfb-run -a, QT_QPA_PLATFORM=xcb) with a Japanese font installed.
 #include "app/Application.h"
 
-#include "alert/MsgForm.h"
+#include "alert/forms/MsgForm.h"
 
-#include "platform/JapaneseFont.h"
-#include "platform/adapters/MovieAnimationPane.h"
-#include "platform/adapters/QtWindowPositioner.h"
-#include "platform/adapters/SteadyTickCounter.h"
+#include "platform/forms/JapaneseFont.h"
+#include "platform/adapters/widgets/MovieAnimationPane.h"
+#include "platform/adapters/widgets/QtWindowPositioner.h"
+#include "platform/adapters/system/SteadyTickCounter.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/tools/WindowPicture.h"
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     // The real animation pane, window positioner and clock; everything else stays silent.
     pelmora::platform::QtWindowPositioner positioner;
     pelmora::platform::SteadyTickCounter ticks;
-    pelmora::app::PlatformServices services{
+    pelmora::platform::PlatformServices services{
         fake.mailLibrary, fake.profileFiles, fake.codec, fake.multimedia, ticks, positioner,
         fake.remoteAccess, fake.trayIcon, fake.fileDialog, fake.fileTitle, fake.messageBox,
         fake.programLauncher, fake.homepageBrowser, fake.processExit,

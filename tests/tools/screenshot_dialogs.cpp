@@ -3,11 +3,11 @@
 // Run it on a real X server (xvfb-run -a, QT_QPA_PLATFORM=xcb) with a Japanese font installed.
 #include "app/Application.h"
 
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/OptionForm.h"
+#include "settings/forms/SetForm.h"
 
-#include "platform/JapaneseFont.h"
+#include "platform/forms/JapaneseFont.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/tools/WindowPicture.h"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/forms/Form.h"
+#include "platform/ports/WindowPositioner.h"
+
+class QLineEdit;
+
+namespace pelmora::alert {
+
+// The notice board "新着お知らせボード": a small always-on-top window that says new mail has
+// arrived (Text1) and how many messages there are (Text2). One board serves the whole program; it
+// is created the first time its texts are set and stays until the user closes it or the mail
+// check unloads it.
+class MsgForm : public platform::Form {
+    Q_OBJECT
+public:
+    explicit MsgForm(platform::WindowPositioner& positioner, QWidget* parent = nullptr);
+
+    // Puts the board above all normal windows and shows it.
+    void Form_Load() override;
+
+    QString Text1() const;
+    void setText1(const QString& text);
+    QString Text2() const;
+    void setText2(const QString& text);
+
+protected:
+    // Esc closes the board, as its close box does.
+    void escapePressed() override { unload(); }
+
+private:
+    void buildLayout();
+
+    platform::WindowPositioner& m_positioner;
+    QLineEdit* m_text1 = nullptr;
+    QLineEdit* m_text2 = nullptr;
+};
+
+} // namespace pelmora::alert

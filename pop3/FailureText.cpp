@@ -1,0 +1,121 @@
+#include "pop3/FailureText.h"
+
+namespace pelmora::pop3::failure {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A server's line shown to the user: printable ASCII kept, anything else (control bytes, NUL,
+// bytes of an unknown charset) shown as '?', and cut so a hostile line cannot flood the text.
+QString shown(QByteArrayView line)
+{
+    constexpr qsizetype kShown = 200;
+    QString out;
+    for (qsizetype i = 0; i < line.size() && i < kShown; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        out += (c >= 0x20 && c < 0x7f) ? QChar(char16_t(c)) : QChar(u'?');
+    }
+    if (line.size() > kShown)
+        out += u"…"_s;
+    return out;
+}
+
+QString seconds(std::chrono::milliseconds limit)
+{
+    const auto ms = limit.count();
+    if (ms % 1000 == 0)
+        return QString::number(ms / 1000) + u" 秒"_s;
+    return QString::number(double(ms) / 1000.0, 'f', 3) + u" 秒"_s;
+}
+
+} // namespace
+
+QString badServerName(const QString& typed)
+{
+    return u"サーバー名「%1」を解釈できません。host、host:port、pop3://host[:port] または pop3s://host[:port] の形で指定してください。"_s
+        .arg(typed);
+}
+QString hostNotFound(const QString& host, const QString& detail)
+{
+    return u"サーバー %1 が見つかりません（%2）。"_s.arg(host, detail);
+}
+QString cannotConnect(const QString& host, const QString& detail)
+{
+    return u"サーバー %1 に接続できません（%2）。"_s.arg(host, detail);
+}
+QString connectTimedOut(const QString& host, std::chrono::milliseconds limit)
+{
+    return u"サーバー %1 への接続がタイムアウトしました（%2 待ちました）。"_s.arg(host, seconds(limit));
+}
+QString replyTimedOut(std::chrono::milliseconds limit)
+{
+    return u"サーバーの応答がタイムアウトしました（%1 待ちました）。"_s.arg(seconds(limit));
+}
+QString connectionLost() { return u"サーバーとの接続が途中で切れました。"_s; }
+QString connectionClosedByCaller() { return u"接続はすでに閉じられています。"_s; }
+QString garbledReply(QByteArrayView line)
+{
+    return u"サーバーの応答が POP3 の形式ではありません: %1"_s.arg(shown(line));
+}
+QString unsolicitedData() { return u"サーバーが、求められていない応答を送ってきました。"_s; }
+QString replyLineTooLong(qsizetype limit)
+{
+    return u"サーバーの応答行が長すぎます（%1 バイトを超えました）。"_s.arg(limit);
+}
+QString capabilityListTooLong(qsizetype lineLimit)
+{
+    return u"サーバーの機能一覧（CAPA の応答）が長すぎます（%1 行を超えました）。ログインを中止します。"_s
+        .arg(lineLimit);
+}
+QString nulInReply() { return u"サーバーの応答に NUL 文字が含まれています。"_s; }
+QString unexpectedDataBeforeTls()
+{
+    return u"STLS の後、TLS の開始前にサーバーが余分なデータを送りました。接続を中止します。"_s;
+}
+QString serverRejected(QByteArrayView serverLine)
+{
+    return u"サーバーがエラーを返しました: %1"_s.arg(shown(serverLine));
+}
+QString loginRejected(QByteArrayView serverLine)
+{
+    return u"ログインできませんでした。サーバーの応答: %1"_s.arg(shown(serverLine));
+}
+QString apopWithoutTimestamp()
+{
+    return u"APOP でのログインが指定されましたが、サーバーの挨拶に APOP 用のタイムスタンプ <…> がありません。"_s;
+}
+QString lineBreakInCredentials()
+{
+    return u"ユーザー名またはパスワードに改行文字（CR/LF）か NUL 文字が含まれています。"_s;
+}
+QString tlsUnavailable() { return u"この環境では TLS（SSL）を使えません。"_s; }
+QString tlsFailed(const QString& detail)
+{
+    return u"TLS で安全に接続できませんでした: %1"_s.arg(detail);
+}
+QString startTlsRefused(QByteArrayView serverLine)
+{
+    return u"サーバーが STLS（TLS への切り替え）を拒否しました: %1"_s.arg(shown(serverLine));
+}
+QString badMessageCount(QByteArrayView serverLine)
+{
+    return u"サーバーが返したメール数を読めません: %1"_s.arg(shown(serverLine));
+}
+QString noSuchMessage(int number, int count)
+{
+    return u"メール番号 %1 はありません（メールは %2 通です）。"_s.arg(number).arg(count);
+}
+QString untrustedSize(int number, QByteArrayView serverLine)
+{
+    return u"メール %1 のサイズとしてサーバーが返した値を信用できません: %2"_s.arg(number).arg(
+        shown(serverLine));
+}
+QString invalidHandle(int handle) { return u"接続ハンドル %1 は開かれていません。"_s.arg(handle); }
+QString handleBusy(int handle)
+{
+    return u"接続ハンドル %1 は別の処理の途中です。"_s.arg(handle);
+}
+QString notLoggedIn() { return u"まだログインしていません。"_s; }
+
+} // namespace pelmora::pop3::failure

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <chrono>
+
+// Every failure text the POP3 library can hand to NMailGetMessage, in one place, so the texts
+// stay consistent and can be listed for translators and the user guide.
+namespace pelmora::pop3::failure {
+
+QString badServerName(const QString& typed);
+QString hostNotFound(const QString& host, const QString& detail);
+QString cannotConnect(const QString& host, const QString& detail);
+QString connectTimedOut(const QString& host, std::chrono::milliseconds limit);
+QString replyTimedOut(std::chrono::milliseconds limit);
+QString connectionLost();
+QString connectionClosedByCaller();
+QString garbledReply(QByteArrayView line);
+QString unsolicitedData();
+QString replyLineTooLong(qsizetype limit);
+QString capabilityListTooLong(qsizetype lineLimit);
+QString nulInReply();
+QString unexpectedDataBeforeTls();
+QString serverRejected(QByteArrayView serverLine);
+QString loginRejected(QByteArrayView serverLine);
+QString apopWithoutTimestamp();
+QString lineBreakInCredentials();
+QString tlsUnavailable();
+QString tlsFailed(const QString& detail);
+QString startTlsRefused(QByteArrayView serverLine);
+QString badMessageCount(QByteArrayView serverLine);
+QString noSuchMessage(int number, int count);
+QString untrustedSize(int number, QByteArrayView serverLine);
+QString invalidHandle(int handle);
+QString handleBusy(int handle);
+QString notLoggedIn();
+
+} // namespace pelmora::pop3::failure

@@ -1,0 +1,332 @@
+#include "pop3/Pop3Connection.h"
+
+#include "pop3/FailureText.h"
+#include "pop3/TrustedCertificates.h"
+
+#include <QEventLoop>
+#include <QSslConfiguration>
+#include <QSslSocket>
+
+namespace pelmora::pop3 {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Marks a connection busy for the length of one call, so a nested call on the same handle is
+// refused instead of tangling two conversations on one socket.
+class BusyScope {
+public:
+    explicit BusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
+    ~BusyScope() { m_busy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool& m_busy;
+};
+
+template <typename T>
+Answer<T> failed(QString text)
+{
+    return {false, T{}, std::move(text)};
+}
+
+} // namespace
+
+Connection::Connection(ServerAddress address, Timeouts timeouts)
+    : m_address(std::move(address)), m_timeouts(timeouts), m_socket(new QSslSocket(this))
+{
+    m_readBuffer.resize(Limits::kReadChunk);
+    // Qt stops reading from the kernel when this much is waiting, so a flooding server is held
+    // back by TCP instead of filling memory while another connection's call runs.
+    m_socket->setReadBufferSize(4 * Limits::kReadChunk);
+    m_connectTimer.setSingleShot(true);
+    m_replyTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        m_connectTimedOut = true;
+        wakeWaiter();
+    });
+    connect(&m_replyTimer, &QTimer::timeout, this, &Connection::onReplyTimeout);
+    connect(m_socket, &QSslSocket::connected, this, [this] {
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        wakeWaiter();
+    });
+    connect(m_socket, &QSslSocket::readyRead, this, [this] {
+        readFromSocket();
+        afterSessionActivity();
+    });
+    connect(m_socket, &QSslSocket::encrypted, this, &Connection::onEncrypted);
+    connect(m_socket, &QSslSocket::sslErrors, this,
+            [this](const QList<QSslError>& errors) { m_sslErrors = errors; });
+    connect(m_socket, &QSslSocket::errorOccurred, this, &Connection::onSocketError);
+    connect(m_socket, &QSslSocket::disconnected, this, &Connection::wakeWaiter);
+}
+
+Connection::~Connection()
+{
+    m_socket->abort();
+}
+
+bool Connection::isLoggedIn() const
+{
+    return m_session && m_session->state() == Session::State::Transaction;
+}
+
+int Connection::messageCount() const { return m_session ? m_session->messageCount() : 0; }
+
+bool Connection::sessionEnded() const
+{
+    return m_session
+        && (m_session->state() == Session::State::Failed
+            || m_session->state() == Session::State::Closed);
+}
+
+QString Connection::sessionFailure() const
+{
+    if (m_session && m_session->state() == Session::State::Failed)
+        return m_session->failure();
+    if (m_closedByCaller)
+        return failure::connectionClosedByCaller();
+    return failure::connectionLost();
+}
+
+std::optional<QString> Connection::open()
+{
+    BusyScope busy(m_busy);
+    m_connectTimer.start(m_timeouts.connect);
+    m_socket->connectToHost(m_address.host, m_address.port);
+    waitUntil([this] {
+        return m_socket->state() == QAbstractSocket::ConnectedState || m_connectFailed
+            || m_connectTimedOut || m_closedByCaller;
+    });
+    m_connectTimer.stop();
+    if (m_socket->state() == QAbstractSocket::ConnectedState && !m_closedByCaller)
+        return std::nullopt;
+    const QString detail = m_socket->errorString();
+    const bool notFound = m_socket->error() == QAbstractSocket::HostNotFoundError;
+    m_socket->abort();
+    if (m_closedByCaller)
+        return failure::connectionClosedByCaller();
+    if (m_connectTimedOut && !m_connectFailed)
+        return failure::connectTimedOut(m_address.host, m_timeouts.connect);
+    return notFound ? failure::hostNotFound(m_address.host, detail)
+                    : failure::cannotConnect(m_address.host, detail);
+}
+
+Answer<int> Connection::login(Credentials credentials)
+{
+    BusyScope busy(m_busy);
+    if (m_session) {
+        if (isLoggedIn())
+            return {true, m_session->messageCount(), {}};
+        return failed<int>(sessionFailure());
+    }
+    const bool implicitTls = m_address.security == ServerAddress::Security::ImplicitTls;
+    const bool tlsAvailable = QSslSocket::supportsSsl();
+    m_session = std::make_unique<Session>(std::move(credentials), implicitTls, tlsAvailable);
+    if (m_session->state() == Session::State::Failed)
+        return failed<int>(sessionFailure());
+    if (implicitTls) {
+        if (!tlsAvailable)
+            m_session->abort(failure::tlsUnavailable());
+        else
+            startTls();
+    } else {
+        // The greeting may have come before there was a session to read it.
+        readFromSocket();
+    }
+    if (m_socket->state() != QAbstractSocket::ConnectedState && !sessionEnded())
+        m_session->abort(m_closedByCaller ? failure::connectionClosedByCaller()
+                                          : failure::connectionLost());
+    afterSessionActivity();
+    waitUntil([this] { return isLoggedIn() || sessionEnded(); });
+    if (isLoggedIn())
+        return {true, m_session->messageCount(), {}};
+    return failed<int>(sessionFailure());
+}
+
+Answer<QByteArray> Connection::header(int number)
+{
+    BusyScope busy(m_busy);
+    if (!hasLoggedIn())
+        return failed<QByteArray>(m_session ? sessionFailure() : failure::notLoggedIn());
+    m_session->requestHeader(number);
+    afterSessionActivity();
+    std::optional<Answer<QByteArray>> answer;
+    waitUntil([&] {
+        if (!answer)
+            answer = m_session->takeHeader(number);
+        return answer.has_value() || sessionEnded();
+    });
+    return answer ? *answer : failed<QByteArray>(sessionFailure());
+}
+
+Answer<std::int64_t> Connection::size(int number)
+{
+    BusyScope busy(m_busy);
+    if (!hasLoggedIn())
+        return failed<std::int64_t>(m_session ? sessionFailure() : failure::notLoggedIn());
+    m_session->requestSize(number);
+    afterSessionActivity();
+    std::optional<Answer<std::int64_t>> answer;
+    waitUntil([&] {
+        if (!answer)
+            answer = m_session->takeSize(number);
+        return answer.has_value() || sessionEnded();
+    });
+    return answer ? *answer : failed<std::int64_t>(sessionFailure());
+}
+
+Answer<std::int64_t> Connection::message(int number, std::string& body, QByteArray& header)
+{
+    BusyScope busy(m_busy);
+    if (!hasLoggedIn())
+        return failed<std::int64_t>(m_session ? sessionFailure() : failure::notLoggedIn());
+    m_session->requestMessage(number, &body);
+    afterSessionActivity();
+    waitUntil([this] { return m_session->retrieval().done || sessionEnded(); });
+    // The caller's buffer is only ours for the length of this call.
+    m_session->detachBody();
+    const Retrieval& retrieval = m_session->retrieval();
+    if (!retrieval.done || !retrieval.ok)
+        return failed<std::int64_t>(retrieval.done ? retrieval.failure : sessionFailure());
+    header = retrieval.header;
+    return {true, retrieval.size, {}};
+}
+
+void Connection::close()
+{
+    if (m_busy) {
+        // Close called from an event handled while a call on this connection waits: that call
+        // ends now with a failure, and the socket goes.
+        m_closedByCaller = true;
+        if (m_session)
+            m_session->abort(failure::connectionClosedByCaller());
+        m_socket->abort();
+        wakeWaiter();
+        return;
+    }
+    BusyScope busy(m_busy);
+    if (isLoggedIn()) {
+        m_session->requestQuit();
+        afterSessionActivity();
+        waitUntil([this] { return sessionEnded(); });
+    }
+    m_closedByCaller = true;
+    m_socket->abort();
+}
+
+bool Connection::waitUntil(const std::function<bool()>& done)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QEventLoop* const outerLoop = std::exchange(m_loop, &loop);
+    const std::function<bool()>* const outerDone = std::exchange(m_done, &done);
+    while (!done())
+        loop.exec();
+    m_loop = outerLoop;
+    m_done = outerDone;
+    return true;
+}
+
+void Connection::wakeWaiter()
+{
+    if (m_loop && m_done && (*m_done)())
+        m_loop->quit();
+}
+
+void Connection::readFromSocket()
+{
+    if (!m_session)
+        return;
+    while (m_socket->bytesAvailable() > 0 && !sessionEnded()) {
+        const qint64 n = m_socket->read(m_readBuffer.data(), m_readBuffer.size());
+        if (n <= 0)
+            break;
+        m_session->feed(QByteArrayView(m_readBuffer.constData(), qsizetype(n)));
+    }
+}
+
+void Connection::afterSessionActivity()
+{
+    if (!m_session)
+        return wakeWaiter();
+    const QByteArray outgoing = m_session->takeOutgoing();
+    if (!outgoing.isEmpty() && m_socket->state() == QAbstractSocket::ConnectedState) {
+        m_socket->write(outgoing);
+        m_socket->flush();
+    }
+    if (m_session->state() == Session::State::TlsHandshake && !m_startedTls)
+        startTls();
+
+    const bool progressed = m_session->repliesCompleted() != m_repliesSeen;
+    m_repliesSeen = m_session->repliesCompleted();
+    if (m_session->awaitingReply() && !sessionEnded()) {
+        if (progressed || !m_replyTimer.isActive())
+            m_replyTimer.start(m_timeouts.reply);
+    } else {
+        m_replyTimer.stop();
+    }
+    if (m_session->state() == Session::State::Failed)
+        m_socket->abort();
+    else if (m_session->state() == Session::State::Closed)
+        m_socket->disconnectFromHost();
+    wakeWaiter();
+}
+
+void Connection::startTls()
+{
+    m_startedTls = true;
+    QSslConfiguration configuration = m_socket->sslConfiguration();
+    // The system's trusted certificates (OpenSSL's default paths) and the host name the user
+    // typed decide; a certificate that fails either ends the login.
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    configuration.setCaCertificates(trustedCertificates());
+    configuration.setProtocol(QSsl::SecureProtocols);
+    m_socket->setSslConfiguration(configuration);
+    m_socket->startClientEncryption();
+}
+
+void Connection::onEncrypted()
+{
+    if (m_session && m_session->state() == Session::State::TlsHandshake)
+        m_session->tlsEstablished();
+    readFromSocket();
+    afterSessionActivity();
+}
+
+void Connection::onSocketError()
+{
+    if (!m_session) {
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            m_connectFailed = true;
+        return wakeWaiter();
+    }
+    // What arrived before the error still counts (e.g. the server's last reply before it closed).
+    readFromSocket();
+    if (!sessionEnded()) {
+        const bool tlsProblem = m_socket->error() == QAbstractSocket::SslHandshakeFailedError
+            || (m_startedTls && !m_socket->isEncrypted());
+        if (tlsProblem) {
+            QStringList reasons;
+            for (const QSslError& error : std::as_const(m_sslErrors))
+                reasons.append(error.errorString());
+            m_session->abort(failure::tlsFailed(
+                reasons.isEmpty() ? m_socket->errorString() : reasons.join(u"; "_s)));
+        } else {
+            m_session->abort(failure::connectionLost());
+        }
+    }
+    afterSessionActivity();
+}
+
+void Connection::onReplyTimeout()
+{
+    if (m_session)
+        m_session->abort(failure::replyTimedOut(m_timeouts.reply));
+    afterSessionActivity();
+}
+
+} // namespace pelmora::pop3

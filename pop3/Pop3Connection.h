@@ -1,0 +1,81 @@
+#pragma once
+
+#include "pop3/Pop3Limits.h"
+#include "pop3/Pop3Session.h"
+#include "pop3/ServerAddress.h"
+
+#include <QObject>
+#include <QSslError>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QEventLoop;
+class QSslSocket;
+
+namespace pelmora::pop3 {
+
+// One POP3 connection: a QSslSocket on the calling thread, driving a Session. Each call returns
+// when its answer is there, the server failed, or a timeout ran out; meanwhile it runs a local
+// event loop, so the program's timers and windows keep working (and may start another
+// connection, which then runs nested inside this wait). Nothing here spins: the loop sleeps on the
+// event queue between socket events.
+class Connection final : public QObject {
+    Q_OBJECT
+public:
+    Connection(ServerAddress address, Timeouts timeouts);
+    ~Connection() override;
+
+    // Resolves the name and opens TCP. Answers the failure text, or nothing on success.
+    std::optional<QString> open();
+    Answer<int> login(Credentials credentials);
+    Answer<QByteArray> header(int number);
+    Answer<std::int64_t> size(int number);
+    // Writes the body into `body` up to its capacity; answers the message's size as received.
+    Answer<std::int64_t> message(int number, std::string& body, QByteArray& header);
+    // Says QUIT (when the session is still usable) and closes. When a call on this connection is
+    // waiting, that call fails at once instead.
+    void close();
+
+    bool isBusy() const { return m_busy; }
+    bool isLoggedIn() const;
+    // Whether the login completed, also when the connection failed afterwards.
+    bool hasLoggedIn() const { return m_session && m_session->loggedIn(); }
+    int messageCount() const;
+
+private:
+    // Runs the local event loop until `done` holds or the session failed or closed; answers
+    // whether `done` holds.
+    bool waitUntil(const std::function<bool()>& done);
+    void wakeWaiter();
+    void afterSessionActivity();
+    void readFromSocket();
+    void onSocketError();
+    void onEncrypted();
+    void onReplyTimeout();
+    void startTls();
+    bool sessionEnded() const;
+    QString sessionFailure() const;
+
+    ServerAddress m_address;
+    Timeouts m_timeouts;
+    QSslSocket* m_socket;
+    QTimer m_connectTimer;
+    QTimer m_replyTimer;
+    bool m_connectFailed = false;
+    bool m_connectTimedOut = false;
+    bool m_closedByCaller = false;
+    std::unique_ptr<Session> m_session;
+    std::uint64_t m_repliesSeen = 0;
+    bool m_startedTls = false;
+    bool m_busy = false;
+    QList<QSslError> m_sslErrors;
+    QByteArray m_readBuffer;
+
+    QEventLoop* m_loop = nullptr;
+    const std::function<bool()>* m_done = nullptr;
+};
+
+} // namespace pelmora::pop3

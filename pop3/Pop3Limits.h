@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <chrono>
+#include <cstdint>
+
+namespace pelmora::pop3 {
+
+// How long the library waits for the network. The program uses these defaults; tests pass
+// shorter ones to Pop3MailLibrary so that a silent server costs them milliseconds, not minutes.
+struct Timeouts {
+    // Resolving the name and opening the TCP connection.
+    std::chrono::milliseconds connect{15'000};
+    // Each reply (and each TLS handshake), from the moment the previous one completed. A reply
+    // that is still arriving when this runs out fails too, so a trickling server cannot hold a
+    // call forever.
+    std::chrono::milliseconds reply{30'000};
+};
+
+// Limits that keep memory bounded whatever the server sends.
+struct Limits {
+    // A status line (+OK … / -ERR …) longer than this is a protocol error. RFC 2449 allows 512.
+    static constexpr qsizetype kMaxStatusLine = 4096;
+    // Header bytes kept from TOP and RETR to fill the subject, sender, date and header texts.
+    static constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
+    // CAPA lines read before the list counts as endless and the login fails. Each line is looked
+    // at as it arrives and only what the session acts on is kept, so line lengths do not matter.
+    static constexpr qsizetype kMaxCapabilityLines = 1000;
+    // Largest LIST size believed: the caller allocates size + 1 bytes for the body.
+    static constexpr std::int64_t kMaxTrustedMessageSize = 256LL * 1024 * 1024;
+    // Bytes read from the socket at a time; Qt's own read buffer is capped at a few of these.
+    static constexpr qsizetype kReadChunk = 64 * 1024;
+};
+
+// How far a session reads ahead of its caller when the server offers PIPELINING. A mail check asks
+// for the status, the size and the message of every message in turn, so the session asks the
+// server for the next messages before the caller does, and one round trip no longer costs one
+// message. What arrives before the caller wants it is kept within these bounds.
+struct ReadAhead {
+    // Messages at or after the caller's whose bodies may be asked for ahead (RETR sent or its
+    // reply kept). Headers and sizes (TOP n 0, LIST n) are asked for twice as far ahead, so that a
+    // body can be asked for as soon as its message comes within reach. 0 turns reading ahead off.
+    int messages = 16;
+    // The sizes (as LIST gave them) of those bodies, added up. A body is asked for ahead only when
+    // it fits, and is kept only up to its given size, whatever the server sends. Larger messages
+    // are asked for when the caller wants them and go straight into the caller's buffer.
+    std::int64_t bytes = 2 * 1024 * 1024;
+};
+
+} // namespace pelmora::pop3

@@ -1,0 +1,781 @@
+#include "pop3/Pop3Session.h"
+
+#include "pop3/FailureText.h"
+#include "pop3/Pop3Limits.h"
+
+#include <QCryptographicHash>
+#include <QList>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace pelmora::pop3 {
+
+namespace {
+
+bool hasLineBreakOrNul(QByteArrayView text)
+{
+    return text.contains('\r') || text.contains('\n') || text.contains('\0');
+}
+
+// A decimal number without sign, or nothing when it is not one or does not fit `max`.
+std::optional<std::int64_t> parseCount(QByteArrayView token, std::int64_t max)
+{
+    if (token.isEmpty() || token.size() > 18)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : token) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > max)
+        return std::nullopt;
+    return value;
+}
+
+// The words after "+OK", split at single spaces as RFC 1939 writes them.
+QList<QByteArrayView> wordsAfterStatus(QByteArrayView line)
+{
+    QList<QByteArrayView> words;
+    qsizetype pos = line.indexOf(' ');
+    while (pos >= 0 && pos < line.size()) {
+        const qsizetype start = pos + 1;
+        qsizetype end = line.indexOf(' ', start);
+        if (end < 0)
+            end = line.size();
+        if (end > start)
+            words.append(line.sliced(start, end - start));
+        pos = end;
+    }
+    return words;
+}
+
+QByteArray apopTimestamp(QByteArrayView greeting)
+{
+    const auto open = greeting.indexOf('<');
+    if (open < 0)
+        return {};
+    const auto close = greeting.indexOf('>', open + 1);
+    if (close < 0)
+        return {};
+    return greeting.sliced(open, close - open + 1).toByteArray();
+}
+
+} // namespace
+
+void Session::CapabilityReader::reset()
+{
+    m_lineStart.clear();
+    m_lineCut = false;
+    m_lines = 0;
+    m_startTls = false;
+    m_pipelining = false;
+}
+
+void Session::CapabilityReader::append(QByteArrayView bytes)
+{
+    // Longer than any capability name the session looks for, with room for leading blanks.
+    constexpr qsizetype kKeptLineStart = 64;
+    while (!bytes.isEmpty()) {
+        const qsizetype newline = bytes.indexOf('\n');
+        const QByteArrayView piece = newline < 0 ? bytes : bytes.first(newline);
+        const qsizetype room = kKeptLineStart - m_lineStart.size();
+        m_lineStart.append(piece.first(std::min(room, piece.size())));
+        m_lineCut = m_lineCut || piece.size() > room;
+        if (newline < 0)
+            return;
+        endLine();
+        bytes = bytes.sliced(newline + 1);
+    }
+}
+
+void Session::CapabilityReader::endLine()
+{
+    ++m_lines;
+    const auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    };
+    QByteArrayView line = m_lineStart;
+    while (!line.isEmpty() && isBlank(line.front()))
+        line = line.sliced(1);
+    qsizetype nameEnd = 0;
+    while (nameEnd < line.size() && !isBlank(line[nameEnd]))
+        ++nameEnd;
+    // A name that runs past the kept start of its line is none of those looked for.
+    if (nameEnd < line.size() || !m_lineCut) {
+        const QByteArrayView name = line.first(nameEnd);
+        if (name.compare("STLS", Qt::CaseInsensitive) == 0)
+            m_startTls = true;
+        else if (name.compare("PIPELINING", Qt::CaseInsensitive) == 0)
+            m_pipelining = true;
+    }
+    m_lineStart.clear();
+    m_lineCut = false;
+}
+
+Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead)
+    : m_credentials(std::move(credentials)), m_secure(secure), m_tlsAvailable(tlsAvailable),
+      m_readAhead(readAhead)
+{
+    m_readAhead.messages = std::max(0, m_readAhead.messages);
+    m_readAhead.bytes = std::max<std::int64_t>(0, m_readAhead.bytes);
+    // A CR or LF in a user name or password would end our command early and let the rest be
+    // read as a command of its own.
+    if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.password)) {
+        fail(failure::lineBreakInCredentials());
+        return;
+    }
+    m_inFlight.push_back({Command::Greeting, 0, 0, {}});
+}
+
+// The only place the state changes.
+void Session::setState(State next)
+{
+    m_state = next;
+    if (next == State::Failed || next == State::Closed) {
+        m_unsent.clear();
+        m_inFlight.clear();
+        m_content = nullptr;
+        m_message.detachBody();
+        if (next == State::Closed)
+            dropAll();
+        else
+            forgetUnanswered();
+    }
+}
+
+void Session::fail(const QString& text)
+{
+    if (m_state == State::Failed)
+        return;
+    m_failure = text;
+    if (!m_retrieval.done && m_state == State::Transaction) {
+        m_retrieval.done = true;
+        m_retrieval.ok = false;
+        m_retrieval.failure = text;
+    }
+    setState(State::Failed);
+}
+
+void Session::abort(const QString& why)
+{
+    if (m_state == State::Closed)
+        return;
+    // The server may close as soon as it has answered QUIT.
+    if (m_state == State::Quitting && m_inFlight.empty())
+        return setState(State::Closed);
+    fail(why);
+}
+
+std::uint64_t Session::send(Command command, int number, QByteArray line)
+{
+    line += "\r\n";
+    const std::uint64_t ticket = ++m_lastTicket;
+    m_unsent.push_back({command, number, ticket, std::move(line)});
+    pump();
+    return ticket;
+}
+
+void Session::pump()
+{
+    // QUIT may follow requests still in flight: their replies come first and are thrown away.
+    const bool pipelined = m_pipelining
+        && (m_state == State::Authorization || m_state == State::Stat
+            || m_state == State::Transaction || m_state == State::Quitting);
+    while (!m_unsent.empty() && (m_inFlight.empty() || pipelined)) {
+        m_outgoing += m_unsent.front().line;
+        m_inFlight.push_back(std::move(m_unsent.front()));
+        m_unsent.pop_front();
+    }
+}
+
+void Session::feed(QByteArrayView input)
+{
+    qsizetype pos = 0;
+    while (pos < input.size()) {
+        if (m_state == State::Failed || m_state == State::Closed)
+            return;
+        if (m_state == State::TlsHandshake)
+            return fail(failure::unexpectedDataBeforeTls());
+        if (m_inFlight.empty())
+            return fail(failure::unsolicitedData());
+        if (m_content) {
+            pos += m_decoder.feed(input.sliced(pos), *m_content);
+            // An endless capability list must not keep the login waiting: it fails, it is never
+            // taken as a list without STLS.
+            if (m_content == &m_capabilities
+                && m_capabilities.lines() > Limits::kMaxCapabilityLines)
+                return fail(failure::capabilityListTooLong(Limits::kMaxCapabilityLines));
+            if (m_decoder.finished()) {
+                m_content = nullptr;
+                completeReply(true, std::exchange(m_contentStatus, {}));
+            }
+            continue;
+        }
+        const auto newline = input.indexOf('\n', pos);
+        const qsizetype end = newline < 0 ? input.size() : newline + 1;
+        if (m_statusLine.size() + (end - pos) > Limits::kMaxStatusLine + 2)
+            return fail(failure::replyLineTooLong(Limits::kMaxStatusLine));
+        m_statusLine.append(input.sliced(pos, end - pos));
+        pos = end;
+        if (newline < 0)
+            return;
+        QByteArray line = std::exchange(m_statusLine, {});
+        line.chop(1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        handleStatusLine(line);
+    }
+}
+
+void Session::handleStatusLine(QByteArrayView line)
+{
+    if (line.contains('\0'))
+        return fail(failure::nulInReply());
+    bool ok = false;
+    if (line.startsWith("+OK") && (line.size() == 3 || line[3] == ' '))
+        ok = true;
+    else if (line.startsWith("-ERR") && (line.size() == 4 || line[4] == ' '))
+        ok = false;
+    else
+        return fail(failure::garbledReply(line));
+
+    const Pending& pending = m_inFlight.front();
+    const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top
+        || pending.command == Command::Retr;
+    if (ok && multiLine) {
+        m_contentStatus = line.toByteArray();
+        m_decoder = {};
+        m_content = &contentSinkFor(pending);
+        return;
+    }
+    completeReply(ok, line);
+}
+
+ContentSink& Session::contentSinkFor(const Pending& pending)
+{
+    switch (pending.command) {
+    case Command::Top:
+        m_top.reset(nullptr);
+        return m_top;
+    case Command::Retr:
+        // Straight into the caller's buffer, into the buffer of a body read ahead, or, when
+        // nobody wants this reply any more, nowhere.
+        if (pending.ticket == m_directTicket) {
+            m_message.reset(m_callerBody);
+        } else if (Message* message = requestedBy(pending, &Message::retr, &Message::retrTicket)) {
+            if (m_waitingForReadAhead && m_wanted == pending.number && m_callerBody) {
+                // The caller already waits for this body: it goes straight into its buffer.
+                message->intoCaller = true;
+                m_message.reset(m_callerBody);
+            } else {
+                message->body.assign(std::size_t(message->reserved) + 1, '\0');
+                m_message.reset(&message->body);
+            }
+        } else {
+            m_message.reset(nullptr);
+        }
+        return m_message;
+    default:
+        m_capabilities.reset();
+        return m_capabilities;
+    }
+}
+
+void Session::completeReply(bool ok, QByteArrayView statusLine)
+{
+    const Pending pending = std::move(m_inFlight.front());
+    m_inFlight.pop_front();
+    ++m_repliesCompleted;
+    switch (pending.command) {
+    case Command::Greeting: onGreeting(ok, statusLine); break;
+    case Command::Capa: onCapa(ok); break;
+    case Command::Stls: onStls(ok, statusLine); break;
+    case Command::User: onUser(ok, statusLine); break;
+    case Command::Pass:
+    case Command::Apop: onPassOrApop(ok, statusLine); break;
+    case Command::Stat: onStat(ok, statusLine); break;
+    case Command::Top: onTop(pending, ok, statusLine); break;
+    case Command::List: onList(pending, ok, statusLine); break;
+    case Command::Retr: onRetr(pending, ok, statusLine); break;
+    case Command::Quit: onQuit(); break;
+    }
+    // A size that came in, or a body refused, may let another body be asked for.
+    if (pending.command == Command::List || (pending.command == Command::Retr && !ok))
+        readAhead();
+    pump();
+}
+
+void Session::onGreeting(bool ok, QByteArrayView line)
+{
+    if (!ok)
+        return fail(failure::loginRejected(line));
+    m_timestamp = apopTimestamp(line);
+    setState(State::Capabilities);
+    send(Command::Capa, 0, "CAPA");
+}
+
+void Session::onCapa(bool ok)
+{
+    // A server without CAPA (-ERR) has no STLS and no PIPELINING.
+    const bool startTls = ok && m_capabilities.startTls();
+    m_pipelining = ok && m_capabilities.pipelining();
+    if (startTls && !m_secure) {
+        // Offered TLS is always taken: never log in in plain text when the server could do better.
+        if (!m_tlsAvailable)
+            return fail(failure::tlsUnavailable());
+        setState(State::StartTls);
+        send(Command::Stls, 0, "STLS");
+        return;
+    }
+    beginLogin();
+}
+
+void Session::onStls(bool ok, QByteArrayView line)
+{
+    if (!ok)
+        return fail(failure::startTlsRefused(line));
+    setState(State::TlsHandshake);
+}
+
+void Session::tlsEstablished()
+{
+    if (m_state != State::TlsHandshake)
+        return;
+    m_secure = true;
+    // What the server said before TLS cannot be trusted (RFC 2595): ask again.
+    setState(State::Capabilities);
+    send(Command::Capa, 0, "CAPA");
+}
+
+// With PIPELINING the whole login goes out at once (USER, PASS and STAT, or APOP and STAT): one
+// round trip instead of three. The first refusal ends the login with the server's words.
+void Session::beginLogin()
+{
+    setState(State::Authorization);
+    if (!m_credentials.apop) {
+        send(Command::User, 0, "USER " + m_credentials.user);
+        if (m_pipelining)
+            send(Command::Pass, 0, "PASS " + m_credentials.password);
+    } else {
+        if (m_timestamp.isEmpty())
+            return fail(failure::apopWithoutTimestamp());
+        const QByteArray digest =
+            QCryptographicHash::hash(QByteArray(m_timestamp + m_credentials.password),
+                                     QCryptographicHash::Md5)
+                .toHex();
+        send(Command::Apop, 0, "APOP " + m_credentials.user + ' ' + digest);
+    }
+    if (m_pipelining)
+        send(Command::Stat, 0, "STAT");
+}
+
+void Session::onUser(bool ok, QByteArrayView line)
+{
+    if (!ok)
+        return fail(failure::loginRejected(line));
+    if (!m_pipelining)
+        send(Command::Pass, 0, "PASS " + m_credentials.password);
+}
+
+void Session::onPassOrApop(bool ok, QByteArrayView line)
+{
+    if (!ok)
+        return fail(failure::loginRejected(line));
+    setState(State::Stat);
+    if (!m_pipelining)
+        send(Command::Stat, 0, "STAT");
+}
+
+void Session::onStat(bool ok, QByteArrayView line)
+{
+    if (!ok)
+        return fail(failure::serverRejected(line));
+    const auto words = wordsAfterStatus(line);
+    const auto count = words.isEmpty()
+        ? std::nullopt
+        : parseCount(words.front(), std::numeric_limits<std::int32_t>::max());
+    if (!count)
+        return fail(failure::badMessageCount(line));
+    m_messageCount = int(*count);
+    m_loggedIn = true;
+    setState(State::Transaction);
+}
+
+// --- Requests and reading ahead -------------------------------------------------------------
+
+void Session::askTop(int number, Message& message)
+{
+    message.top = Phase::Asked;
+    message.topTicket = send(Command::Top, number, "TOP " + QByteArray::number(number) + " 0");
+}
+
+void Session::askList(int number, Message& message)
+{
+    message.list = Phase::Asked;
+    message.listTicket = send(Command::List, number, "LIST " + QByteArray::number(number));
+}
+
+void Session::askRetr(int number, Message& message)
+{
+    message.retr = Phase::Asked;
+    message.retrTicket = send(Command::Retr, number, "RETR " + QByteArray::number(number));
+}
+
+// The message a reply belongs to, when that request is still the one wanted.
+Session::Message* Session::requestedBy(const Pending& pending, Phase Message::*phase,
+                                       std::uint64_t Message::*ticket)
+{
+    const auto it = m_messages.find(pending.number);
+    if (it == m_messages.end() || it->second.*phase != Phase::Asked
+        || it->second.*ticket != pending.ticket)
+        return nullptr;
+    return &it->second;
+}
+
+// The caller is at `number` now: what was kept about messages before it, or too far after it to
+// have been asked about from here, goes.
+void Session::moveTo(int number, Step step)
+{
+    m_position = number;
+    m_step = step;
+    const auto before = m_messages.lower_bound(number);
+    for (auto it = m_messages.begin(); it != before;)
+        drop(it++);
+    const std::int64_t end = std::max(std::int64_t(number) + 2 * std::int64_t(m_readAhead.messages),
+                                      std::int64_t(number) + 1);
+    if (end <= std::numeric_limits<int>::max()) {
+        for (auto it = m_messages.lower_bound(int(end)); it != m_messages.end();)
+            drop(it++);
+    }
+}
+
+// The entry of `number`, found or made; `hint` is where it is or would be (the walks below go up
+// through consecutive numbers, so this costs next to nothing).
+Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
+{
+    if (hint != m_messages.end() && hint->first == number)
+        return hint;
+    return m_messages.try_emplace(hint, number);
+}
+
+// Asks for what the caller will want next: the rest of its own message (after the header its
+// size, after the size its body), then the headers and sizes of the messages within reach after
+// it, and, in order, their bodies as far as they fit the byte bound. A body whose size is unknown,
+// refused or larger than the whole bound is not read ahead: the caller's own request fetches it
+// straight into the caller's buffer. Once the window is full, it is topped up a few messages at a
+// time, so the requests go out in a few larger writes instead of one small write per reply.
+void Session::readAhead()
+{
+    if (!m_pipelining || m_state != State::Transaction || m_position < 1
+        || m_readAhead.messages == 0)
+        return;
+    const std::int64_t batch = std::max(1, m_readAhead.messages / 4);
+    auto it = entry(m_messages.lower_bound(m_position), m_position);
+    if (it->second.list == Phase::NotAsked && m_step == Step::Header)
+        askList(m_position, it->second);
+
+    const std::int64_t reach = std::min<std::int64_t>(
+        m_messageCount, std::int64_t(m_position) + 2 * std::int64_t(m_readAhead.messages) - 1);
+    std::int64_t first = m_position + 1;
+    for (++it; first <= reach && it != m_messages.end() && it->first == first
+         && it->second.top != Phase::NotAsked;
+         ++it)
+        ++first;
+    if (first <= reach && (reach - first + 1 >= batch || first <= m_position + batch)) {
+        for (std::int64_t next = first; next <= reach; ++next, ++it) {
+            it = entry(it, int(next));
+            if (it->second.top == Phase::NotAsked)
+                askTop(int(next), it->second);
+            if (it->second.list == Phase::NotAsked)
+                askList(int(next), it->second);
+        }
+    }
+
+    // The bodies that may be asked for now, in order.
+    const std::int64_t bodyReach = std::min<std::int64_t>(
+        m_messageCount, std::int64_t(m_position) + m_readAhead.messages - 1);
+    std::vector<std::pair<int, Message*>> bodies;
+    std::int64_t bytes = m_bytesAhead;
+    it = m_messages.lower_bound(m_position);
+    for (std::int64_t next = m_position; next <= bodyReach; ++next, ++it) {
+        const int number = int(next);
+        it = entry(it, number);
+        Message& message = it->second;
+        if (message.retr != Phase::NotAsked || (number == m_position && m_step == Step::Message))
+            continue;
+        if (message.list == Phase::Asked)
+            break; // its size is not known yet; bodies are asked for in order
+        if (message.list == Phase::NotAsked || !message.size.ok
+            || message.size.value > m_readAhead.bytes) {
+            message.retr = Phase::Used;
+            continue;
+        }
+        if (bytes + message.size.value > m_readAhead.bytes)
+            break; // waits until the caller has taken bodies read before it
+        bytes += message.size.value;
+        bodies.emplace_back(number, &message);
+    }
+    if (bodies.empty()
+        || (std::int64_t(bodies.size()) < batch && bodies.front().first >= m_position + batch))
+        return;
+    for (const auto& [number, message] : bodies) {
+        message->reserved = message->size.value;
+        m_bytesAhead += message->reserved;
+        askRetr(number, *message);
+    }
+}
+
+int Session::bodiesAhead() const
+{
+    return int(std::count_if(m_messages.begin(), m_messages.end(), [](const auto& entry) {
+        return entry.second.retr == Phase::Asked || entry.second.retr == Phase::Answered;
+    }));
+}
+
+// Gives back a body's share of the bound and its memory.
+void Session::release(Message& message)
+{
+    if (m_message.writesInto(&message.body))
+        m_message.detachBody();
+    m_bytesAhead -= message.reserved;
+    message.reserved = 0;
+    message.intoCaller = false;
+    message.body = {};
+    message.retrieval = {};
+}
+
+void Session::drop(Messages::iterator it)
+{
+    release(it->second);
+    m_messages.erase(it);
+}
+
+void Session::dropAll()
+{
+    while (!m_messages.empty())
+        drop(m_messages.begin());
+    m_waitingForReadAhead = false;
+}
+
+// The connection is gone: bodies still on their way never come, complete answers stay.
+void Session::forgetUnanswered()
+{
+    for (auto& [number, message] : m_messages) {
+        if (message.retr == Phase::Asked) {
+            release(message);
+            message.retr = Phase::Used;
+        }
+    }
+    m_waitingForReadAhead = false;
+}
+
+void Session::requestHeader(int number)
+{
+    if (m_state != State::Transaction)
+        return;
+    moveTo(number, Step::Header);
+    Message& message = m_messages[number];
+    if (message.top == Phase::NotAsked || message.top == Phase::Used)
+        askTop(number, message);
+    readAhead();
+}
+
+std::optional<Answer<QByteArray>> Session::takeHeader(int number)
+{
+    const auto it = m_messages.find(number);
+    if (it == m_messages.end() || it->second.top != Phase::Answered)
+        return std::nullopt;
+    it->second.top = Phase::Used;
+    return std::exchange(it->second.header, {});
+}
+
+void Session::requestSize(int number)
+{
+    if (m_state != State::Transaction)
+        return;
+    moveTo(number, Step::Size);
+    Message& message = m_messages[number];
+    if (message.list == Phase::NotAsked || message.list == Phase::Used)
+        askList(number, message);
+    readAhead();
+}
+
+std::optional<Answer<std::int64_t>> Session::takeSize(int number)
+{
+    const auto it = m_messages.find(number);
+    if (it == m_messages.end() || it->second.list != Phase::Answered)
+        return std::nullopt;
+    it->second.list = Phase::Used;
+    return it->second.size;
+}
+
+void Session::requestMessage(int number, std::string* body)
+{
+    m_retrieval = {};
+    if (m_state == State::Failed) {
+        // A body read completely before the failure is still the message.
+        const auto it = m_messages.find(number);
+        if (it != m_messages.end() && it->second.retr == Phase::Answered) {
+            m_callerBody = body;
+            deliverReadAhead(number, it->second);
+            m_callerBody = nullptr;
+        }
+        return;
+    }
+    if (m_state != State::Transaction)
+        return;
+    moveTo(number, Step::Message);
+    m_wanted = number;
+    m_callerBody = body;
+    m_directTicket = 0;
+    m_waitingForReadAhead = false;
+    Message& message = m_messages[number];
+    if (message.retr == Phase::Answered) {
+        deliverReadAhead(number, message);
+    } else if (message.retr == Phase::Asked && !message.intoCaller) {
+        m_waitingForReadAhead = true;
+    } else {
+        // Not read ahead, or its reply began to stream into the buffer of an earlier call that
+        // has gone: that reply is thrown away and the message fetched again.
+        release(message);
+        askRetr(number, message);
+        message.retr = Phase::Used;
+        m_directTicket = message.retrTicket;
+    }
+    readAhead();
+}
+
+void Session::detachBody()
+{
+    if (m_message.writesInto(m_callerBody))
+        m_message.detachBody();
+    m_callerBody = nullptr;
+    m_waitingForReadAhead = false;
+}
+
+// Hands a body read ahead to the caller as if it had come straight into the caller's buffer: cut
+// to its capacity and ended with a NUL. Only when the server sent more than LIST said and the
+// caller's buffer has room for more than was kept is the message fetched again.
+void Session::deliverReadAhead(int number, Message& message)
+{
+    m_waitingForReadAhead = false;
+    const Retrieval& result = message.retrieval;
+    if (result.ok) {
+        const std::size_t kept = std::size_t(message.reserved);
+        const std::size_t written = std::size_t(std::min<std::int64_t>(result.size, message.reserved));
+        const std::size_t capacity = m_callerBody ? m_callerBody->size() : 0;
+        if (written < std::size_t(result.size) && capacity > kept + 1) {
+            if (m_state != State::Transaction)
+                return; // cannot be fetched again: the retrieval fails with the session
+            release(message);
+            askRetr(number, message);
+            message.retr = Phase::Used;
+            m_directTicket = message.retrTicket;
+            return;
+        }
+        if (capacity > 0) {
+            const std::size_t n = std::min(written, capacity - 1);
+            if (n > 0)
+                std::memcpy(m_callerBody->data(), message.body.data(), n);
+            (*m_callerBody)[n] = '\0';
+        }
+    }
+    m_retrieval = result;
+    release(message);
+    message.retr = Phase::Used;
+}
+
+void Session::requestQuit()
+{
+    if (m_state == State::Failed || m_state == State::Closed || m_state == State::Quitting)
+        return;
+    dropAll();
+    m_directTicket = 0;
+    setState(State::Quitting);
+    send(Command::Quit, 0, "QUIT");
+}
+
+void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
+{
+    Message* message = requestedBy(pending, &Message::top, &Message::topTicket);
+    QByteArray header = m_top.takeHeader();
+    if (!message)
+        return;
+    message->top = Phase::Answered;
+    if (ok)
+        message->header = {true, std::move(header), {}};
+    else
+        message->header = {false, {}, failure::serverRejected(line)};
+}
+
+void Session::onList(const Pending& pending, bool ok, QByteArrayView line)
+{
+    Message* message = requestedBy(pending, &Message::list, &Message::listTicket);
+    if (!message)
+        return;
+    message->list = Phase::Answered;
+    const int number = pending.number;
+    if (!ok) {
+        message->size = {false, 0, failure::serverRejected(line)};
+        return;
+    }
+    // "+OK n size": the number must be the one asked for and the size one we can allocate.
+    const auto words = wordsAfterStatus(line);
+    const auto echoed = words.size() >= 2 ? parseCount(words[0], std::numeric_limits<int>::max())
+                                          : std::nullopt;
+    const auto size = words.size() >= 2 ? parseCount(words[1], Limits::kMaxTrustedMessageSize)
+                                        : std::nullopt;
+    if (!echoed || *echoed != number || !size)
+        message->size = {false, 0, failure::untrustedSize(number, line)};
+    else
+        message->size = {true, *size, {}};
+}
+
+void Session::onRetr(const Pending& pending, bool ok, QByteArrayView line)
+{
+    Retrieval result;
+    result.done = true;
+    result.ok = ok;
+    if (ok) {
+        m_message.finish();
+        result.header = m_message.takeHeader();
+        result.size = m_message.totalBytes();
+    } else {
+        result.failure = failure::serverRejected(line);
+    }
+    m_message.detachBody();
+
+    if (pending.ticket == m_directTicket) {
+        m_directTicket = 0;
+        m_retrieval = std::move(result);
+        return;
+    }
+    Message* message = requestedBy(pending, &Message::retr, &Message::retrTicket);
+    if (!message)
+        return;
+    if (message->intoCaller) {
+        release(*message);
+        message->retr = Phase::Used;
+        if (m_waitingForReadAhead && m_wanted == pending.number) {
+            m_waitingForReadAhead = false;
+            m_retrieval = std::move(result);
+        }
+        return;
+    }
+    message->retr = Phase::Answered;
+    message->retrieval = std::move(result);
+    if (!ok) {
+        m_bytesAhead -= message->reserved;
+        message->reserved = 0;
+    }
+    if (m_waitingForReadAhead && m_wanted == pending.number)
+        deliverReadAhead(pending.number, *message);
+}
+
+void Session::onQuit() { setState(State::Closed); }
+
+} // namespace pelmora::pop3

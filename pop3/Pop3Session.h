@@ -1,0 +1,236 @@
+#pragma once
+
+#include "pop3/MessageReceiver.h"
+#include "pop3/MultiLineDecoder.h"
+#include "pop3/Pop3Limits.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace pelmora::pop3 {
+
+struct Credentials {
+    QByteArray user;
+    QByteArray password;
+    bool apop = false;
+};
+
+// The answer to one request: a value, or the text of why there is none.
+template <typename T>
+struct Answer {
+    bool ok = false;
+    T value{};
+    QString failure;
+};
+
+struct Retrieval {
+    bool done = false;
+    bool ok = false;
+    QString failure;
+    QByteArray header;
+    std::int64_t size = 0;
+};
+
+// The POP3 protocol without any I/O: bytes from the server go in through feed(), command lines
+// for the server come out of takeOutgoing(). The socket driver owns the connection and the
+// waiting; this class owns every protocol decision, so it can be tested with transcripts and
+// fuzzed.
+//
+// Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
+// then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS, STAT
+// (sent together when the server offers PIPELINING).
+// Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
+// PIPELINING each request is one command and one round trip. With PIPELINING the session reads
+// ahead of its caller in the order a mail check asks (status, size and message of each message in
+// turn): asking about message n also asks the server about the next messages (see ReadAhead), and
+// their replies are kept until the caller asks, within ReadAhead's bounds. A caller that asks in
+// another order gets the same answers; what was read ahead for messages it skips is dropped.
+class Session {
+public:
+    enum class State : std::uint8_t {
+        Greeting,     // waiting for the server's greeting
+        Capabilities, // CAPA sent
+        StartTls,     // STLS sent
+        TlsHandshake, // the driver is negotiating TLS; the server must stay silent
+        Authorization,// USER/PASS or APOP sent
+        Stat,         // STAT sent
+        Transaction,  // logged in: headers, sizes and messages can be asked for
+        Quitting,     // QUIT sent
+        Closed,       // QUIT answered
+        Failed,       // see failure(); the connection is of no further use
+    };
+
+    Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead = {});
+
+    void feed(QByteArrayView bytes);
+    QByteArray takeOutgoing() { return std::exchange(m_outgoing, {}); }
+
+    State state() const { return m_state; }
+    const QString& failure() const { return m_failure; }
+    // Grows by one with every complete reply; the driver restarts its reply timer on a change.
+    std::uint64_t repliesCompleted() const { return m_repliesCompleted; }
+    int messageCount() const { return m_messageCount; }
+    // Whether the login completed, also when the connection failed later: answers read before a
+    // failure are still handed out.
+    bool loggedIn() const { return m_loggedIn; }
+    bool pipelining() const { return m_pipelining; }
+    // Whether a reply (or the TLS handshake) is outstanding, i.e. whether the reply timer runs.
+    bool awaitingReply() const { return !m_inFlight.empty() || m_state == State::TlsHandshake; }
+
+    // The driver tells the session what happened outside the protocol.
+    void tlsEstablished();
+    void abort(const QString& why);
+
+    // Transaction requests. Message numbers must be 1..messageCount(). After a failure nothing
+    // more is sent, but what had been read completely is still there to take.
+    void requestHeader(int number);
+    std::optional<Answer<QByteArray>> takeHeader(int number);
+    void requestSize(int number);
+    std::optional<Answer<std::int64_t>> takeSize(int number);
+    // The message is written into `body` (its size() is its capacity; the last byte written is a
+    // NUL) until detachBody(); retrieval() tells when it is there.
+    void requestMessage(int number, std::string* body);
+    const Retrieval& retrieval() const { return m_retrieval; }
+    void detachBody();
+    void requestQuit();
+
+    // What is read ahead: bodies asked for ahead or kept, and their bytes as LIST gave them; and
+    // all commands sent whose replies have not been read yet.
+    int bodiesAhead() const;
+    std::size_t requestsInFlight() const { return m_inFlight.size(); }
+    std::int64_t bytesAhead() const { return m_bytesAhead; }
+
+private:
+    enum class Command : std::uint8_t { Greeting, Capa, Stls, User, Pass, Apop, Stat, Top, List, Retr, Quit };
+    struct Pending {
+        Command command;
+        int number = 0;
+        // Which request of its message this is; a reply whose request was dropped meanwhile (the
+        // caller moved on, or asked again) is read and thrown away.
+        std::uint64_t ticket = 0;
+        QByteArray line;
+    };
+
+    // Where one request about a message stands.
+    enum class Phase : std::uint8_t { NotAsked, Asked, Answered, Used };
+    // What the session knows or has asked about one message near the caller's.
+    struct Message {
+        Phase top = Phase::NotAsked;
+        Phase list = Phase::NotAsked;
+        Phase retr = Phase::NotAsked; // Asked/Answered: read ahead; Used: not (or no longer)
+        std::uint64_t topTicket = 0;
+        std::uint64_t listTicket = 0;
+        std::uint64_t retrTicket = 0;
+        Answer<QByteArray> header;
+        Answer<std::int64_t> size;   // kept after it was taken: reading ahead needs it
+        std::int64_t reserved = 0;   // this body's share of ReadAhead::bytes
+        std::string body;            // the body read ahead: `reserved` bytes and a NUL
+        bool intoCaller = false;     // its reply goes straight into the waiting caller's buffer
+        Retrieval retrieval;         // how reading it ahead ended
+    };
+    using Messages = std::map<int, Message>;
+
+    // Reads a CAPA list line by line as it arrives and keeps only the capabilities the session
+    // acts on, so memory stays constant however long the list or any of its lines is.
+    class CapabilityReader final : public ContentSink {
+    public:
+        void reset();
+        void append(QByteArrayView bytes) override;
+        qsizetype lines() const { return m_lines; }
+        bool startTls() const { return m_startTls; }
+        bool pipelining() const { return m_pipelining; }
+
+    private:
+        void endLine();
+
+        QByteArray m_lineStart; // the start of the current line, room for any name we look for
+        bool m_lineCut = false; // whether the current line went on past m_lineStart
+        qsizetype m_lines = 0;
+        bool m_startTls = false;
+        bool m_pipelining = false;
+    };
+
+    void setState(State next);
+    void fail(const QString& text);
+    std::uint64_t send(Command command, int number, QByteArray line);
+    void pump();
+    void askTop(int number, Message& message);
+    void askList(int number, Message& message);
+    void askRetr(int number, Message& message);
+    Message* requestedBy(const Pending& pending, Phase Message::*phase,
+                         std::uint64_t Message::*ticket);
+    // What the caller asked about its message last; reading ahead takes the later steps.
+    enum class Step : std::uint8_t { Header, Size, Message };
+    void moveTo(int number, Step step);
+    Messages::iterator entry(Messages::iterator hint, int number);
+    void readAhead();
+    void release(Message& message);
+    void drop(Messages::iterator it);
+    void dropAll();
+    void forgetUnanswered();
+    void deliverReadAhead(int number, Message& message);
+    void handleStatusLine(QByteArrayView line);
+    void completeReply(bool ok, QByteArrayView statusLine);
+    ContentSink& contentSinkFor(const Pending& pending);
+    void beginLogin();
+
+    // One handler per reply.
+    void onGreeting(bool ok, QByteArrayView line);
+    void onCapa(bool ok);
+    void onStls(bool ok, QByteArrayView line);
+    void onUser(bool ok, QByteArrayView line);
+    void onPassOrApop(bool ok, QByteArrayView line);
+    void onStat(bool ok, QByteArrayView line);
+    void onTop(const Pending& pending, bool ok, QByteArrayView line);
+    void onList(const Pending& pending, bool ok, QByteArrayView line);
+    void onRetr(const Pending& pending, bool ok, QByteArrayView line);
+    void onQuit();
+
+    Credentials m_credentials;
+    bool m_secure;
+    bool m_tlsAvailable;
+    ReadAhead m_readAhead;
+    State m_state = State::Greeting;
+    QString m_failure;
+    std::uint64_t m_repliesCompleted = 0;
+
+    QByteArray m_timestamp;
+    bool m_pipelining = false;
+    int m_messageCount = 0;
+    bool m_loggedIn = false;
+
+    std::deque<Pending> m_unsent;
+    std::deque<Pending> m_inFlight;
+    QByteArray m_outgoing;
+
+    QByteArray m_statusLine;       // the status line being read
+    QByteArray m_contentStatus;    // the +OK line of the multi-line reply being read
+    ContentSink* m_content = nullptr;
+    MultiLineDecoder m_decoder;
+    CapabilityReader m_capabilities;
+    MessageReceiver m_top;
+    MessageReceiver m_message;
+
+    std::uint64_t m_lastTicket = 0;
+    // The message the caller asked about last; what is kept is about messages from here on.
+    int m_position = 0;
+    Step m_step = Step::Header;
+    Messages m_messages;
+    std::int64_t m_bytesAhead = 0;
+
+    // The caller's retrieval: straight into its buffer (m_directTicket names that RETR), or
+    // copied from a body read ahead once that is complete.
+    Retrieval m_retrieval;
+    int m_wanted = 0;
+    std::string* m_callerBody = nullptr;
+    std::uint64_t m_directTicket = 0;
+    bool m_waitingForReadAhead = false;
+};
+
+} // namespace pelmora::pop3

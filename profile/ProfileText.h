@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Byte-level text rules of the profile files. The bytes are ANSI: UTF-8 on Linux, but files carried
+// over from Windows hold CP932 (Shift-JIS), so every rule that must not split a character first
+// asks which of the two a piece of text is.
+namespace pelmora::profile::text {
+
+enum class Encoding { Utf8, Cp932 };
+
+// UTF-8 when the bytes are well-formed UTF-8 (pure ASCII included), otherwise CP932.
+Encoding encodingOf(std::string_view text);
+bool isValidUtf8(std::string_view text);
+bool isCp932LeadByte(unsigned char byte);
+
+// Length of the character that starts at `pos` (1 for a lone or malformed byte, never past the end).
+std::size_t characterLength(std::string_view text, std::size_t pos, Encoding encoding);
+
+// The longest prefix of `text` that is at most `limit` bytes and ends between two characters.
+std::size_t cutAtCharacterBoundary(std::string_view text, std::size_t limit);
+
+// Blanks are the bytes Windows trims around names and values: space, tab, vertical tab, form
+// feed and the DOS end-of-file mark ^Z.
+bool isBlank(char byte);
+std::string_view trimBlanks(std::string_view text);
+std::string_view trimLeadingBlanks(std::string_view text);
+std::string_view trimTrailingBlanks(std::string_view text);
+
+// Removes one pair of matching double or single quotes around a value.
+std::string_view stripQuotes(std::string_view value);
+
+// Section and key names compare without regard to ASCII letter case. The trail byte of a CP932
+// character is compared exactly, so that e.g. 0x83 0x41 and 0x83 0x61 stay different characters.
+bool sameName(std::string_view a, std::string_view b);
+
+// A value read as an integer the way GetPrivateProfileIntA reads it: blanks, an optional sign,
+// an optional 0x/0o/0b base prefix, then digits up to the first that does not belong; the result
+// wraps modulo 2^32 and is 0 when there are no digits.
+std::uint32_t parseProfileInt(std::string_view value);
+
+} // namespace pelmora::profile::text

@@ -1,0 +1,164 @@
+#include "settings/forms/SetForm.h"
+
+#include "settings/TextValue.h"
+
+#include "platform/forms/JapaneseFont.h"
+#include "platform/forms/Twips.h"
+#include "platform/forms/Widgets.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace pelmora::settings {
+
+using namespace Qt::StringLiterals;
+using platform::makeButton;
+using platform::makeCheckBox;
+using platform::makeLabel;
+using platform::makeTextBox;
+
+namespace {
+constexpr std::string_view kHangUpKey = "NUMBER";
+constexpr std::string_view kIntervalKey = "NUMBER2";
+constexpr std::string_view kBoardAutoEraseKey = "NUMBER4";
+constexpr int kSecondTickMs = 1000;
+
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+} // namespace
+
+SetForm::SetForm(const SettingsStore& store, MainWindowIntervalView& mainWindow,
+                 DialogOpener& dialogs, platform::MessageBox& messageBox, QWidget* parent)
+    : Form(parent),
+      m_store(store),
+      m_mainWindow(mainWindow),
+      m_dialogs(dialogs),
+      m_messageBox(messageBox)
+{
+    buildLayout();
+    connect(m_text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
+    connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(m_command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+}
+
+void SetForm::buildLayout()
+{
+    setObjectName(u"SetForm"_s);
+    setWindowTitle(u"設定"_s);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(platform::twipsToPixels(3825), platform::twipsToPixels(3315));
+    platform::setBackgroundColor(this, QColor(192, 192, 192));
+
+    m_command2 = makeButton(this, u"Command2"_s, u"POPサーバー"_s, {1920, 120, 1455, 375});
+    platform::setButtonFace(m_command2, QColor(128, 128, 255));
+    m_command1 = makeButton(this, u"Command1"_s, u"ID/PASS"_s, {480, 120, 1455, 375});
+    platform::setButtonFace(m_command1, QColor(255, 128, 0));
+
+    m_check1 = makeCheckBox(this, u"Check1"_s, QString(), {480, 600, 255, 255});
+    QLabel* label1 = makeLabel(this, u"Label1"_s, u"新着チェック後接続を切断する。"_s,
+                               {840, 645, 2535, 255});
+    platform::setTextColor(label1, kBlue);
+    m_check1->setAccessibleName(label1->text());
+
+    platform::makeHorizontalLine(this, u"Line1_0"_s, 360, 3480, 960, Qt::black);
+
+    QLabel* label5 = makeLabel(this, u"Label5"_s, u"インターバルメールチェック"_s,
+                               {480, 1080, 2775, 375});
+    label5->setFont(platform::japaneseGothicFont(9, true));
+    platform::setTextColor(label5, kRed);
+
+    QLabel* label3 = makeLabel(
+        this, u"Label3"_s,
+        u"０以上の数字を入力すると、その間隔で自動的にメールチェックを行います。チェックの都度"
+        "手動で行う場合は０にしておいて下さい。（単位は分です。）"_s,
+        {480, 1440, 2895, 855});
+    label3->setWordWrap(true);
+    label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    platform::setTextColor(label3, kBlue);
+
+    m_text2 = makeTextBox(this, u"Text2"_s, {2400, 2280, 375, 270});
+    m_text2->setAccessibleName(label5->text());
+    QLabel* label2 = makeLabel(this, u"Label2"_s, u"分"_s, {2880, 2325, 495, 255});
+    platform::setTextColor(label2, kRed);
+
+    platform::makeHorizontalLine(this, u"Line1_1"_s, 240, 3360, 2760, Qt::black);
+
+    m_check2 = makeCheckBox(this, u"Check2"_s, u"新着お知らせボードを１秒で自動消去させる"_s,
+                            {120, 2880, 3735, 495});
+
+    setTabOrder(m_command2, m_command1);
+    setTabOrder(m_command1, m_check1);
+    setTabOrder(m_check1, m_text2);
+    setTabOrder(m_text2, m_check2);
+    for (QLabel* label : findChildren<QLabel*>())
+        label->setFocusPolicy(Qt::NoFocus);
+}
+
+void SetForm::Form_Load()
+{
+    setCheck1(applyStoredFlag(m_store.readNumber(ProfileFile::Main, kHangUpKey), Check1()));
+    setText2(QString::number(m_store.readNumber(ProfileFile::Main, kIntervalKey)));
+    setCheck2(applyStoredFlag(m_store.readNumber(ProfileFile::Main, kBoardAutoEraseKey), Check2()));
+}
+
+bool SetForm::Check1() const { return m_check1->isChecked(); }
+void SetForm::setCheck1(bool on) { m_check1->setChecked(on); }
+QString SetForm::Text2() const { return m_text2->text(); }
+void SetForm::setText2(const QString& text) { m_text2->setText(text); }
+bool SetForm::Check2() const { return m_check2->isChecked(); }
+void SetForm::setCheck2(bool on) { m_check2->setChecked(on); }
+
+void SetForm::Text2_Change()
+{
+    // An empty box becomes "0". Setting it runs this handler again, nested, for "0"; this run
+    // then goes on and handles "0" a second time.
+    if (m_text2->text().isEmpty())
+        m_text2->setText(u"0"_s);
+
+    const QString text = m_text2->text();
+    const double minutes = TextValue(text);
+    if (minutes > 0) {
+        m_mainWindow.setIntervalLabel(u"ON"_s);
+        m_mainWindow.setIntervalFlag(true);
+        m_mainWindow.setIntervalText(text);
+        m_mainWindow.setSecondTickInterval(kSecondTickMs);
+    } else if (minutes == 0) {
+        m_mainWindow.setIntervalLabel(u"OFF"_s);
+        m_mainWindow.setIntervalFlag(false);
+        m_mainWindow.setIntervalText(text);
+        m_mainWindow.setSecondTickInterval(0);
+        // Switching interval checking off is stored at once, even if the dialog never closes.
+        // A failure is not told at every keystroke: the close box writes the interval again and
+        // tells then.
+        m_store.writeKey(ProfileFile::Main, kIntervalKey, text);
+    }
+    // A negative interval changes nothing.
+}
+
+void SetForm::Form_Unload()
+{
+    const auto failure = m_store.writeKeys(
+        ProfileFile::Main, {{kHangUpKey, SettingsStore::flagText(Check1())},
+                            {kIntervalKey, Text2()},
+                            {kBoardAutoEraseKey, SettingsStore::flagText(Check2())}});
+    if (failure) {
+        tellSaveFailure(m_messageBox, *failure);
+        return;
+    }
+    unload();
+}
+
+void SetForm::Command1_Click()
+{
+    m_dialogs.showAccountDialog();
+}
+
+void SetForm::Command2_Click()
+{
+    m_dialogs.showServerDialog();
+}
+
+} // namespace pelmora::settings
