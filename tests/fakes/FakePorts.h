@@ -267,6 +267,7 @@ public:
                                           std::span<char> buffer, const QString& path) override;
     platform::WriteResult writePrivateProfileString(Text section, Text key, Text value,
                                                     const QString& path) override;
+    void keepOwnerOnly(const QString& path) override { m_real.keepOwnerOnly(path); }
 
 private:
     platform::ProfileFiles& m_real;
