@@ -28,6 +28,9 @@ class Connection;
 //   NMailPop3GetMail        the message's size as received; the four texts as for the status,
 //                           the whole message (header, blank line, body) in `body`, cut to its
 //                           capacity; -1 on failure
+//   (the three above answer kConnectionLost instead of -1 once the connection is gone: the
+//   server closed it, a reply timed out, or the handle was closed meanwhile; such a call
+//   returns at once)
 //   NMailPop3Close          0, or -1 for an unknown handle
 //   NMailGetMessage         the length of the text written
 // Texts are written as the codec's ANSI bytes (UTF-8 when no codec is given).
@@ -67,6 +70,9 @@ private:
     // The connection for `handle`, ready for a call: open, not busy, logged in when `loggedIn`.
     ConnectionPtr usable(std::int32_t handle, bool loggedIn);
     bool checkNumber(const pop3::Connection& connection, std::int32_t number);
+    // What a message call answers when usable() refused `handle`, or when its request failed.
+    std::int32_t unusableHandle(std::int32_t handle) const;
+    std::int32_t messageFailed(const pop3::Connection& connection, const QString& text);
     void fillTexts(const QByteArray& rawHeader, MailBuffer& subject, MailBuffer& from,
                    MailBuffer& date, MailBuffer& header) const;
     QByteArray toAnsi(const QString& text) const;

@@ -137,7 +137,8 @@ private slots:
     {
         QFETCH(QByteArray, subject);
         QFETCH(QString, text);
-        QCOMPARE(readHeaderTexts("Subject: " + subject + "\r\n\r\n").subject, text);
+        const QByteArray header = "Subject: " + subject + "\r\n\r\n";
+        QCOMPARE(readHeaderTexts(header).subject, text);
     }
 };
 
