@@ -26,7 +26,7 @@ std::int32_t clampToInt32(std::int64_t value)
 } // namespace
 
 Pop3MailLibrary::Pop3MailLibrary(Timeouts timeouts, const AnsiCodec* codec)
-    : m_timeouts(timeouts), m_codec(codec)
+    : m_timeouts(timeouts), m_codec(codec), m_startTls(std::make_shared<StartTlsMemory>())
 {
 }
 
@@ -66,7 +66,7 @@ std::int32_t Pop3MailLibrary::NMailPop3Connect(const QByteArray& server)
         failWith(failure::badServerName(typed));
         return kNoConnection;
     }
-    auto connection = std::make_shared<Connection>(*address, m_timeouts);
+    auto connection = std::make_shared<Connection>(*address, m_timeouts, m_startTls);
     if (const auto problem = connection->open()) {
         failWith(*problem);
         return kNoConnection;

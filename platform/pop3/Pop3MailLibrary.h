@@ -14,6 +14,7 @@ class AnsiCodec;
 
 namespace pop3 {
 class Connection;
+class StartTlsMemory;
 }
 
 // The mail library on our own POP3 client. Construct one on the UI thread and call it from there;
@@ -80,6 +81,8 @@ private:
     pop3::Timeouts m_timeouts;
     const AnsiCodec* m_codec;
     std::map<std::int32_t, ConnectionPtr> m_connections;
+    // Which servers offered STLS in this run: none of them gets a password in plain text later.
+    std::shared_ptr<pop3::StartTlsMemory> m_startTls;
     std::int32_t m_nextHandle = 1;
     QByteArray m_lastFailure;
 };

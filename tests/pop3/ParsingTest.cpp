@@ -24,6 +24,7 @@ private slots:
         QTest::newRow("spaces around") << u" mail.example.jp "_s << true << u"mail.example.jp"_s << 110 << false;
         QTest::newRow("pop3://") << u"pop3://mail.example.jp"_s << true << u"mail.example.jp"_s << 110 << false;
         QTest::newRow("POP3:// any case") << u"POP3://h:2110/"_s << true << u"h"_s << 2110 << false;
+        QTest::newRow("pop3+starttls://") << u"POP3+STARTTLS://h:2110"_s << true << u"h"_s << 2110 << false;
         QTest::newRow("pop3s://") << u"pop3s://mail.example.jp"_s << true << u"mail.example.jp"_s << 995 << true;
         QTest::newRow("pop3s:// port") << u"pop3s://h:1995"_s << true << u"h"_s << 1995 << true;
         QTest::newRow("IPv6") << u"[::1]"_s << true << u"::1"_s << 110 << false;
