@@ -4,7 +4,7 @@
 #include "tests/alert/AlertProgram.h"
 #include "tests/servers/PulseAudioFixture.h"
 
-#include "platform/adapters/SoundEffectMultimedia.h"
+#include "platform/adapters/AudioSinkMultimedia.h"
 
 #include <QAbstractButton>
 #include <QSignalSpy>
@@ -36,7 +36,7 @@ struct SoundingProgram : pelmora::tests::AlertProgram {
         QTRY_VERIFY(spy.size() >= ticks);
     }
 
-    pelmora::platform::SoundEffectMultimedia sound;
+    pelmora::platform::AudioSinkMultimedia sound;
 };
 } // namespace
 

@@ -2,7 +2,7 @@
 // a sound ends and plays again from the start, and whatever cannot be played fails at once,
 // leaving nothing open.
 
-#include "platform/adapters/SoundEffectMultimedia.h"
+#include "platform/adapters/AudioSinkMultimedia.h"
 
 #include "tests/servers/PulseAudioFixture.h"
 
@@ -11,7 +11,7 @@
 
 using namespace Qt::StringLiterals;
 using pelmora::platform::Multimedia;
-using pelmora::platform::SoundEffectMultimedia;
+using pelmora::platform::AudioSinkMultimedia;
 
 namespace {
 const QString kSound = QString::fromUtf8(PELMORA_DIST_DIR) + u"/Sound/Kouka.wav"_s;
@@ -38,7 +38,7 @@ void MultimediaTest::soundEndsAndPlaysAgainFromTheStart()
     QTemporaryDir dir;
     const QString path = dir.path() + u"/効果 \"音\".wav"_s;
     QVERIFY(QFile::copy(kSound, path));
-    SoundEffectMultimedia mci;
+    AudioSinkMultimedia mci;
     QCOMPARE(mci.mciSendString(u"open \""_s + path + u"\" alias bgm"_s), Multimedia::kSuccess);
     QCOMPARE(mci.mciSendString(u"play bgm"_s), Multimedia::kSuccess);
     QCOMPARE(mode(mci), u"playing"_s);
@@ -64,7 +64,7 @@ void MultimediaTest::whatCannotBePlayedLeavesNothingOpen()
     const QByteArray good = original.readAll();
     QByteArray compressed = good;
     compressed[20] = 2; // ADPCM
-    SoundEffectMultimedia mci;
+    AudioSinkMultimedia mci;
     for (const QByteArray& bytes : {QByteArray(), QByteArray("RIFFgarbage"), good.left(40),
                                     good.left(good.size() / 2), compressed}) {
         QFile file(dir.filePath(u"broken.wav"_s));
@@ -75,7 +75,7 @@ void MultimediaTest::whatCannotBePlayedLeavesNothingOpen()
         QCOMPARE(mode(mci), QString());
     }
     QCOMPARE(mci.mciSendString(u"open \""_s + dir.path() + u"\" alias bgm"_s),
-             SoundEffectMultimedia::kFileNotFound);
+             AudioSinkMultimedia::kFileNotFound);
 
     // Commands it does not know fail with an empty reply and leave the open sound alone.
     QCOMPARE(mci.mciSendString(u"open \""_s + kSound + u"\" alias bgm"_s), Multimedia::kSuccess);
