@@ -1,7 +1,8 @@
 #pragma once
 
 // What reaches the sound server, as a listener would hear it: records the PulseAudio fixture's
-// monitor source with parec (8 kHz mono, 16-bit) while the test's event loop runs.
+// monitor source with parec (8 kHz mono, 16-bit) while the test's event loop runs, and counts
+// the streams playing into the server with pactl.
 
 #include "tests/servers/PulseAudioFixture.h"
 
@@ -37,6 +38,16 @@ public:
                        QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
                        QStringLiteral("--rate=%1").arg(kRate)});
         return m_parec.waitForStarted(5000) && QTest::qWaitFor([this] { return seconds() > 0.1; });
+    }
+    // How many streams play into the server now (its sink inputs), by asking the server.
+    static int playingStreams()
+    {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
+                                              QStringLiteral("sink-inputs")});
+        if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+            return -1;
+        return int(pactl.readAllStandardOutput().count('\n'));
     }
     // How much has been recorded, in seconds.
     double seconds() const { return double(m_bytes.size() / 2) / kRate; }
