@@ -10,8 +10,10 @@ namespace {
 // Often enough to keep a buffer of the server's default size (about a tenth of a second) full.
 constexpr int kFeedIntervalMs = 20;
 // A play whose samples the server will not take (a stalled server) counts as ended this long
-// after it should have ended, so the next play gets a fresh stream.
-constexpr qint64 kStallGraceMs = 2000;
+// after it should have ended, so the next play gets a fresh stream. A sink that sleeps through
+// its latency before it reads a new stream (PulseAudio's null sink waits up to 2 s) is slow, not
+// stalled.
+constexpr qint64 kStallGraceMs = 5000;
 } // namespace
 
 WaveVoice::WaveVoice(WaveSound sound, QObject& sinkOwner)
@@ -60,7 +62,8 @@ bool WaveVoice::isPlaying() const
 
 void WaveVoice::feed()
 {
-    if (!m_sink || !m_input || m_written == m_sound.samples.size()) {
+    if (!m_sink || !m_input || m_written == m_sound.samples.size() ||
+        m_sink->state() == QAudio::StoppedState) {
         m_feeder.stop();
         return;
     }
