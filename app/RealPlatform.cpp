@@ -7,7 +7,7 @@
 #include "platform/adapters/QtDialogs.h"
 #include "platform/adapters/QtTrayIcon.h"
 #include "platform/adapters/QtWindowPositioner.h"
-#include "platform/adapters/SoundEffectMultimedia.h"
+#include "platform/adapters/AudioSinkMultimedia.h"
 #include "platform/adapters/SteadyTickCounter.h"
 #include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/profile/PosixFileTitle.h"
@@ -20,7 +20,7 @@ struct RealPlatform::Adapters {
     platform::Utf8Cp932Codec codec;
     platform::Pop3MailLibrary mailLibrary{platform::pop3::Timeouts{}, &codec};
     platform::ProfileEngine profileFiles;
-    platform::SoundEffectMultimedia multimedia;
+    platform::AudioSinkMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;
     platform::QtWindowPositioner windowPositioner;
     platform::NetworkManagerRemoteAccess remoteAccess;
