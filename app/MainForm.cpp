@@ -418,6 +418,10 @@ int MainForm::Check3() const
 
 void MainForm::setImage1Picture(const QPixmap& picture)
 {
+    // The lamp is loaded anew at every tick, mostly the picture already shown: setting it again
+    // would repaint the lamp for nothing.
+    if (m_image1->pixmap().toImage() == picture.toImage())
+        return;
     m_image1->setPixmap(picture);
 }
 
