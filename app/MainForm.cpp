@@ -421,8 +421,13 @@ int MainForm::Check3() const
 void MainForm::setImage1Picture(const QString& pictureFile)
 {
     QPixmap picture;
-    if (picture.load(pictureFile))
-        m_image1->setPixmap(picture);
+    if (!picture.load(pictureFile))
+        return;
+    // The lamp is loaded anew at every tick, mostly the picture already shown: setting it again
+    // would repaint the lamp for nothing.
+    if (m_image1->pixmap().toImage() == picture.toImage())
+        return;
+    m_image1->setPixmap(picture);
 }
 
 bool MainForm::isShownOnScreen() const

@@ -1,7 +1,7 @@
 #include "app/RealPlatform.h"
 
 #include "platform/ProgramPaths.h"
-#include "platform/adapters/multimedia/SoundEffectMultimedia.h"
+#include "platform/adapters/multimedia/AudioSinkMultimedia.h"
 #include "platform/adapters/system/ImmediateProcessExit.h"
 #include "platform/adapters/system/PosixFileTitle.h"
 #include "platform/adapters/system/SteadyTickCounter.h"
@@ -32,7 +32,7 @@ struct RealPlatform::Adapters {
     platform::Utf8Cp932Codec codec;
     pop3::Pop3MailLibrary mailLibrary{pop3::Timeouts{}, &codec};
     profile::ProfileEngine profileFiles;
-    platform::SoundEffectMultimedia multimedia;
+    platform::AudioSinkMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;
     platform::QtWindowPositioner windowPositioner;
     RemoteAccessAdapter remoteAccess;

@@ -110,14 +110,28 @@ std::int32_t MailCheck::talkToServer()
     return count;
 }
 
+// What one message gives decides nothing; but once the connection is gone every further call
+// would fail at once, and a server that claimed two billion messages would keep the loop (and the
+// window with it) busy for good. The count on the board stays the server's count.
 void MailCheck::readMessages(std::int32_t handle, std::int32_t count, Buffers& b)
 {
     MailLibrary& library = m_ports.library;
-    for (std::int32_t n = 1; n <= count; ++n) {
-        library.NMailPop3GetMailStatus(handle, n, b.first, b.second, b.third, b.fourth, 0);
+    constexpr std::int32_t lost = MailLibrary::kConnectionLost;
+    for (std::int32_t n = 1;; ++n) {
+        const std::int32_t status =
+            library.NMailPop3GetMailStatus(handle, n, b.first, b.second, b.third, b.fourth, 0);
+        if (status == lost)
+            return;
         const std::int32_t size = library.NMailPop3GetMailSize(handle, n);
+        if (size == lost)
+            return;
         MailBuffer body(bodyBufferSize(size), ' ');
-        library.NMailPop3GetMail(handle, n, b.first, b.second, b.third, b.fourth, body, 0, 0);
+        const std::int32_t received =
+            library.NMailPop3GetMail(handle, n, b.first, b.second, b.third, b.fourth, body, 0, 0);
+        if (received == lost)
+            return;
+        if (n == count) // compared before the step, so n never passes the largest count
+            return;
     }
 }
 

@@ -48,7 +48,7 @@ void syncFolder(const QByteArray& file)
 
 } // namespace
 
-WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes)
+WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes, FileAccess access)
 {
     const QFileInfo info(path);
     const QString resolved = info.isSymLink() && !info.canonicalFilePath().isEmpty()
@@ -69,9 +69,12 @@ WriteResult writeFileAtomically(const QString& path, QByteArrayView bytes)
     if (fd < 0)
         return WriteResult::failedWithError(errno);
     int error = writeAll(fd, bytes);
-    if (!error && exists) {
+    // The temporary file is 600 from its creation; an owner-only file stays so.
+    if (!error && exists && access == FileAccess::KeepMode) {
         if (::fchmod(fd, existing.st_mode & 07777) != 0)
             error = errno;
+    }
+    if (!error && exists) {
         // Only a privileged process may hand the file back to its owner; anyone else owns it
         // already.
         [[maybe_unused]] const int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);

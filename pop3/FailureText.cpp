@@ -33,7 +33,7 @@ QString seconds(std::chrono::milliseconds limit)
 
 QString badServerName(const QString& typed)
 {
-    return u"サーバー名「%1」を解釈できません。host、host:port、pop3://host[:port] または pop3s://host[:port] の形で指定してください。"_s
+    return u"サーバー名「%1」を解釈できません。host、host:port、pop3://host[:port]、pop3+starttls://host[:port] または pop3s://host[:port] の形で指定してください。"_s
         .arg(typed);
 }
 QString hostNotFound(const QString& host, const QString& detail)
@@ -62,6 +62,11 @@ QString unsolicitedData() { return u"サーバーが、求められていない�
 QString replyLineTooLong(qsizetype limit)
 {
     return u"サーバーの応答行が長すぎます（%1 バイトを超えました）。"_s.arg(limit);
+}
+QString replyTooLong(std::int64_t limit)
+{
+    return u"サーバーの応答が終わりません（%1 MB を超えました）。接続を中止します。"_s.arg(
+        limit / (1024 * 1024));
 }
 QString capabilityListTooLong(qsizetype lineLimit)
 {
@@ -97,6 +102,14 @@ QString tlsFailed(const QString& detail)
 QString startTlsRefused(QByteArrayView serverLine)
 {
     return u"サーバーが STLS（TLS への切り替え）を拒否しました: %1"_s.arg(shown(serverLine));
+}
+QString startTlsNoLongerOffered()
+{
+    return u"このサーバーは以前 STLS（TLS への切り替え）を提供していましたが、今回は提供していません。通信経路で STLS が取り除かれた恐れがあるため、パスワードを送らずに中止しました。"_s;
+}
+QString startTlsNotOffered()
+{
+    return u"サーバーが STLS（TLS への切り替え）を提供していません。サーバー名に pop3+starttls:// が指定されているため、パスワードを平文では送らずに中止しました。"_s;
 }
 QString badMessageCount(QByteArrayView serverLine)
 {

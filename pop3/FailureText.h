@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <chrono>
+#include <cstdint>
 
 // Every failure text the POP3 library can hand to NMailGetMessage, in one place, so the texts
 // stay consistent and can be listed for translators and the user guide.
@@ -19,6 +20,7 @@ QString connectionClosedByCaller();
 QString garbledReply(QByteArrayView line);
 QString unsolicitedData();
 QString replyLineTooLong(qsizetype limit);
+QString replyTooLong(std::int64_t limit);
 QString capabilityListTooLong(qsizetype lineLimit);
 QString nulInReply();
 QString unexpectedDataBeforeTls();
@@ -29,6 +31,8 @@ QString lineBreakInCredentials();
 QString tlsUnavailable();
 QString tlsFailed(const QString& detail);
 QString startTlsRefused(QByteArrayView serverLine);
+QString startTlsNoLongerOffered();
+QString startTlsNotOffered();
 QString badMessageCount(QByteArrayView serverLine);
 QString noSuchMessage(int number, int count);
 QString untrustedSize(int number, QByteArrayView serverLine);

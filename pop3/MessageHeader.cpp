@@ -73,7 +73,10 @@ struct EncodedWord {
     QString text;
 };
 
-// Finds the next well-formed encoded-word at or after `from`.
+// Finds the next well-formed encoded-word at or after `from`: "=?charset?e?text?=", where neither
+// the charset nor the text holds a '?' (RFC 2047). Each candidate's three '?' are the first ones
+// after its "=?", so the candidates' '?' never overlap and no byte is read by more than a few of
+// them: the search is linear in the value, whatever it holds.
 EncodedWord nextEncodedWord(QByteArrayView value, qsizetype from)
 {
     while (true) {
@@ -82,14 +85,16 @@ EncodedWord nextEncodedWord(QByteArrayView value, qsizetype from)
             return {};
         const auto q1 = value.indexOf('?', begin + 2);
         const auto q2 = q1 < 0 ? -1 : value.indexOf('?', q1 + 1);
-        const auto close = q2 < 0 ? -1 : value.indexOf(QByteArrayView("?="), q2 + 1);
-        if (close < 0 || q2 != q1 + 2) {
+        const auto q3 = q2 < 0 ? -1 : value.indexOf('?', q2 + 1);
+        if (q3 < 0)
+            return {}; // too few '?' left for any word to close
+        if (q2 != q1 + 2 || q3 + 1 >= value.size() || value[q3 + 1] != '=') {
             from = begin + 2;
             continue;
         }
         const QByteArrayView charset = value.sliced(begin + 2, q1 - begin - 2);
         const char encoding = value[q1 + 1];
-        const QByteArrayView payload = value.sliced(q2 + 1, close - q2 - 1);
+        const QByteArrayView payload = value.sliced(q2 + 1, q3 - q2 - 1);
         QByteArray bytes;
         if (encoding == 'B' || encoding == 'b') {
             auto result = QByteArray::fromBase64Encoding(payload.toByteArray(),
@@ -105,7 +110,7 @@ EncodedWord nextEncodedWord(QByteArrayView value, qsizetype from)
             from = begin + 2;
             continue;
         }
-        return {begin, close + 2, decodeBytes(bytes, charset)};
+        return {begin, q3 + 2, decodeBytes(bytes, charset)};
     }
 }
 

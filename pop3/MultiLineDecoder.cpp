@@ -22,11 +22,8 @@ qsizetype MultiLineDecoder::feed(QByteArrayView input, ContentSink& sink)
             if (*p == '\r') {
                 m_position = Position::AfterDotCr;
                 ++p;
-            } else if (*p == '\n') {
-                m_position = Position::Finished;
-                ++p;
             } else {
-                // The dot was stuffing; the rest of the line is content.
+                // The dot was stuffing; the rest of the line (a lone LF too) is content.
                 m_position = Position::InLine;
             }
             break;
@@ -37,22 +34,31 @@ qsizetype MultiLineDecoder::feed(QByteArrayView input, ContentSink& sink)
             } else {
                 // ".\r" and then no LF: not the end, the CR belongs to the line.
                 sink.append(QByteArrayView("\r", 1));
-                m_position = Position::InLine;
+                m_position = Position::InLineAfterCr;
             }
             break;
-        case Position::InLine: {
+        case Position::InLine:
+        case Position::InLineAfterCr: {
             // Lines that do not start with a dot are content as they stand: hand them on together,
             // up to the start of a line that does, or of one whose first byte has not come yet.
+            // A line ends at an LF right after a CR, which may have come in the previous piece.
+            const bool crBefore = m_position == Position::InLineAfterCr;
             const char* scan = p;
-            const char* newline = nullptr;
-            while ((newline = static_cast<const char*>(std::memchr(scan, '\n', size_t(end - scan))))
-                   && newline + 1 < end && newline[1] != '.')
+            const char* stop = end;
+            Position next = (end[-1] == '\r') ? Position::InLineAfterCr : Position::InLine;
+            while (const char* newline =
+                       static_cast<const char*>(std::memchr(scan, '\n', size_t(end - scan)))) {
+                const bool lineEnd = newline > p ? newline[-1] == '\r' : crBefore;
+                if (lineEnd && (newline + 1 == end || newline[1] == '.')) {
+                    stop = newline + 1;
+                    next = Position::LineStart;
+                    break;
+                }
                 scan = newline + 1;
-            const char* const stop = newline ? newline + 1 : end;
+            }
             sink.append(QByteArrayView(p, stop - p));
             p = stop;
-            if (newline)
-                m_position = Position::LineStart;
+            m_position = next;
             break;
         }
         case Position::Finished:

@@ -16,7 +16,9 @@ public:
 // Reads the body of a multi-line reply (RFC 1939 section 3): removes the stuffed dot from lines
 // that start with "..", and stops right after the terminating "." line. Keeps no bytes of its own
 // between calls, only where in a line it is, so any split of the input gives the same content and
-// memory stays constant however long a line or the reply is. A lone LF ends a line too.
+// memory stays constant however long a line or the reply is. Only CR LF ends a line, and only
+// CR LF "." CR LF ends the reply: a lone LF is data, so a message holding LF "." CR LF (which a
+// server that looks only for CR LF does not dot-stuff) is read whole instead of ending early.
 class MultiLineDecoder {
 public:
     // Hands content to `sink` and answers how many bytes of `input` it used; fewer than all only
@@ -25,7 +27,9 @@ public:
     bool finished() const { return m_position == Position::Finished; }
 
 private:
-    enum class Position : std::uint8_t { LineStart, AfterDot, AfterDotCr, InLine, Finished };
+    enum class Position : std::uint8_t {
+        LineStart, AfterDot, AfterDotCr, InLine, InLineAfterCr, Finished
+    };
     Position m_position = Position::LineStart;
 };
 

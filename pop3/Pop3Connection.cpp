@@ -34,8 +34,10 @@ Answer<T> failed(QString text)
 
 } // namespace
 
-Connection::Connection(ServerAddress address, Timeouts timeouts)
-    : m_address(std::move(address)), m_timeouts(timeouts), m_socket(new QSslSocket(this))
+Connection::Connection(ServerAddress address, Timeouts timeouts,
+                       std::shared_ptr<StartTlsMemory> startTls)
+    : m_address(std::move(address)), m_timeouts(timeouts), m_socket(new QSslSocket(this)),
+      m_startTlsMemory(std::move(startTls))
 {
     m_readBuffer.resize(Limits::kReadChunk);
     // Qt stops reading from the kernel when this much is waiting, so a flooding server is held
@@ -43,11 +45,13 @@ Connection::Connection(ServerAddress address, Timeouts timeouts)
     m_socket->setReadBufferSize(4 * Limits::kReadChunk);
     m_connectTimer.setSingleShot(true);
     m_replyTimer.setSingleShot(true);
+    m_windowTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         m_connectTimedOut = true;
         wakeWaiter();
     });
     connect(&m_replyTimer, &QTimer::timeout, this, &Connection::onReplyTimeout);
+    connect(&m_windowTimer, &QTimer::timeout, this, &Connection::onReplyWindowEnd);
     connect(m_socket, &QSslSocket::connected, this, [this] {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         wakeWaiter();
@@ -127,6 +131,10 @@ Answer<int> Connection::login(Credentials credentials)
     m_session = std::make_unique<Session>(std::move(credentials), implicitTls, tlsAvailable);
     if (m_session->state() == Session::State::Failed)
         return failed<int>(sessionFailure());
+    if (m_address.security == ServerAddress::Security::StartTlsRequired)
+        m_session->requireTls(Session::TlsRequirement::AskedFor);
+    else if (m_startTlsMemory && m_startTlsMemory->offeredBefore(m_address))
+        m_session->requireTls(Session::TlsRequirement::OfferedBefore);
     if (implicitTls) {
         if (!tlsAvailable)
             m_session->abort(failure::tlsUnavailable());
@@ -141,6 +149,8 @@ Answer<int> Connection::login(Credentials credentials)
                                           : failure::connectionLost());
     afterSessionActivity();
     waitUntil([this] { return isLoggedIn() || sessionEnded(); });
+    if (m_startTlsMemory && m_session->startTlsOffered())
+        m_startTlsMemory->remember(m_address);
     if (isLoggedIn())
         return {true, m_session->messageCount(), {}};
     return failed<int>(sessionFailure());
@@ -245,6 +255,9 @@ void Connection::readFromSocket()
         const qint64 n = m_socket->read(m_readBuffer.data(), m_readBuffer.size());
         if (n <= 0)
             break;
+        m_windowBytes += n;
+        if (m_replyTimer.isActive())
+            m_replyTimer.start(m_timeouts.reply);
         m_session->feed(QByteArrayView(m_readBuffer.constData(), qsizetype(n)));
     }
 }
@@ -265,9 +278,10 @@ void Connection::afterSessionActivity()
     m_repliesSeen = m_session->repliesCompleted();
     if (m_session->awaitingReply() && !sessionEnded()) {
         if (progressed || !m_replyTimer.isActive())
-            m_replyTimer.start(m_timeouts.reply);
+            startReplyTimers();
     } else {
         m_replyTimer.stop();
+        m_windowTimer.stop();
     }
     if (m_session->state() == Session::State::Failed)
         m_socket->abort();
@@ -320,6 +334,22 @@ void Connection::onSocketError()
         }
     }
     afterSessionActivity();
+}
+
+// A completed reply is progress, however small: the next one gets fresh timers.
+void Connection::startReplyTimers()
+{
+    m_windowBytes = 0;
+    m_replyTimer.start(m_timeouts.reply);
+    m_windowTimer.start(m_timeouts.reply);
+}
+
+void Connection::onReplyWindowEnd()
+{
+    if (m_windowBytes < m_timeouts.minimumBytes)
+        return onReplyTimeout();
+    m_windowBytes = 0;
+    m_windowTimer.start(m_timeouts.reply);
 }
 
 void Connection::onReplyTimeout()

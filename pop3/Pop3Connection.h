@@ -3,6 +3,7 @@
 #include "pop3/Pop3Limits.h"
 #include "pop3/Pop3Session.h"
 #include "pop3/ServerAddress.h"
+#include "pop3/StartTlsMemory.h"
 
 #include <QObject>
 #include <QSslError>
@@ -25,7 +26,9 @@ namespace pelmora::pop3 {
 class Connection final : public QObject {
     Q_OBJECT
 public:
-    Connection(ServerAddress address, Timeouts timeouts);
+    // `startTls` (shared by the connections of one library) records the servers that offered STLS.
+    Connection(ServerAddress address, Timeouts timeouts,
+               std::shared_ptr<StartTlsMemory> startTls = nullptr);
     ~Connection() override;
 
     // Resolves the name and opens TCP. Answers the failure text, or nothing on success.
@@ -55,6 +58,8 @@ private:
     void onSocketError();
     void onEncrypted();
     void onReplyTimeout();
+    void onReplyWindowEnd();
+    void startReplyTimers();
     void startTls();
     bool sessionEnded() const;
     QString sessionFailure() const;
@@ -63,7 +68,10 @@ private:
     Timeouts m_timeouts;
     QSslSocket* m_socket;
     QTimer m_connectTimer;
-    QTimer m_replyTimer;
+    std::shared_ptr<StartTlsMemory> m_startTlsMemory;
+    QTimer m_replyTimer;  // silence: restarted by every byte that comes
+    QTimer m_windowTimer; // crawling: at least Timeouts::minimumBytes per window
+    std::int64_t m_windowBytes = 0;
     bool m_connectFailed = false;
     bool m_connectTimedOut = false;
     bool m_closedByCaller = false;

@@ -12,10 +12,12 @@ namespace pelmora::pop3 {
 struct Timeouts {
     // Resolving the name and opening the TCP connection.
     std::chrono::milliseconds connect{15'000};
-    // Each reply (and each TLS handshake), from the moment the previous one completed. A reply
-    // that is still arriving when this runs out fails too, so a trickling server cannot hold a
-    // call forever.
+    // A reply (or TLS handshake) that is awaited fails when nothing has come for this long, or
+    // when less than minimumBytes came in one such window since the last reply completed. So a
+    // large message on a slow link is read however long it takes, while a silent server, or one
+    // that trickles a few bytes at a time, cannot hold a call for ever.
     std::chrono::milliseconds reply{30'000};
+    std::int64_t minimumBytes = 1024;
 };
 
 // Limits that keep memory bounded whatever the server sends.
@@ -29,6 +31,9 @@ struct Limits {
     static constexpr qsizetype kMaxCapabilityLines = 1000;
     // Largest LIST size believed: the caller allocates size + 1 bytes for the body.
     static constexpr std::int64_t kMaxTrustedMessageSize = 256LL * 1024 * 1024;
+    // Bytes of one multi-line reply, as sent (dot-stuffing included), before it counts as endless
+    // and the connection fails: a server that floods faster than any time limit notices.
+    static constexpr std::int64_t kMaxReplyBytes = kMaxTrustedMessageSize + kMaxTrustedMessageSize / 4;
     // Bytes read from the socket at a time; Qt's own read buffer is capped at a few of these.
     static constexpr qsizetype kReadChunk = 64 * 1024;
 };

@@ -27,7 +27,7 @@ std::int32_t clampToInt32(std::int64_t value)
 } // namespace
 
 Pop3MailLibrary::Pop3MailLibrary(Timeouts timeouts, const AnsiCodec* codec)
-    : m_timeouts(timeouts), m_codec(codec)
+    : m_timeouts(timeouts), m_codec(codec), m_startTls(std::make_shared<StartTlsMemory>())
 {
 }
 
@@ -67,7 +67,7 @@ std::int32_t Pop3MailLibrary::NMailPop3Connect(const QByteArray& server)
         failWith(failure::badServerName(typed));
         return kNoConnection;
     }
-    auto connection = std::make_shared<Connection>(*address, m_timeouts);
+    auto connection = std::make_shared<Connection>(*address, m_timeouts, m_startTls);
     if (const auto problem = connection->open()) {
         failWith(*problem);
         return kNoConnection;
@@ -96,6 +96,20 @@ Pop3MailLibrary::ConnectionPtr Pop3MailLibrary::usable(std::int32_t handle, bool
         return nullptr;
     }
     return it->second;
+}
+
+std::int32_t Pop3MailLibrary::unusableHandle(std::int32_t handle) const
+{
+    // A handle closed meanwhile has no connection left; a busy one or one that never logged in
+    // is the caller's mistake.
+    return m_connections.contains(handle) ? kFailed : kConnectionLost;
+}
+
+std::int32_t Pop3MailLibrary::messageFailed(const Connection& connection, const QString& text)
+{
+    failWith(text);
+    // A session that left the transaction state after logging in has failed or closed for good.
+    return connection.isLoggedIn() ? kFailed : kConnectionLost;
 }
 
 bool Pop3MailLibrary::checkNumber(const Connection& connection, std::int32_t number)
@@ -135,11 +149,13 @@ std::int32_t Pop3MailLibrary::NMailPop3GetMailStatus(std::int32_t handle, std::i
                                                      std::int32_t)
 {
     const ConnectionPtr connection = usable(handle, true);
-    if (!connection || !checkNumber(*connection, number))
+    if (!connection)
+        return unusableHandle(handle);
+    if (!checkNumber(*connection, number))
         return kFailed;
     const auto answer = connection->header(number);
     if (!answer.ok)
-        return failWith(answer.failure);
+        return messageFailed(*connection, answer.failure);
     fillTexts(answer.value, subject, from, date, header);
     return number;
 }
@@ -147,11 +163,13 @@ std::int32_t Pop3MailLibrary::NMailPop3GetMailStatus(std::int32_t handle, std::i
 std::int32_t Pop3MailLibrary::NMailPop3GetMailSize(std::int32_t handle, std::int32_t number)
 {
     const ConnectionPtr connection = usable(handle, true);
-    if (!connection || !checkNumber(*connection, number))
+    if (!connection)
+        return unusableHandle(handle);
+    if (!checkNumber(*connection, number))
         return kFailed;
     const auto answer = connection->size(number);
     if (!answer.ok)
-        return failWith(answer.failure);
+        return messageFailed(*connection, answer.failure);
     return clampToInt32(answer.value);
 }
 
@@ -161,12 +179,14 @@ std::int32_t Pop3MailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t
                                                MailBuffer& body, std::int32_t, std::int32_t)
 {
     const ConnectionPtr connection = usable(handle, true);
-    if (!connection || !checkNumber(*connection, number))
+    if (!connection)
+        return unusableHandle(handle);
+    if (!checkNumber(*connection, number))
         return kFailed;
     QByteArray rawHeader;
     const auto answer = connection->message(number, body, rawHeader);
     if (!answer.ok)
-        return failWith(answer.failure);
+        return messageFailed(*connection, answer.failure);
     fillTexts(rawHeader, subject, from, date, header);
     return clampToInt32(answer.value);
 }

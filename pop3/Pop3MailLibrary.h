@@ -15,6 +15,7 @@ class AnsiCodec;
 namespace pelmora::pop3 {
 
 class Connection;
+class StartTlsMemory;
 using platform::AnsiCodec;
 using platform::MailBuffer;
 
@@ -30,6 +31,9 @@ using platform::MailBuffer;
 //   NMailPop3GetMail        the message's size as received; the four texts as for the status,
 //                           the whole message (header, blank line, body) in `body`, cut to its
 //                           capacity; -1 on failure
+//   (the three above answer kConnectionLost instead of -1 once the connection is gone: the
+//   server closed it, a reply timed out, or the handle was closed meanwhile; such a call
+//   returns at once)
 //   NMailPop3Close          0, or -1 for an unknown handle
 //   NMailGetMessage         the length of the text written
 // Texts are written as the codec's ANSI bytes (UTF-8 when no codec is given).
@@ -64,6 +68,9 @@ private:
     // The connection for `handle`, ready for a call: open, not busy, logged in when `loggedIn`.
     ConnectionPtr usable(std::int32_t handle, bool loggedIn);
     bool checkNumber(const Connection& connection, std::int32_t number);
+    // What a message call answers when usable() refused `handle`, or when its request failed.
+    std::int32_t unusableHandle(std::int32_t handle) const;
+    std::int32_t messageFailed(const Connection& connection, const QString& text);
     void fillTexts(const QByteArray& rawHeader, MailBuffer& subject, MailBuffer& from,
                    MailBuffer& date, MailBuffer& header) const;
     QByteArray toAnsi(const QString& text) const;
@@ -71,6 +78,8 @@ private:
     Timeouts m_timeouts;
     const AnsiCodec* m_codec;
     std::map<std::int32_t, ConnectionPtr> m_connections;
+    // Which servers offered STLS in this run: none of them gets a password in plain text later.
+    std::shared_ptr<pop3::StartTlsMemory> m_startTls;
     std::int32_t m_nextHandle = 1;
     QByteArray m_lastFailure;
 };

@@ -203,7 +203,11 @@ void Session::feed(QByteArrayView input)
         if (m_inFlight.empty())
             return fail(failure::unsolicitedData());
         if (m_content) {
-            pos += m_decoder.feed(input.sliced(pos), *m_content);
+            const qsizetype used = m_decoder.feed(input.sliced(pos), *m_content);
+            pos += used;
+            m_contentBytes += used;
+            if (m_contentBytes > Limits::kMaxReplyBytes)
+                return fail(failure::replyTooLong(Limits::kMaxReplyBytes));
             // An endless capability list must not keep the login waiting: it fails, it is never
             // taken as a list without STLS.
             if (m_content == &m_capabilities
@@ -249,6 +253,7 @@ void Session::handleStatusLine(QByteArrayView line)
     if (ok && multiLine) {
         m_contentStatus = line.toByteArray();
         m_decoder = {};
+        m_contentBytes = 0;
         m_content = &contentSinkFor(pending);
         return;
     }
@@ -323,7 +328,14 @@ void Session::onCapa(bool ok)
     // A server without CAPA (-ERR) has no STLS and no PIPELINING.
     const bool startTls = ok && m_capabilities.startTls();
     m_pipelining = ok && m_capabilities.pipelining();
+    if (!m_secure && !startTls) {
+        if (m_tlsRequirement == TlsRequirement::OfferedBefore)
+            return fail(failure::startTlsNoLongerOffered());
+        if (m_tlsRequirement == TlsRequirement::AskedFor)
+            return fail(failure::startTlsNotOffered());
+    }
     if (startTls && !m_secure) {
+        m_startTlsOffered = true;
         // Offered TLS is always taken: never log in in plain text when the server could do better.
         if (!m_tlsAvailable)
             return fail(failure::tlsUnavailable());
@@ -351,8 +363,10 @@ void Session::tlsEstablished()
     send(Command::Capa, 0, "CAPA");
 }
 
-// With PIPELINING the whole login goes out at once (USER, PASS and STAT, or APOP and STAT): one
-// round trip instead of three. The first refusal ends the login with the server's words.
+// With PIPELINING, USER and PASS go out together: one round trip less. Nothing follows PASS or
+// APOP until its reply has come, whatever the server claims: some servers (Courier) hand the
+// connection to another process after PASS and lose whatever came with it. The first refusal
+// ends the login with the server's words.
 void Session::beginLogin()
 {
     setState(State::Authorization);
@@ -369,8 +383,6 @@ void Session::beginLogin()
                 .toHex();
         send(Command::Apop, 0, "APOP " + m_credentials.user + ' ' + digest);
     }
-    if (m_pipelining)
-        send(Command::Stat, 0, "STAT");
 }
 
 void Session::onUser(bool ok, QByteArrayView line)
@@ -386,8 +398,7 @@ void Session::onPassOrApop(bool ok, QByteArrayView line)
     if (!ok)
         return fail(failure::loginRejected(line));
     setState(State::Stat);
-    if (!m_pipelining)
-        send(Command::Stat, 0, "STAT");
+    send(Command::Stat, 0, "STAT");
 }
 
 void Session::onStat(bool ok, QByteArrayView line)

@@ -43,8 +43,10 @@ struct Retrieval {
 // fuzzed.
 //
 // Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
-// then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS, STAT
-// (sent together when the server offers PIPELINING).
+// then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS (USER
+// and PASS together when the server offers PIPELINING), and STAT once the password is accepted.
+// When TLS is required (see requireTls) and the server does not switch to it, the login fails
+// before the password goes out.
 // Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
 // PIPELINING each request is one command and one round trip. With PIPELINING the session reads
 // ahead of its caller in the order a mail check asks (status, size and message of each message in
@@ -67,6 +69,17 @@ public:
     };
 
     Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead = {});
+
+    // Why a plain connection must switch to TLS with STLS before the password goes out; without
+    // it the login fails with a text naming the reason. Set before the greeting is fed.
+    enum class TlsRequirement : std::uint8_t {
+        None,          // STLS is taken when offered; a server that never offers it gets USER/PASS
+        OfferedBefore, // this server offered STLS earlier: its absence now may be an attacker's
+        AskedFor,      // the server name asked for it (pop3+starttls://)
+    };
+    void requireTls(TlsRequirement why) { m_tlsRequirement = why; }
+    // Whether the server listed STLS in its capabilities on the plain connection.
+    bool startTlsOffered() const { return m_startTlsOffered; }
 
     void feed(QByteArrayView bytes);
     QByteArray takeOutgoing() { return std::exchange(m_outgoing, {}); }
@@ -195,6 +208,8 @@ private:
     Credentials m_credentials;
     bool m_secure;
     bool m_tlsAvailable;
+    TlsRequirement m_tlsRequirement = TlsRequirement::None;
+    bool m_startTlsOffered = false;
     ReadAhead m_readAhead;
     State m_state = State::Greeting;
     QString m_failure;
@@ -212,6 +227,7 @@ private:
     QByteArray m_statusLine;       // the status line being read
     QByteArray m_contentStatus;    // the +OK line of the multi-line reply being read
     ContentSink* m_content = nullptr;
+    std::int64_t m_contentBytes = 0; // of the multi-line reply being read
     MultiLineDecoder m_decoder;
     CapabilityReader m_capabilities;
     MessageReceiver m_top;

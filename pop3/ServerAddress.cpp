@@ -14,6 +14,9 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& typed)
         address.security = Security::ImplicitTls;
         address.port = 995;
         rest = rest.mid(8);
+    } else if (rest.startsWith(u"pop3+starttls://"_s, Qt::CaseInsensitive)) {
+        address.security = Security::StartTlsRequired;
+        rest = rest.mid(16);
     } else if (rest.startsWith(u"pop3://"_s, Qt::CaseInsensitive)) {
         rest = rest.mid(7);
     }

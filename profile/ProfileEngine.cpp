@@ -20,6 +20,7 @@ namespace pelmora::profile {
 using namespace text;
 using platform::ProfileFiles;
 using platform::writeFileAtomically;
+using platform::FileAccess;
 using Text = ProfileFiles::Text;
 
 namespace {
@@ -204,7 +205,14 @@ WriteResult ProfileEngine::writePrivateProfileString(Text section, Text key, Tex
         changed = document.setValue(*section, *key, *value);
     if (!changed)
         return WriteResult::done();
-    return writeFileAtomically(path, encode(document.bytes(), file.encoding));
+    return writeFileAtomically(path, encode(document.bytes(), file.encoding),
+                               m_ownerOnly.contains(path) ? FileAccess::OwnerOnly
+                                                          : FileAccess::KeepMode);
+}
+
+void ProfileEngine::keepOwnerOnly(const QString& path)
+{
+    m_ownerOnly.insert(path);
 }
 
 } // namespace pelmora::profile

@@ -2,6 +2,8 @@
 
 #include "platform/ports/ProfileFiles.h"
 
+#include <QSet>
+
 namespace pelmora::profile {
 
 using platform::WriteResult;
@@ -20,6 +22,10 @@ public:
                                           std::span<char> buffer, const QString& path) override;
     WriteResult writePrivateProfileString(Text section, Text key, Text value,
                                           const QString& path) override;
+    void keepOwnerOnly(const QString& path) override;
+
+private:
+    QSet<QString> m_ownerOnly;
 };
 
 } // namespace pelmora::profile

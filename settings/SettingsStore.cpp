@@ -15,6 +15,8 @@ SettingsStore::SettingsStore(platform::ProfileFiles& files, const platform::Ansi
                              QString programFolder)
     : m_files(files), m_codec(codec), m_programFolder(std::move(programFolder))
 {
+    // The account file holds the password.
+    m_files.keepOwnerOnly(path(ProfileFile::Account));
 }
 
 QString SettingsStore::path(ProfileFile file) const

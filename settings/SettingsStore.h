@@ -19,7 +19,7 @@ namespace pelmora::settings {
 // The two profile files in the data folder under the program folder.
 enum class ProfileFile {
     Main,    // ini.ini: preferences and the mail program's path
-    Account, // iniIdPass.ini: the POP3 account
+    Account, // iniIdPass.ini: the POP3 account; every save leaves it owner-only (mode 600)
 };
 
 inline constexpr char16_t kMainProfileLiteral[] = u"\\★MailData\\ini.ini";

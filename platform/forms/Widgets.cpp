@@ -43,6 +43,8 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
                   const QRect& twips)
 {
     auto* label = new QLabel(caption, parent);
+    // Some labels show a file name or a setting, which must never be read as a page.
+    label->setTextFormat(Qt::PlainText);
     placeControl(label, name, twips);
     return label;
 }

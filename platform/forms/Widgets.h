@@ -22,6 +22,7 @@ void placeControl(QWidget* widget, const QString& name, const QRect& twips);
 void setTextColor(QWidget* widget, const QColor& color);
 void setBackgroundColor(QWidget* widget, const QColor& color);
 
+// A label whose text is always plain text (Qt would otherwise guess, and show tags as a page).
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption,
                   const QRect& twips);
 QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QRect& twips);

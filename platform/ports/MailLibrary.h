@@ -20,6 +20,10 @@ class MailLibrary {
 public:
     static constexpr std::int32_t kTextBufferCapacity = 8192;
     static constexpr std::int32_t kNoConnection = -1;
+    // What the three message calls answer once the connection is gone (the server closed it, a
+    // reply timed out, it was closed meanwhile): no further call on the handle can succeed. Any
+    // other negative answer concerns that one message only.
+    static constexpr std::int32_t kConnectionLost = -2;
 
     virtual ~MailLibrary() = default;
 
@@ -34,6 +38,8 @@ public:
     // an empty mailbox, or a negative value for a failure whose text NMailGetMessage then gives.
     virtual std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
                                                const QByteArray& password, std::int32_t apop) = 0;
+    // The message calls: `number`, the size, or a negative value for a failure whose text
+    // NMailGetMessage then gives; kConnectionLost when the connection is gone.
     virtual std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
                                                 MailBuffer& subject, MailBuffer& from,
                                                 MailBuffer& date, MailBuffer& header,

@@ -36,6 +36,10 @@ public:
     // A failure says why, as the Windows call's last error would.
     virtual WriteResult writePrivateProfileString(Text section, Text key, Text value,
                                                   const QString& path) = 0;
+
+    // Every later write of the file at `path` leaves it readable and writable by its owner only,
+    // whatever mode it had before: for the file that holds the password.
+    virtual void keepOwnerOnly(const QString& path) = 0;
 };
 
 } // namespace pelmora::platform

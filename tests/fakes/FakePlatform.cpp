@@ -8,7 +8,7 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
     m_services.reset(new platform::PlatformServices{
         real.mailLibrary ? *real.mailLibrary : mailLibrary, profileFiles, codec, multimedia,
         tickCounter, windowPositioner, real.remoteAccess ? *real.remoteAccess : remoteAccess,
-        trayIcon, fileDialog, fileTitle, messageBox,
+        trayIcon, fileDialog, fileTitle, real.messageBox ? *real.messageBox : messageBox,
         real.programLauncher ? *real.programLauncher : programLauncher, homepageBrowser,
         processExit, [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
         programFolder(), real.timerPace});

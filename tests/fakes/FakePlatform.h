@@ -19,11 +19,13 @@ struct FakePlatformReplacements {
     FakePlatformReplacements& with(platform::MailLibrary& real) { mailLibrary = &real; return *this; }
     FakePlatformReplacements& with(platform::ProgramLauncher& real) { programLauncher = &real; return *this; }
     FakePlatformReplacements& with(platform::RemoteAccess& real) { remoteAccess = &real; return *this; }
+    FakePlatformReplacements& with(platform::MessageBox& real) { messageBox = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
 
     platform::MailLibrary* mailLibrary = nullptr;
     platform::ProgramLauncher* programLauncher = nullptr;
     platform::RemoteAccess* remoteAccess = nullptr;
+    platform::MessageBox* messageBox = nullptr;
     platform::TimerPace timerPace;
 };
 

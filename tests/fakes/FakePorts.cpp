@@ -55,6 +55,21 @@ bool FakeMailLibrary::usable(std::int32_t handle, bool loggedIn)
     return false;
 }
 
+bool FakeMailLibrary::connectionGone(std::int32_t handle, std::int32_t number)
+{
+    if (!m_loggedIn.contains(handle)) {
+        fail(pop3::failure::invalidHandle(handle));
+        return true;
+    }
+    if (!m_loggedIn[handle] || number < 1 || number > mailbox.size())
+        return false; // refused before the server is asked, as the real library does
+    if (connectionLostAt > 0 && number >= connectionLostAt)
+        m_connectionLost = true;
+    if (m_connectionLost)
+        fail(pop3::failure::connectionLost());
+    return m_connectionLost;
+}
+
 bool FakeMailLibrary::checkNumber(std::int32_t number)
 {
     if (number >= 1 && number <= mailbox.size())
@@ -104,6 +119,7 @@ std::int32_t FakeMailLibrary::NMailPop3Connect(const QByteArray& server)
         return fail(pop3::failure::cannotConnect(address->host, u"Connection refused"_s));
     const std::int32_t handle = m_nextHandle++;
     m_loggedIn[handle] = false;
+    m_connectionLost = false;
     return handle;
 }
 std::int32_t FakeMailLibrary::NMailPop3Authenticate(std::int32_t handle, const QByteArray& user,
@@ -134,6 +150,8 @@ std::int32_t FakeMailLibrary::NMailPop3GetMailStatus(std::int32_t handle, std::i
                                                      platform::MailBuffer& header, std::int32_t flag)
 {
     m_log.add(u"mail: NMailPop3GetMailStatus(%1, %2, %3)"_s.arg(handle).arg(number).arg(flag));
+    if (connectionGone(handle, number))
+        return kConnectionLost;
     if (!usable(handle, true) || !checkNumber(number))
         return -1;
     waiting();
@@ -143,6 +161,8 @@ std::int32_t FakeMailLibrary::NMailPop3GetMailStatus(std::int32_t handle, std::i
 std::int32_t FakeMailLibrary::NMailPop3GetMailSize(std::int32_t handle, std::int32_t number)
 {
     m_log.add(u"mail: NMailPop3GetMailSize(%1, %2)"_s.arg(handle).arg(number));
+    if (connectionGone(handle, number))
+        return kConnectionLost;
     if (!usable(handle, true) || !checkNumber(number))
         return -1;
     waiting();
@@ -166,6 +186,8 @@ std::int32_t FakeMailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t
                   .arg(body.size())
                   .arg(flag)
                   .arg(reserved));
+    if (connectionGone(handle, number))
+        return kConnectionLost;
     if (!usable(handle, true) || !checkNumber(number))
         return -1;
     waiting();

@@ -54,6 +54,9 @@ public:
     // Runs inside every call that talks to the server, as window events run while the real
     // library waits for the network.
     std::function<void()> whileWaiting;
+    // The server drops the connection when message `connectionLostAt` is asked for (0: never):
+    // that call and every later message call answer kConnectionLost, as the real library does.
+    std::int32_t connectionLostAt = 0;
 
     std::int32_t NMailInitializeWinSock() override;
     std::int32_t NMailSetOption(std::int32_t option, std::int32_t value) override;
@@ -83,6 +86,9 @@ private:
     // Whether `handle` is open (and logged in, when `loggedIn`), else the failure is set.
     bool usable(std::int32_t handle, bool loggedIn);
     bool checkNumber(std::int32_t number);
+    // Whether a message call on `handle` for `number` finds the connection gone; the failure is
+    // then set.
+    bool connectionGone(std::int32_t handle, std::int32_t number);
     void fillTexts(const Message& message, platform::MailBuffer& subject,
                    platform::MailBuffer& from, platform::MailBuffer& date,
                    platform::MailBuffer& header) const;
@@ -92,6 +98,7 @@ private:
     std::map<std::int32_t, bool> m_loggedIn; // open handles
     std::int32_t m_nextHandle = 1;
     QByteArray m_lastFailure;
+    bool m_connectionLost = false;
 };
 
 class FakeMultimedia final : public platform::Multimedia {
@@ -254,6 +261,7 @@ public:
                                           std::span<char> buffer, const QString& path) override;
     platform::WriteResult writePrivateProfileString(Text section, Text key, Text value,
                                                     const QString& path) override;
+    void keepOwnerOnly(const QString& path) override { m_real.keepOwnerOnly(path); }
 
 private:
     platform::ProfileFiles& m_real;

@@ -14,13 +14,11 @@
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/servers/DovecotWitness.h"
+#include "tests/servers/Relay.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,6 +27,7 @@ using namespace pelmora;
 using fakes::FakePlatform;
 using tests::DovecotInfo;
 using tests::DovecotWitness;
+using tests::Relay;
 
 namespace {
 
@@ -79,53 +78,6 @@ struct Program {
     app::Application app{fake.services()};
     int alertsStarted = 0;
     bool boardLoadedAtAlert = false;
-};
-
-// A TCP relay on 127.0.0.1 between the program and Dovecot that can cut a session in the middle,
-// as a server that dies or a network that drops does: after `cutAfter` bytes from the server it
-// aborts both sides. Runs on the test's thread; the POP3 library keeps events flowing while it
-// waits, so the relay is served during a check.
-class CuttingRelay : public QObject {
-public:
-    explicit CuttingRelay(quint16 serverPort) : m_serverPort(serverPort)
-    {
-        QVERIFY(m_listener.listen(QHostAddress::LocalHost));
-        connect(&m_listener, &QTcpServer::newConnection, this, [this] { relayNext(); });
-    }
-    quint16 port() const { return m_listener.serverPort(); }
-    qint64 cutAfter = -1; // bytes from the server before the cut; -1: never
-    bool cut = false;
-
-private:
-    void relayNext()
-    {
-        QPointer<QTcpSocket> client = m_listener.nextPendingConnection();
-        QPointer<QTcpSocket> server = new QTcpSocket(client);
-        auto fromServer = std::make_shared<qint64>(0);
-        server->connectToHost(QHostAddress::LocalHost, m_serverPort);
-        connect(client, &QTcpSocket::readyRead, server, [client, server] {
-            server->write(client->readAll());
-        });
-        connect(server, &QTcpSocket::readyRead, client, [this, client, server, fromServer] {
-            const QByteArray bytes = server->readAll();
-            *fromServer += bytes.size();
-            if (cutAfter >= 0 && *fromServer > cutAfter) {
-                cut = true;
-                server->abort();
-                client->abort();
-                return;
-            }
-            client->write(bytes);
-        });
-        connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-        connect(server, &QTcpSocket::disconnected, client, [client] {
-            if (client)
-                client->disconnectFromHost();
-        });
-    }
-
-    QTcpServer m_listener;
-    quint16 m_serverPort;
 };
 
 QString password() { return g_info[u"PASSWORD"_s]; }
@@ -301,7 +253,7 @@ private Q_SLOTS:
     void serverLostMidCheckThenTheNextCheckWorks()
     {
         const QString user = g_info[u"MANY_USER"_s];
-        CuttingRelay relay(g_info[u"PORT"_s].toUShort());
+        Relay relay(g_info[u"PORT"_s].toUShort());
         Program program(user, password());
         program.app.values().Pop3Server = u"127.0.0.1:"_s + QString::number(relay.port());
         DovecotWitness dovecot(g_info, user);
@@ -318,6 +270,50 @@ private Q_SLOTS:
         QVERIFY(dovecot.logged({u"pop3(%1)"_s.arg(user), u"retr=1000/"_s}));
         QVERIFY(program.board());
         QCOMPARE(program.board()->Text2(), u"1000"_s);
+    }
+
+    // Someone on the path removes STLS from the server's capabilities. Once the server has offered
+    // STLS, a later check is refused before the password goes out, with the reason in the error
+    // box; with pop3+starttls:// even the first one is.
+    void passwordNeverInPlainTextWhenStartTlsIsStripped()
+    {
+        Relay relay(g_info[u"PORT"_s].toUShort());
+        bool strip = false;
+        relay.rewrite = [&strip](int, QByteArray bytes) {
+            return strip ? bytes.replace("\r\nSTLS\r\n", "\r\n") : bytes;
+        };
+        const QString server = u"127.0.0.1:"_s + QString::number(relay.port());
+        Program program(mailUser(), password());
+        program.app.values().Pop3Server = server;
+        program.checkFromTheMenu();
+        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+
+        strip = true;
+        relay.fromClients.clear();
+        program.board()->unload();
+        program.checkFromTheMenu();
+        const QString text = pop3::failure::startTlsNoLongerOffered();
+        QCOMPARE(program.fake.log.withPrefix(u"MsgBox"_s),
+                 (QStringList{u"MsgBox(%1, 0, エラー)"_s.arg(text)}));
+        QVERIFY(!program.board());
+        QVERIFY2(!relay.fromClients.contains("PASS"), relay.fromClients.constData());
+
+        Program fresh(mailUser(), password());
+        fresh.app.values().Pop3Server = u"pop3+starttls://"_s + server;
+        fresh.checkFromTheMenu();
+        QCOMPARE(fresh.fake.log.withPrefix(u"MsgBox"_s),
+                 (QStringList{u"MsgBox(%1, 0, エラー)"_s.arg(
+                     pop3::failure::startTlsNotOffered())}));
+        QVERIFY2(!relay.fromClients.contains("PASS"), relay.fromClients.constData());
+
+        // Where the server offers it, pop3+starttls:// checks as usual, over TLS.
+        DovecotWitness dovecot(g_info, mailUser());
+        dovecot.mark();
+        fresh.app.values().Pop3Server = u"pop3+starttls://127.0.0.1:"_s + g_info[u"PORT"_s];
+        fresh.checkFromTheMenu();
+        QCOMPARE(fresh.board()->Text2(), u"3"_s);
+        QVERIFY(dovecot.logged({u"Login: user=<%1>, method=PLAIN"_s.arg(mailUser()), u", TLS"_s}));
     }
 
     void apopForEveryNonZeroFlag_data()

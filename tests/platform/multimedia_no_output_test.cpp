@@ -1,14 +1,14 @@
 // Without any audio output (no sound server to reach) the alert sound cannot be opened: the open
 // fails at once, so nothing reports a sound that plays for ever.
 
-#include "platform/adapters/multimedia/SoundEffectMultimedia.h"
+#include "platform/adapters/multimedia/AudioSinkMultimedia.h"
 
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using pelmora::platform::SoundEffectMultimedia;
+using pelmora::platform::AudioSinkMultimedia;
 
 class MultimediaNoOutputTest : public QObject {
     Q_OBJECT
@@ -17,10 +17,10 @@ private Q_SLOTS:
     void nothingOpensWithoutAnAudioOutput()
     {
         QVERIFY2(QMediaDevices::audioOutputs().isEmpty(), "PULSE_SERVER must name no server");
-        SoundEffectMultimedia mci;
+        AudioSinkMultimedia mci;
         QCOMPARE(mci.mciSendString(u"open \""_s + QString::fromUtf8(PELMORA_DIST_DIR) +
                                    u"/Sound/Kouka.wav\" alias bgm"_s),
-                 SoundEffectMultimedia::kDeviceNotInstalled);
+                 AudioSinkMultimedia::kDeviceNotInstalled);
         QString reply = u"(untouched)"_s;
         QVERIFY(mci.mciSendString(u"status bgm mode"_s, &reply, 255) != 0);
         QCOMPARE(reply, QString());

@@ -1,6 +1,7 @@
 // The whole library against a real POP3 server: a private Dovecot started by the "dovecot"
 // fixture. Dovecot's log is the witness for what happened on the server's side (login method,
-// TLS, how many messages were retrieved).
+// TLS, how many messages were retrieved). The check's own reading of a mailbox also runs against
+// GNU Mailutils pop3d (ctest's pop3_mailutils, the "mailutils" fixture), whose log says less.
 
 #include "pop3/FailureText.h"
 #include "pop3/Pop3MailLibrary.h"
@@ -75,6 +76,7 @@ class DovecotTest : public QObject {
     Pop3MailLibrary m_library{pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)}};
 
     QByteArray plainServer() const { return "127.0.0.1:" + m_info[u"PORT"_s].toUtf8(); }
+    bool isDovecot() const { return m_info[u"SERVER"_s] == u"dovecot"_s; }
     QByteArray tlsServer() const { return "pop3s://127.0.0.1:" + m_info[u"TLS_PORT"_s].toUtf8(); }
     QByteArray user(const char* key) const { return m_info[QString::fromLatin1(key)].toUtf8(); }
     QByteArray password() const { return m_info[u"PASSWORD"_s].toUtf8(); }
@@ -142,10 +144,23 @@ private slots:
         QVERIFY(!logHasLine({u"Login: user=<untrusted>"_s}));
     }
 
-    void userPassOverStartTlsReadsThreeMessages()
+    // The check's reading of a mailbox, over every kind of connection the server has: STLS on
+    // the plain port (taken because it is offered), TLS from the first byte, and no TLS at all.
+    void threeMessagesOverEveryConnectionKind_data()
     {
+        QTest::addColumn<QByteArray>("server");
+        QTest::addColumn<QString>("tls");
+        QTest::newRow("STLS") << plainServer() << u", TLS"_s;
+        QTest::newRow("pop3s") << tlsServer() << u", TLS"_s;
+        if (!m_info[u"PLAIN_PORT"_s].isEmpty())
+            QTest::newRow("no TLS") << "127.0.0.1:" + m_info[u"PLAIN_PORT"_s].toUtf8() << u""_s;
+    }
+    void threeMessagesOverEveryConnectionKind()
+    {
+        QFETCH(QByteArray, server);
+        QFETCH(QString, tls);
         std::int32_t handle = 0;
-        QCOMPARE(login(plainServer(), user("THREE_USER"), kUserPass, &handle), 3);
+        QCOMPARE(login(server, user("THREE_USER"), kUserPass, &handle), 3);
         const auto first = readMessage(m_library, handle, 1);
         const auto second = readMessage(m_library, handle, 2);
         const auto third = readMessage(m_library, handle, 3);
@@ -162,8 +177,10 @@ private slots:
         QVERIFY(second->body.endsWith("\r\n\r\nLines starting with a dot:\r\n.\r\n..two\r\n.end\r\n"));
         QCOMPARE(third->subject, u"こんにちはcafé"_s);
         QCOMPARE(m_library.NMailPop3Close(handle), 0);
-        QVERIFY(logHasLine({u"Login: user=<three>, method=PLAIN"_s, u", TLS"_s}));
-        QVERIFY(logHasLine({u"pop3(three)"_s, u"top=3/"_s, u"retr=3/"_s}));
+        if (isDovecot()) {
+            QVERIFY(logHasLine({u"Login: user=<three>, method=PLAIN"_s, tls}));
+            QVERIFY(logHasLine({u"pop3(three)"_s, u"top=3/"_s, u"retr=3/"_s}));
+        }
     }
 
     void apopLogin()
@@ -232,7 +249,8 @@ private slots:
             QVERIFY(message->body.endsWith("line 0040 of a small message body\r\n"));
         }
         QCOMPARE(m_library.NMailPop3Close(handle), 0);
-        QVERIFY(logHasLine({u"pop3(many)"_s, u"retr=1000/"_s, u"del=0/1000"_s}));
+        if (isDovecot())
+            QVERIFY(logHasLine({u"pop3(many)"_s, u"retr=1000/"_s, u"del=0/1000"_s}));
     }
 
     // The UI keeps running while the library waits, and a second check may start inside the

@@ -6,6 +6,8 @@
 #include "pop3/Pop3Limits.h"
 #include "pop3/Pop3MailLibrary.h"
 
+#include "tests/servers/ScriptedPop3Server.h"
+
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -22,6 +24,7 @@
 using namespace pelmora::platform;
 using pelmora::pop3::Pop3MailLibrary;
 namespace pop3 = pelmora::pop3;
+using pelmora::tests::ScriptedServer;
 using namespace Qt::StringLiterals;
 namespace failure = pelmora::pop3::failure;
 
@@ -29,63 +32,6 @@ namespace {
 
 constexpr auto kReplyTimeout = std::chrono::milliseconds(400);
 const pop3::Timeouts kShortTimeouts{std::chrono::milliseconds(2000), kReplyTimeout};
-
-// A POP3 server that answers like a simple one (no CAPA, any login, one message) unless the case's
-// handler takes the command first.
-class ScriptedServer : public QObject {
-public:
-    using Handler = std::function<bool(QTcpSocket&, const QByteArray& command)>;
-
-    explicit ScriptedServer(QByteArray greeting, Handler handler = {})
-        : m_greeting(std::move(greeting)), m_handler(std::move(handler))
-    {
-        QVERIFY(m_server.listen(QHostAddress::LocalHost));
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
-                accept(socket);
-        });
-    }
-    QByteArray address() const { return "127.0.0.1:" + QByteArray::number(m_server.serverPort()); }
-    const QList<QByteArray>& commands() const { return m_commands; }
-
-private:
-    void accept(QTcpSocket* socket)
-    {
-        socket->setParent(this);
-        socket->write(m_greeting);
-        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            while (socket->canReadLine()) {
-                const QByteArray command = socket->readLine().trimmed();
-                m_commands.append(command);
-                if (!m_handler || !m_handler(*socket, command))
-                    answer(*socket, command);
-            }
-        });
-    }
-    static void answer(QTcpSocket& socket, const QByteArray& command)
-    {
-        if (command == "CAPA")
-            socket.write("-ERR no CAPA here\r\n");
-        else if (command == "STAT")
-            socket.write("+OK 1 100\r\n");
-        else if (command.startsWith("LIST"))
-            socket.write("+OK 1 100\r\n");
-        else if (command.startsWith("TOP"))
-            socket.write("+OK\r\nSubject: s\r\n\r\n.\r\n");
-        else if (command.startsWith("RETR"))
-            socket.write("+OK\r\nSubject: s\r\n\r\nbody\r\n.\r\n");
-        else if (command == "QUIT") {
-            socket.write("+OK bye\r\n");
-            socket.disconnectFromHost();
-        } else
-            socket.write("+OK\r\n");
-    }
-
-    QTcpServer m_server;
-    QByteArray m_greeting;
-    Handler m_handler;
-    QList<QByteArray> m_commands;
-};
 
 QByteArray lastFailure(MailLibrary& library)
 {
@@ -95,14 +41,38 @@ QByteArray lastFailure(MailLibrary& library)
     return QByteArray(buffer.c_str());
 }
 
-// Logs in to `server` and answers Authenticate's result.
-std::int32_t login(MailLibrary& library, const ScriptedServer& server, std::int32_t* handle)
-{
-    *handle = library.NMailPop3Connect(server.address());
-    if (*handle < 0)
-        return -1000;
-    return library.NMailPop3Authenticate(*handle, "user", "pw", 0);
-}
+// The library as the check uses it: one connection, the four text buffers, and the calls
+// answering as the library does.
+struct Check {
+    explicit Check(pop3::Timeouts timeouts = kShortTimeouts) : library(timeouts) {}
+
+    // Connects to `server` and logs in; answers Authenticate's result (-1000: no connection).
+    std::int32_t login(const ScriptedServer& server)
+    {
+        handle = library.NMailPop3Connect(server.address());
+        if (handle < 0)
+            return -1000;
+        return library.NMailPop3Authenticate(handle, "user", "pw", 0);
+    }
+    std::int32_t status(std::int32_t n)
+    {
+        return library.NMailPop3GetMailStatus(handle, n, subject, from, date, header, 0);
+    }
+    std::int32_t size(std::int32_t n) { return library.NMailPop3GetMailSize(handle, n); }
+    // Retrieves message n into `body` (of `capacity` bytes); answers GetMail's result.
+    std::int32_t message(std::int32_t n, std::size_t capacity)
+    {
+        body.assign(capacity, ' ');
+        return library.NMailPop3GetMail(handle, n, subject, from, date, header, body, 0, 0);
+    }
+    std::int32_t close() { return library.NMailPop3Close(handle); }
+    QString failure() { return QString::fromUtf8(lastFailure(library)); }
+
+    Pop3MailLibrary library;
+    std::int32_t handle = 0;
+    MailBuffer subject = MailBuffer(8192, ' '), from = subject, date = subject, header = subject;
+    MailBuffer body;
+};
 
 qint64 residentKilobytes()
 {
@@ -190,46 +160,99 @@ private slots:
                 socket.disconnectFromHost();
             return true;
         });
-        Pop3MailLibrary library(kShortTimeouts);
-        std::int32_t handle = 0;
+        Check check;
         if (closeAfterReply && greeting.isEmpty()) {
             // The server hangs up right after accepting.
             QTcpServer closer;
             QVERIFY(closer.listen(QHostAddress::LocalHost));
             connect(&closer, &QTcpServer::newConnection, &closer,
                     [&] { closer.nextPendingConnection()->disconnectFromHost(); });
-            handle = library.NMailPop3Connect("127.0.0.1:" + QByteArray::number(closer.serverPort()));
-            QVERIFY(handle > 0);
-            QCOMPARE(library.NMailPop3Authenticate(handle, "user", "pw", 0), -1);
+            check.handle = check.library.NMailPop3Connect(
+                "127.0.0.1:" + QByteArray::number(closer.serverPort()));
+            QVERIFY(check.handle > 0);
+            QCOMPARE(check.library.NMailPop3Authenticate(check.handle, "user", "pw", 0), -1);
         } else {
-            QCOMPARE(login(library, server, &handle), -1);
+            QCOMPARE(check.login(server), -1);
         }
-        QCOMPARE(QString::fromUtf8(lastFailure(library)), text);
-        QCOMPARE(library.NMailPop3Close(handle), 0);
+        QCOMPARE(check.failure(), text);
+        QCOMPARE(check.close(), 0);
     }
 
-    void lineFeedsWithoutCarriageReturnsAreUnderstood()
+    // Only CR LF ends a line of a message: a lone LF followed by a dot line (which a server that
+    // looks only at CR LF does not dot-stuff) is part of the message, and the session goes on.
+    void bareLineFeedBeforeADotLineIsPartOfTheMessage()
     {
-        ScriptedServer server("+OK ready\n", [](QTcpSocket& socket, const QByteArray& command) {
-            if (command == "STAT")
-                socket.write("+OK 1 20\n");
+        const QByteArray message = "Subject: lf\r\n\r\nhello\n.\r\nstill the message\r\n";
+        ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
+            if (command.startsWith("LIST"))
+                socket.write("+OK 1 " + QByteArray::number(message.size()) + "\r\n");
             else if (command.startsWith("RETR"))
-                socket.write("+OK\nSubject: lf\n\n..dot\nbody\n.\n");
-            else if (command.startsWith("TOP"))
-                socket.write("+OK\nSubject: lf\n\n.\n");
+                socket.write("+OK\r\n" + message + ".\r\n");
             else
                 return false;
             return true;
         });
-        Pop3MailLibrary library(kShortTimeouts);
-        std::int32_t handle = 0;
-        QCOMPARE(login(library, server, &handle), 1);
-        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' '), body(100, ' ');
-        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), 1);
-        QCOMPARE(QByteArray(b1.c_str()), "lf");
-        QVERIFY(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0) > 0);
-        QCOMPARE(QByteArray(body.c_str()), "Subject: lf\n\n.dot\nbody\n");
-        QCOMPARE(library.NMailPop3Close(handle), 0);
+        Check check;
+        QCOMPARE(check.login(server), 1);
+        QCOMPARE(check.size(1), message.size());
+        QCOMPARE(check.message(1, std::size_t(message.size()) + 1), message.size());
+        QCOMPARE(QByteArray(check.body.c_str()), message);
+        QCOMPARE(check.status(1), 1);
+        QCOMPARE(check.close(), 0);
+        QTRY_VERIFY(server.commands().endsWith("QUIT"));
+    }
+
+    // A large message on a slow link takes many times the reply limit and is still read whole;
+    // the session ends with QUIT. (A 3 MB message at 64 KB/s against a 30 s limit, scaled down:
+    // 3 MB in about 1.5 s against a 300 ms limit.)
+    void largeMessageOnASlowLinkIsReadWhole()
+    {
+        static constexpr qsizetype kSize = 3 * 1024 * 1024;
+        static constexpr qsizetype kChunk = kSize / 30;
+        const QByteArray message = "Subject: big\r\n\r\n" + QByteArray(kSize, 'm');
+        ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
+            if (!command.startsWith("RETR"))
+                return false;
+            auto* timer = new QTimer(&socket);
+            connect(timer, &QTimer::timeout, &socket, [&socket, timer, &message, sent = qsizetype(-1)]() mutable {
+                if (sent < 0) {
+                    socket.write("+OK\r\n");
+                    sent = 0;
+                } else if (sent < message.size()) {
+                    socket.write(message.sliced(sent, std::min(kChunk, message.size() - sent)));
+                    sent += kChunk;
+                } else {
+                    socket.write("\r\n.\r\n");
+                    timer->stop();
+                }
+            });
+            timer->start(50);
+            return true;
+        });
+        Check check({std::chrono::seconds(2), std::chrono::milliseconds(300)});
+        QCOMPARE(check.login(server), 1);
+        QCOMPARE(check.message(1, std::size_t(message.size()) + 3), message.size() + 2);
+        QCOMPARE(QByteArray(check.body.c_str()), message + "\r\n");
+        QCOMPARE(check.close(), 0);
+        QTRY_VERIFY(server.commands().endsWith("QUIT"));
+    }
+
+    // Like Courier: a server that offers PIPELINING but loses whatever came in the same read as
+    // PASS. Nothing is sent after PASS until its reply has come, so the login works.
+    void serverLosingWhatCameWithThePassword()
+    {
+        ScriptedServer server("+OK\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+            if (command != "CAPA")
+                return false;
+            socket.write("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n");
+            return true;
+        });
+        server.losesWhatCameWithPass = true;
+        Check check;
+        QCOMPARE(check.login(server), 1);
+        QCOMPARE(check.message(1, 101), 20);
+        QCOMPARE(check.close(), 0);
+        QTRY_VERIFY(server.commands().endsWith("QUIT"));
     }
 
     void sizesTheLibraryCannotTrust()
@@ -241,15 +264,13 @@ private slots:
                 socket.write(reply + "\r\n");
                 return true;
             });
-            Pop3MailLibrary library(kShortTimeouts);
-            std::int32_t handle = 0;
-            QCOMPARE(login(library, server, &handle), 1);
-            QCOMPARE(library.NMailPop3GetMailSize(handle, 1), -1);
-            QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::untrustedSize(1, reply));
+            Check check;
+            QCOMPARE(check.login(server), 1);
+            QCOMPARE(check.size(1), -1);
+            QCOMPARE(check.failure(), failure::untrustedSize(1, reply));
             // The check goes on with the connection.
-            MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
-            QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), 1);
-            QCOMPARE(library.NMailPop3Close(handle), 0);
+            QCOMPARE(check.status(1), 1);
+            QCOMPARE(check.close(), 0);
         }
     }
 
@@ -268,29 +289,25 @@ private slots:
                 socket.write(big);
             return true;
         });
-        Pop3MailLibrary library(kShortTimeouts);
-        std::int32_t handle = 0;
-        QCOMPARE(login(library, server, &handle), 1);
-        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
-        MailBuffer body(11, ' ');
-        QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0),
-                 14 + 2 + 1'000'000 + 2); // header, blank line, body
-        QCOMPARE(body, std::string("Subject: b\0", 11));
+        Check check;
+        QCOMPARE(check.login(server), 1);
+        QCOMPARE(check.message(1, 11), 14 + 2 + 1'000'000 + 2); // header, blank line, body
+        QCOMPARE(check.body, std::string("Subject: b\0", 11));
 
         endless = true;
         const qint64 before = residentKilobytes();
-        QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0), -1);
-        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::replyTimedOut(kReplyTimeout));
-        QCOMPARE(body.size(), std::size_t(11));
+        QCOMPARE(check.message(1, 11), MailLibrary::kConnectionLost);
+        QCOMPARE(check.failure(), failure::replyTooLong(pop3::Limits::kMaxReplyBytes));
+        QCOMPARE(check.body.size(), std::size_t(11));
 #if !defined(__SANITIZE_ADDRESS__) // its quarantine keeps every freed block for a while
         QVERIFY2(residentKilobytes() - before < 32 * 1024,
                  qPrintable(u"grew by %1 kB"_s.arg(residentKilobytes() - before)));
 #else
         Q_UNUSED(before);
 #endif
-        // A timed-out connection is of no further use, but closes cleanly.
-        QVERIFY(library.NMailPop3GetMailSize(handle, 1) < 0);
-        QCOMPARE(library.NMailPop3Close(handle), 0);
+        // A failed connection is of no further use, but closes cleanly.
+        QVERIFY(check.size(1) < 0);
+        QCOMPARE(check.close(), 0);
     }
 
     void tricklingServerIsCutOffByTheReplyTimeout()
@@ -301,13 +318,11 @@ private slots:
             trickle(socket, "+OK\r\nSubject: slow\r\n\r\n.\r\n", std::chrono::milliseconds(50));
             return true;
         });
-        Pop3MailLibrary library(kShortTimeouts);
-        std::int32_t handle = 0;
-        QCOMPARE(login(library, server, &handle), 1);
-        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
-        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), -1);
-        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::replyTimedOut(kReplyTimeout));
-        QCOMPARE(library.NMailPop3Close(handle), 0);
+        Check check;
+        QCOMPARE(check.login(server), 1);
+        QCOMPARE(check.status(1), MailLibrary::kConnectionLost);
+        QCOMPARE(check.failure(), failure::replyTimedOut(kReplyTimeout));
+        QCOMPARE(check.close(), 0);
     }
 
     void userNamesAndPasswordsWithLineBreaksNeverReachTheServer()
@@ -396,23 +411,21 @@ private slots:
                 return false;
             return true;
         });
-        Pop3MailLibrary library(kShortTimeouts);
-        std::int32_t handle = 0;
-        QCOMPARE(login(library, server, &handle), 3);
-        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' '), body(21, ' ');
-        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), 1);
-        QCOMPARE(library.NMailPop3GetMailSize(handle, 1), 20);
+        Check check;
+        QCOMPARE(check.login(server), 3);
+        QCOMPARE(check.status(1), 1);
+        QCOMPARE(check.size(1), 20);
         // By now the server has had every request up to message 3 and has gone.
         QTRY_VERIFY_WITH_TIMEOUT(server.commands().contains("RETR 3"), 5000);
         QTest::qWait(50);
-        QCOMPARE(library.NMailPop3GetMail(handle, 1, b1, b2, b3, b4, body, 0, 0), 20);
-        QCOMPARE(QByteArray(body.c_str()), "Subject: s\r\n\r\nbody\r\n");
-        QCOMPARE(library.NMailPop3GetMailStatus(handle, 2, b1, b2, b3, b4, 0), 2);
-        QCOMPARE(library.NMailPop3GetMail(handle, 2, b1, b2, b3, b4, body, 0, 0), -1);
-        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::connectionLost());
-        QCOMPARE(library.NMailPop3GetMail(handle, 3, b1, b2, b3, b4, body, 0, 0), -1);
-        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::connectionLost());
-        QCOMPARE(library.NMailPop3Close(handle), 0);
+        QCOMPARE(check.message(1, 21), 20);
+        QCOMPARE(QByteArray(check.body.c_str()), "Subject: s\r\n\r\nbody\r\n");
+        QCOMPARE(check.status(2), 2);
+        QCOMPARE(check.message(2, 21), MailLibrary::kConnectionLost);
+        QCOMPARE(check.failure(), failure::connectionLost());
+        QCOMPARE(check.message(3, 21), MailLibrary::kConnectionLost);
+        QCOMPARE(check.failure(), failure::connectionLost());
+        QCOMPARE(check.close(), 0);
     }
 
     // The program may close a connection from an event handled while a call on it waits, or
@@ -422,22 +435,20 @@ private slots:
         ScriptedServer server("+OK\r\n", [](QTcpSocket&, const QByteArray& command) {
             return command.startsWith("TOP"); // never answered
         });
-        Pop3MailLibrary library({std::chrono::seconds(5), std::chrono::seconds(60)});
-        std::int32_t handle = 0;
-        QCOMPARE(login(library, server, &handle), 1);
+        Check check({std::chrono::seconds(5), std::chrono::seconds(60)});
+        QCOMPARE(check.login(server), 1);
         std::int32_t nestedSize = 0;
-        QByteArray nestedText;
+        QString nestedText;
         QTimer::singleShot(50, this, [&] {
-            nestedSize = library.NMailPop3GetMailSize(handle, 1);
-            nestedText = lastFailure(library);
-            QCOMPARE(library.NMailPop3Close(handle), 0);
+            nestedSize = check.size(1);
+            nestedText = check.failure();
+            QCOMPARE(check.close(), 0);
         });
-        MailBuffer b1(8192, ' '), b2(8192, ' '), b3(8192, ' '), b4(8192, ' ');
-        QCOMPARE(library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0), -1);
-        QCOMPARE(QString::fromUtf8(lastFailure(library)), failure::connectionClosedByCaller());
+        QCOMPARE(check.status(1), MailLibrary::kConnectionLost);
+        QCOMPARE(check.failure(), failure::connectionClosedByCaller());
         QCOMPARE(nestedSize, -1);
-        QCOMPARE(QString::fromUtf8(nestedText), failure::handleBusy(handle));
-        QCOMPARE(library.NMailPop3Close(handle), -1);
+        QCOMPARE(nestedText, failure::handleBusy(check.handle));
+        QCOMPARE(check.close(), -1);
     }
 };
 

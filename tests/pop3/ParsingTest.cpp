@@ -24,6 +24,7 @@ private slots:
         QTest::newRow("spaces around") << u" mail.example.jp "_s << true << u"mail.example.jp"_s << 110 << false;
         QTest::newRow("pop3://") << u"pop3://mail.example.jp"_s << true << u"mail.example.jp"_s << 110 << false;
         QTest::newRow("POP3:// any case") << u"POP3://h:2110/"_s << true << u"h"_s << 2110 << false;
+        QTest::newRow("pop3+starttls://") << u"POP3+STARTTLS://h:2110"_s << true << u"h"_s << 2110 << false;
         QTest::newRow("pop3s://") << u"pop3s://mail.example.jp"_s << true << u"mail.example.jp"_s << 995 << true;
         QTest::newRow("pop3s:// port") << u"pop3s://h:1995"_s << true << u"h"_s << 1995 << true;
         QTest::newRow("IPv6") << u"[::1]"_s << true << u"::1"_s << 110 << false;
@@ -109,6 +110,36 @@ private slots:
         // Fields after the blank line are body text; LF-only headers read the same.
         QCOMPARE(headerField("A: 1\n\nB: 2\n", "B"), QByteArray());
         QCOMPARE(headerField("A: 1\nB: 2", "B"), QByteArray("2"));
+    }
+
+    // Anyone can send a message, so its header may be built to make decoding slow. Every shape
+    // here is a megabyte: a decoder that is linear in the header reads each in milliseconds; one
+    // that searches the rest of the header again for every "=?" needs minutes for the first shape
+    // alone, and the test's time limit (tests/pop3/CMakeLists.txt) ends it.
+    void hostileSubjectsDecodeInLinearTime_data()
+    {
+        QTest::addColumn<QByteArray>("subject");
+        QTest::addColumn<QString>("text");
+        constexpr qsizetype kRepeat = 1024 * 1024 / 8;
+        const auto literal = [](const QByteArray& raw) { return QString::fromLatin1(raw); };
+        const QByteArray unclosed = QByteArray("=?x").repeated(kRepeat);
+        QTest::newRow("unclosed words") << unclosed << literal(unclosed);
+        const QByteArray sharedEnd = QByteArray("=?x?B?*").repeated(kRepeat) + "?=";
+        QTest::newRow("one end for every word") << sharedEnd << literal(sharedEnd);
+        const QByteArray openQ = "=?utf-8?Q?" + QByteArray(8 * kRepeat, '=');
+        QTest::newRow("endless Q text") << openQ << literal(openQ);
+        const QByteArray ends = QByteArray("?=").repeated(4 * kRepeat);
+        QTest::newRow("ends only") << ends << literal(ends);
+        QTest::newRow("many tiny words")
+            << QByteArray("=?x-unknown?Q?a?= ").repeated(kRepeat / 2)
+            << QString(kRepeat / 2, u'a');
+    }
+    void hostileSubjectsDecodeInLinearTime()
+    {
+        QFETCH(QByteArray, subject);
+        QFETCH(QString, text);
+        const QByteArray header = "Subject: " + subject + "\r\n\r\n";
+        QCOMPARE(readHeaderTexts(header).subject, text);
     }
 };
 

@@ -13,6 +13,13 @@
 
 namespace pelmora::tests {
 
+// The source that hears everything the fixture's server plays (its null sink's monitor).
+inline QString& soundMonitorSource()
+{
+    static QString source;
+    return source;
+}
+
 // Empty while the fixture's server is in use; otherwise why not.
 inline QString& soundUnavailableReason()
 {
@@ -38,6 +45,8 @@ inline void connectToPulseAudioFixture()
             server = line.mid(13);
         else if (line.startsWith(QStringLiteral("REASON=")))
             reason = line.mid(7);
+        else if (line.startsWith(QStringLiteral("MONITOR=")))
+            soundMonitorSource() = line.mid(8);
     }
     if (status != QStringLiteral("ready") || server.isEmpty()) {
         soundUnavailableReason() = QStringLiteral("PulseAudio unavailable: %1").arg(reason);

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void shiftJisFileFromWindowsReadsCorrectly();
     void japanesePathSurvivesWriteAndRead();
     void newProfileFileHasWindowsLayoutAndOwnerOnlyMode();
+    void savingThePasswordMakesTheAccountFileOwnerOnly();
 
     void missingOrEmptyServerFileChangesNothing();
     void serverFileLinesAreMatchedExactly();
@@ -216,6 +217,27 @@ void SettingsStoreTest::newProfileFileHasWindowsLayoutAndOwnerOnlyMode()
              QByteArray("[EXEINI]\r\nNAME=taro\r\nNAME2=secret\r\nNAME3=1\r\n"));
     QCOMPARE(QFileInfo(fake.accountProfile()).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
+
+// A file left readable by everyone (copied in, or made by hand) is closed at the first save;
+// the other profile file keeps the mode its user gave it.
+void SettingsStoreTest::savingThePasswordMakesTheAccountFileOwnerOnly()
+{
+    FakeProgramFolder fake;
+    const auto readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                          QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
+    for (const QString& path : {fake.accountProfile(), fake.mainProfile()}) {
+        FakeProgramFolder::writeFile(path, "[EXEINI]\r\nNAME=x\r\n");
+        QVERIFY(QFile::setPermissions(path, readable));
+    }
+    SettingsStore store(fake.profileFiles, fake.codec, fake.programFolder());
+    store.writeKey(ProfileFile::Account, "NAME2", u"secret"_s);
+    store.writeKey(ProfileFile::Main, "NAME", u"/usr/bin/mutt"_s);
+    QCOMPARE(FakeProgramFolder::readFile(fake.accountProfile()),
+             QByteArray("[EXEINI]\r\nNAME=x\r\nNAME2=secret\r\n"));
+    QCOMPARE(QFileInfo(fake.accountProfile()).permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QCOMPARE(QFileInfo(fake.mainProfile()).permissions(), readable);
 }
 
 void SettingsStoreTest::missingOrEmptyServerFileChangesNothing()

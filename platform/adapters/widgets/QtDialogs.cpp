@@ -11,6 +11,10 @@ namespace {
 void prepare(QMessageBox& box, const QString& prompt, int style, const QString& title)
 {
     box.setWindowTitle(title);
+    // Prompts carry server replies and file paths: shown as they are, tags and all, never as a
+    // page with links or pictures. The text can still be selected, to copy it.
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.setText(prompt);
     switch (style & 0x70) {
     case msgbox::kCritical: box.setIcon(QMessageBox::Critical); break;

@@ -1,0 +1,205 @@
+// The whole check against servers that lie or attack: the real main window and dialogs
+// (offscreen), the real POP3 library, a scripted server on 127.0.0.1. What counts is what the user
+// sees (the error box, the notice board) and that the program keeps answering, a request to end
+// it (SIGTERM) included.
+
+#include "app/Application.h"
+
+#include "alert/forms/MsgForm.h"
+#include "settings/forms/IdPassForm.h"
+#include "settings/forms/OptionForm.h"
+#include "settings/forms/SetForm.h"
+
+#include "platform/adapters/widgets/QtDialogs.h"
+#include "platform/adapters/system/TerminationSignals.h"
+#include "pop3/Pop3MailLibrary.h"
+
+#include "tests/fakes/FakePlatform.h"
+#include "tests/servers/ScriptedPop3Server.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace pelmora;
+using fakes::FakePlatform;
+using tests::ScriptedServer;
+
+namespace {
+
+const QByteArray kHostileRefusal =
+    "-ERR <b>expired</b> <a href='http://phish.invalid/renew'>renew your password here</a> "
+    "<img src='file:///usr/share/pixmaps/debian-logo.png'>";
+
+// The program with the server and an account saved, the alert routine counted instead of run.
+// Replies time out only after ten minutes, so a check that ends early did not end by a timeout.
+struct Program {
+    explicit Program(const QByteArray& server, platform::MessageBox* messageBox = nullptr)
+        : fake(FakePlatform::DataFolder::Present, replacements(library, messageBox))
+    {
+        FakePlatform::writeFile(fake.serverFile(), "POP3=" + server + "\r\nAPOP=0\r\n");
+        FakePlatform::writeFile(fake.accountProfile(), FakePlatform::kStoredAccountFile);
+        app.start();
+        app.mainForm().routines().startAlert = [this] { ++alertsStarted; };
+    }
+    static FakePlatform::Replacements replacements(platform::MailLibrary& library,
+                                                   platform::MessageBox* messageBox)
+    {
+        FakePlatform::Replacements real;
+        real.with(library);
+        if (messageBox)
+            real.with(*messageBox);
+        return real;
+    }
+    QString boardCount() { return app.forms().get<alert::MsgForm>().Text2(); }
+
+    pop3::Pop3MailLibrary library{
+        pop3::Timeouts{std::chrono::seconds(5), std::chrono::minutes(10)}};
+    FakePlatform fake;
+    app::Application app{fake.services()};
+    int alertsStarted = 0;
+};
+
+// A server that claims the largest count there is, then answers no message request: it closes
+// the connection at the first one, or stays silent. At that moment the program is asked to end.
+ScriptedServer::Handler lyingCount(bool closeAtFirstRequest)
+{
+    return [closeAtFirstRequest](QTcpSocket& socket, const QByteArray& command) {
+        if (command == "STAT") {
+            socket.write("+OK 2147483647 0\r\n");
+            return true;
+        }
+        if (command.startsWith("TOP") || command.startsWith("LIST") || command.startsWith("RETR")) {
+            ::kill(::getpid(), SIGTERM);
+            if (closeAtFirstRequest)
+                socket.disconnectFromHost();
+            return true;
+        }
+        return false;
+    };
+}
+
+int messageRequests(const ScriptedServer& server)
+{
+    int n = 0;
+    for (const QByteArray& command : server.commands())
+        n += command.startsWith("TOP") || command.startsWith("LIST") || command.startsWith("RETR");
+    return n;
+}
+
+} // namespace
+
+class HostileCheckTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void refusalWithMarkupIsShownAsPlainText();
+    void everyLabelShowsPlainText();
+    void lyingCountEndsWhenTheServerCloses();
+    void endRequestDuringAWaitEndsTheCheck();
+};
+
+// The server's text reaches the genuine error box as it was sent: tags shown, nothing to click.
+void HostileCheckTest::refusalWithMarkupIsShownAsPlainText()
+{
+    ScriptedServer server("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+        if (!command.startsWith("PASS"))
+            return false;
+        socket.write(kHostileRefusal + "\r\n");
+        return true;
+    });
+    platform::QtMessageBox realBox;
+    Program program(server.address(), &realBox);
+
+    QString shown;
+    Qt::TextFormat format = Qt::RichText;
+    Qt::TextInteractionFlags interaction = Qt::LinksAccessibleByMouse;
+    QString title;
+    auto* answer = new QTimer(this);
+    connect(answer, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answer->stop();
+        title = box->windowTitle();
+        if (auto* label = box->findChild<QLabel*>(u"qt_msgbox_label"_s)) {
+            shown = label->text();
+            format = label->textFormat();
+            interaction = label->textInteractionFlags();
+        }
+        box->accept();
+    });
+    answer->start(20);
+    program.app.mainForm().Command8_Click();
+    delete answer;
+
+    QCOMPARE(title, u"エラー"_s);
+    QVERIFY2(shown.contains(QString::fromLatin1(kHostileRefusal)), qPrintable(shown));
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY(!(interaction & (Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard)));
+}
+
+// Labels show file names and settings: none of them may read its text as a page.
+void HostileCheckTest::everyLabelShowsPlainText()
+{
+    FakePlatform fake;
+    fake.storeServerAndAccount();
+    FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=/opt/<b>x</b>/<a href='y'>z</a>\r\n");
+    app::Application app(fake.services());
+    app.start();
+    QList<QWidget*> windows{&app.mainForm(), &app.forms().get<settings::SetForm>(),
+                            &app.forms().get<settings::IdPassForm>(),
+                            &app.forms().get<settings::OptionForm>(),
+                            &app.forms().get<alert::MsgForm>()};
+    int labels = 0;
+    for (QWidget* window : windows) {
+        for (QLabel* label : window->findChildren<QLabel*>()) {
+            if (label->text().isEmpty())
+                continue; // pictures
+            ++labels;
+            QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+        }
+    }
+    QVERIFY(labels > 5);
+}
+
+// Once the connection is gone the check asks no more and ends as any check does; the board shows
+// the count the server claimed; the request to end the program is acted on.
+void HostileCheckTest::lyingCountEndsWhenTheServerCloses()
+{
+    ScriptedServer server("+OK ready\r\n", lyingCount(true));
+    Program program(server.address());
+    platform::TerminationSignals termination([&] { program.app.mainForm().Form_Unload(); });
+    QVERIFY(termination.isActive());
+
+    program.app.mainForm().Command8_Click();
+    QCOMPARE(messageRequests(server), 1);
+    QCOMPARE(program.boardCount(), u"2147483647"_s);
+    QCOMPARE(program.alertsStarted, 1);
+    QTRY_VERIFY(program.fake.processExit.ended);
+    QVERIFY(FakePlatform::readFile(program.fake.mainProfile()).contains("NUMBER3=0"));
+}
+
+// A server that stays silent keeps the check waiting, but the program still answers: the request
+// to end it arrives mid-check, shut-down saves and closes the connection, and the check ends.
+void HostileCheckTest::endRequestDuringAWaitEndsTheCheck()
+{
+    ScriptedServer server("+OK ready\r\n", lyingCount(false));
+    Program program(server.address());
+    platform::TerminationSignals termination([&] { program.app.mainForm().Form_Unload(); });
+    QVERIFY(termination.isActive());
+
+    program.app.mainForm().Command8_Click();
+    QVERIFY(program.fake.processExit.ended);
+    QVERIFY(FakePlatform::readFile(program.fake.mainProfile()).contains("NUMBER3=0"));
+    QCOMPARE(messageRequests(server), 1);
+}
+
+QTEST_MAIN(HostileCheckTest)
+#include "hostile_check_test.moc"
