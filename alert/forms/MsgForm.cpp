@@ -1,6 +1,5 @@
 #include "alert/forms/MsgForm.h"
 
-#include "platform/forms/Twips.h"
 #include "platform/forms/Widgets.h"
 
 #include <QLineEdit>
@@ -17,11 +16,7 @@ MsgForm::MsgForm(platform::WindowPositioner& positioner, QWidget* parent)
 
 void MsgForm::buildLayout()
 {
-    setObjectName(u"MsgForm"_s);
-    setWindowTitle(u"新着お知らせボード"_s);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(platform::twipsToPixels(3600), platform::twipsToPixels(285));
+    setUpFixedFrame(u"MsgForm"_s, u"新着お知らせボード"_s, Frame::Window, 3600, 285);
     // A notice: it appears on top without taking the keyboard from what the user is typing in.
     setAttribute(Qt::WA_ShowWithoutActivating);
 

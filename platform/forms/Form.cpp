@@ -1,5 +1,7 @@
 #include "platform/forms/Form.h"
 
+#include "platform/forms/Twips.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -9,6 +11,16 @@ namespace pelmora::platform {
 Form::Form(QWidget* parent) : QDialog(parent)
 {
     setModal(false);
+}
+
+void Form::setUpFixedFrame(const QString& name, const QString& caption, Frame frame,
+                           int widthTwips, int heightTwips)
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setWindowFlags((frame == Frame::Dialog ? Qt::Dialog : Qt::Window) | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
 }
 
 void Form::unload()

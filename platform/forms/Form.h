@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <cstdint>
+
 namespace pelmora::platform {
 
 // A window with the load-and-unload life of the program's dialogs and notice board: it is created
@@ -27,6 +29,12 @@ Q_SIGNALS:
     void unloaded();
 
 protected:
+    // What every form sets up first: its control name, its caption, a title bar with only the
+    // close box (as a dialog, or as a window of its own), and a fixed size in twips.
+    enum class Frame : std::uint8_t { Dialog, Window };
+    void setUpFixedFrame(const QString& name, const QString& caption, Frame frame,
+                         int widthTwips, int heightTwips);
+
     // The window's close box. By default it unloads the form.
     virtual void closeBoxPressed() { unload(); }
     // The Esc key. By default nothing: only forms with a cancel button react to it.

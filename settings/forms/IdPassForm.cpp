@@ -1,6 +1,5 @@
 #include "settings/forms/IdPassForm.h"
 
-#include "platform/forms/Twips.h"
 #include "platform/forms/Widgets.h"
 
 #include <QCheckBox>
@@ -30,11 +29,7 @@ IdPassForm::IdPassForm(const SettingsStore& store, ProgramValues& values,
 
 void IdPassForm::buildLayout()
 {
-    setObjectName(u"IdPassForm"_s);
-    setWindowTitle(u"ID,PASS"_s);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(platform::twipsToPixels(2880), platform::twipsToPixels(1785));
+    setUpFixedFrame(u"IdPassForm"_s, u"ID,PASS"_s, Frame::Dialog, 2880, 1785);
 
     QLabel* idLabel = makeLabel(this, u"Label1"_s, u"ID"_s, {120, 180, 675, 255});
     m_idText = makeTextBox(this, u"IdText"_s, {960, 120, 1632, 264});

@@ -2,7 +2,6 @@
 
 #include "settings/SaveFailure.h"
 
-#include "platform/forms/Twips.h"
 #include "platform/forms/Widgets.h"
 
 #include <QCheckBox>
@@ -33,11 +32,7 @@ OptionForm::OptionForm(ProgramValues& values, const ServerSettingsFile& serverFi
 
 void OptionForm::buildLayout()
 {
-    setObjectName(u"OptionForm"_s);
-    setWindowTitle(u"サーバー設定"_s);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(platform::twipsToPixels(2895), platform::twipsToPixels(3015));
+    setUpFixedFrame(u"OptionForm"_s, u"サーバー設定"_s, Frame::Dialog, 2895, 3015);
     const QColor blue(0, 0, 255);
 
     QLabel* smtpLabel =

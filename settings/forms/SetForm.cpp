@@ -3,7 +3,6 @@
 #include "settings/TextValue.h"
 
 #include "platform/forms/JapaneseFont.h"
-#include "platform/forms/Twips.h"
 #include "platform/forms/Widgets.h"
 
 #include <QCheckBox>
@@ -45,11 +44,7 @@ SetForm::SetForm(const SettingsStore& store, MainWindowIntervalView& mainWindow,
 
 void SetForm::buildLayout()
 {
-    setObjectName(u"SetForm"_s);
-    setWindowTitle(u"設定"_s);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(platform::twipsToPixels(3825), platform::twipsToPixels(3315));
+    setUpFixedFrame(u"SetForm"_s, u"設定"_s, Frame::Dialog, 3825, 3315);
     platform::setBackgroundColor(this, QColor(192, 192, 192));
 
     m_command2 = makeButton(this, u"Command2"_s, u"POPサーバー"_s, {1920, 120, 1455, 375});
