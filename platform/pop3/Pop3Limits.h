@@ -38,11 +38,14 @@ struct Limits {
 // server for the next messages before the caller does, and one round trip no longer costs one
 // message. What arrives before the caller wants it is kept within these bounds.
 struct ReadAhead {
-    // Bytes kept ahead of the caller: the bodies asked for ahead or kept, counted at the size LIST
-    // gave (a body is kept only up to that size, whatever the server sends), and the headers kept.
-    // A body is asked for ahead only when it fits, however many messages that makes; larger
-    // messages are asked for when the caller wants them and go straight into its buffer.
+    // Body bytes kept ahead of the caller: the bodies asked for ahead or kept, counted at the size
+    // LIST gave (a body is kept only up to that size, whatever the server sends). A body is asked
+    // for ahead only when it fits, however many messages that makes; larger messages are asked for
+    // when the caller wants them and go straight into its buffer.
     std::int64_t bytes = 2 * 1024 * 1024;
+    // Header bytes kept ahead (from TOP n 0). A header that arrives when they are full is not
+    // kept but asked for again when the caller wants it.
+    std::int64_t headerBytes = 256 * 1024;
     // Body bytes that may be on their way at first. Like TCP's congestion window this grows by
     // every body that arrives, up to `bytes`: a server that answers promptly soon has the whole
     // bound in flight, one that is slow to answer is not handed a flood of requests.

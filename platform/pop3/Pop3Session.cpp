@@ -123,6 +123,7 @@ Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAh
 {
     m_readAhead.messages = std::max(0, m_readAhead.messages);
     m_readAhead.bytes = std::max<std::int64_t>(0, m_readAhead.bytes);
+    m_readAhead.headerBytes = std::max<std::int64_t>(0, m_readAhead.headerBytes);
     m_readAhead.commandBytes = std::max<qsizetype>(0, m_readAhead.commandBytes);
     m_window = std::clamp<std::int64_t>(m_readAhead.firstBytes, 0, m_readAhead.bytes);
     // A CR or LF in a user name or password would end our command early and let the rest be
@@ -503,7 +504,7 @@ void Session::askHeadersAndSizesAhead()
         std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
     const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
     if (m_infoNext > reach || (reach - m_infoNext + 1 < batch && m_infoNext > m_position + batch)
-        || m_bytesAhead >= m_readAhead.bytes)
+        || m_headerBytesAhead >= m_readAhead.headerBytes)
         return;
     for (auto it = m_messages.lower_bound(int(m_infoNext)); m_infoNext <= reach; ++m_infoNext, ++it) {
         it = entry(it, int(m_infoNext));
@@ -583,7 +584,7 @@ void Session::release(Message& message)
 
 void Session::releaseHeader(Message& message)
 {
-    m_bytesAhead -= message.headerKept;
+    m_headerBytesAhead -= message.headerKept;
     message.headerKept = 0;
 }
 
@@ -758,16 +759,16 @@ void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
         message->header = {false, {}, failure::serverRejected(line)};
     if (pending.number == m_position)
         return;
-    // A header read ahead is kept within the byte bound; one that does not fit is asked for
-    // again when the caller wants it.
+    // A header read ahead is kept within its bound; one that does not fit is asked for again
+    // when the caller wants it.
     const std::int64_t size = message->header.value.size();
-    if (m_bytesAhead + size > m_readAhead.bytes) {
+    if (m_headerBytesAhead + size > m_readAhead.headerBytes) {
         message->top = Phase::Used;
         message->header = {};
         return;
     }
     message->headerKept = size;
-    m_bytesAhead += size;
+    m_headerBytesAhead += size;
 }
 
 void Session::onList(const Pending& pending, bool ok, QByteArrayView line)

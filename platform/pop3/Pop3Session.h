@@ -101,10 +101,12 @@ public:
     void detachBody();
     void requestQuit();
 
-    // What is read ahead: bodies asked for ahead or kept; their bytes as LIST gave them plus the
-    // headers kept ahead; all commands sent whose replies have not been read yet, and their bytes.
+    // What is read ahead: bodies asked for ahead or kept, and their bytes as LIST gave them; the
+    // bytes of the headers kept ahead; all commands sent whose replies have not been read yet, and
+    // their bytes.
     int bodiesAhead() const;
     std::int64_t bytesAhead() const { return m_bytesAhead; }
+    std::int64_t headerBytesAhead() const { return m_headerBytesAhead; }
     std::size_t requestsInFlight() const { return m_inFlight.size(); }
     qsizetype commandBytesInFlight() const { return m_inFlightBytes; }
     // The memory actually held for messages ahead: body buffers and headers kept.
@@ -135,7 +137,7 @@ private:
         Answer<std::int64_t> size;   // kept after it was taken: reading ahead needs it
         std::int64_t reserved = 0;   // this body's share of ReadAhead::bytes
         bool flying = false;         // `reserved` also counts as on its way (m_bytesFlying)
-        std::int64_t headerKept = 0; // the header's share of ReadAhead::bytes, while kept ahead
+        std::int64_t headerKept = 0; // the header's share of ReadAhead::headerBytes
         std::string body;            // the body read ahead: `reserved` bytes and a NUL
         bool intoCaller = false;     // its reply goes straight into the waiting caller's buffer
         Retrieval retrieval;         // how reading it ahead ended
@@ -236,9 +238,10 @@ private:
     // asked for or settled (not read ahead).
     std::int64_t m_infoNext = 1;
     std::int64_t m_bodyNext = 1;
-    // Bodies reserved and headers kept ahead (ReadAhead::bytes); the part of the bodies still on
-    // its way, and how much may be (ReadAhead::firstBytes, grown by every body that arrives).
+    // Bodies reserved ahead (ReadAhead::bytes), the part of them still on its way and how much
+    // may be (ReadAhead::firstBytes, grown by every body that arrives); headers kept ahead.
     std::int64_t m_bytesAhead = 0;
+    std::int64_t m_headerBytesAhead = 0;
     std::int64_t m_bytesFlying = 0;
     std::int64_t m_window = 0;
     qsizetype m_inFlightBytes = 0; // of the commands in m_inFlight

@@ -359,8 +359,7 @@ private slots:
 
     // With PIPELINING the session asks ahead of the caller in the order of a check: the rest of
     // the caller's message, then headers and sizes of the next messages, and bodies as far as
-    // their sizes (and the headers kept) fit the byte bound. Here three messages ahead and 600
-    // bytes: message 4 (700) never fits and comes straight into the caller's buffer when asked
+    // their sizes fit the byte bound. Here three messages ahead and 600 bytes: message 4 (700) never fits and comes straight into the caller's buffer when asked
     // for, and message 5, longer than its size says, is cut there as it would be in the caller's
     // buffer.
     void readingAheadInTheCheckOrder()
@@ -389,7 +388,11 @@ private slots:
             server(retrReply(5) + retrReply(4)), retrieved(4),
             askHeader(5), client(""), expectHeader(5, subjectLine(5)),
             retrieve(5, 11), client(""), expectRetrieved(subjectLine(5), "Subject: 5", 20),
-            act([](Session& s) { QCOMPARE(s.bodiesAhead(), 0); QCOMPARE(s.bytesAhead(), 0); }),
+            act([](Session& s) {
+                QCOMPARE(s.bodiesAhead(), 0);
+                QCOMPARE(s.bytesAhead(), 0);
+                QCOMPARE(s.headerBytesAhead(), 0);
+            }),
             act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n")},
             {.bytes = 600, .firstBytes = 600, .messages = 3}});
     }
@@ -506,10 +509,11 @@ private slots:
     }
 
     // With the program's own bounds, through a check of a mailbox of many tiny messages, one of
-    // big messages and two whose LIST lies (tiny sizes for big bodies, sizes beyond the bound for
-    // tiny ones), against a server that answers everything at once: never more bytes kept or
-    // reserved ahead than the bound, never more unanswered command bytes than theirs, bodies read
-    // ahead as far as the bytes allow, and every message arrives as the caller's buffer holds it.
+    // big messages, two whose LIST lies (tiny sizes for big bodies, sizes beyond the bound for
+    // tiny ones) and one of 60 KB headers, against a server that answers everything at once: never
+    // more bytes kept or reserved ahead than the bounds, never more unanswered command bytes than
+    // theirs, bodies read ahead as far as the bytes allow, and every header and message arrives
+    // as the caller's buffer holds it.
     void readAheadStaysWithinItsBoundsThroughACheck()
     {
         const ReadAhead bounds;
@@ -518,12 +522,14 @@ private slots:
             std::int64_t sent;   // what RETR sends
             int count;
             int bodiesAhead;     // the most bodies read ahead at once
+            int headerPad = 0;   // bytes of an extra header field
         };
         const Mailbox mailboxes[] = {
             {60, 60, 100'000, bounds.messages + 1},
             {bounds.bytes / 3 + 1, bounds.bytes / 3 + 1, 20, 2},
             {60, 50'000, 1'000, bounds.messages + 1},
             {bounds.bytes + 1, 60, 20, 0},
+            {60, 60, 1'000, bounds.messages + 1, 60'000},
         };
         for (const Mailbox& box : mailboxes) {
             Session session(kAlice, false, true);
@@ -536,9 +542,16 @@ private slots:
             QCOMPARE(session.state(), State::Transaction);
             int mostBodies = 0;
             std::int64_t mostBytes = 0;
+            std::int64_t mostHeaderBytes = 0;
             std::int64_t mostHeld = 0;
             std::size_t mostRequests = 0;
             qsizetype mostCommandBytes = 0;
+            const auto header = [&box](int n) {
+                QByteArray fields = subjectLine(n);
+                if (box.headerPad > 0)
+                    fields += "X-Pad: " + QByteArray(box.headerPad, 'p') + "\r\n";
+                return fields;
+            };
             const auto text = [&box](int n) -> QByteArray {
                 const QByteArray head = subjectLine(n) + "\r\n";
                 return head + QByteArray(box.sent - head.size() - 2, 'x') + "\r\n";
@@ -555,7 +568,7 @@ private slots:
                         const QList<QByteArray> words = line.trimmed().split(' ');
                         const int n = words.value(1).toInt();
                         if (words[0] == "TOP")
-                            replies += topReply(n);
+                            replies += "+OK\r\n" + header(n) + "\r\n.\r\n";
                         else if (words[0] == "LIST")
                             replies += listReply(n, int(box.listed));
                         else if (words[0] == "RETR")
@@ -566,6 +579,7 @@ private slots:
                         session.feed(QByteArrayView(replies).sliced(at).first(
                             std::min(Limits::kReadChunk, replies.size() - at)));
                         mostBytes = std::max(mostBytes, session.bytesAhead());
+                        mostHeaderBytes = std::max(mostHeaderBytes, session.headerBytesAhead());
                         mostHeld = std::max(mostHeld, session.bytesHeld());
                     }
                 }
@@ -574,7 +588,7 @@ private slots:
             for (int n = 1; n <= checked; ++n) {
                 session.requestHeader(n);
                 serve();
-                QVERIFY(session.takeHeader(n).has_value());
+                QCOMPARE(session.takeHeader(n)->value, header(n));
                 session.requestSize(n);
                 serve();
                 QCOMPARE(session.takeSize(n)->value, box.listed);
@@ -588,8 +602,9 @@ private slots:
             }
             QCOMPARE(mostBodies, box.bodiesAhead);
             QVERIFY(mostBytes <= bounds.bytes);
+            QVERIFY(mostHeaderBytes <= bounds.headerBytes);
             // Each buffer also holds its NUL.
-            QVERIFY(mostHeld <= bounds.bytes + mostBodies);
+            QVERIFY(mostHeld <= bounds.bytes + bounds.headerBytes + mostBodies);
             QVERIFY(mostCommandBytes <= bounds.commandBytes);
             QVERIFY(mostRequests <= std::size_t(3 * (bounds.messages + 1)));
         }
