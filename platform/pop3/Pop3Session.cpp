@@ -506,7 +506,8 @@ void Session::askHeadersAndSizesAhead()
     if (m_infoNext > reach || (reach - m_infoNext + 1 < batch && m_infoNext > m_position + batch)
         || m_headerBytesAhead >= m_readAhead.headerBytes)
         return;
-    for (auto it = m_messages.lower_bound(int(m_infoNext)); m_infoNext <= reach; ++m_infoNext, ++it) {
+    auto it = m_messages.lower_bound(int(m_infoNext));
+    for (; m_infoNext <= reach; ++m_infoNext, ++it) {
         it = entry(it, int(m_infoNext));
         if (it->second.top == Phase::NotAsked)
             askTop(int(m_infoNext), it->second);
@@ -527,7 +528,8 @@ void Session::askBodiesAhead()
     const std::int64_t room = std::min(m_readAhead.bytes - m_bytesAhead, m_window - m_bytesFlying);
     if (m_bytesFlying > 0 && room < std::min(m_readAhead.bytes, m_window) / 8)
         return;
-    for (auto it = m_messages.lower_bound(int(m_bodyNext)); m_bodyNext <= reach; ++m_bodyNext, ++it) {
+    auto it = m_messages.lower_bound(int(m_bodyNext));
+    for (; m_bodyNext <= reach; ++m_bodyNext, ++it) {
         if (it == m_messages.end() || it->first != m_bodyNext)
             return; // its size has not been asked for yet
         Message& message = it->second;
