@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++data;
     --size;
     Session session({"user", "password", (flags & 1) != 0}, (flags & 2) != 0, true,
-                    pelmora::pop3::ReadAhead{2, 64});
+                    pelmora::pop3::ReadAhead{.bytes = 64, .firstBytes = 32, .messages = 2,
+                                             .commandBytes = 40});
     const std::size_t capacity = std::size_t((flags >> 2) & 7) * 7;
     std::string body(capacity, ' ');
     const std::size_t chunk = std::size_t(flags >> 5) * 5 + 1;

@@ -43,14 +43,26 @@ struct Limits {
 // server for the next messages before the caller does, and one round trip no longer costs one
 // message. What arrives before the caller wants it is kept within these bounds.
 struct ReadAhead {
-    // Messages at or after the caller's whose bodies may be asked for ahead (RETR sent or its
-    // reply kept). Headers and sizes (TOP n 0, LIST n) are asked for twice as far ahead, so that a
-    // body can be asked for as soon as its message comes within reach. 0 turns reading ahead off.
-    int messages = 16;
-    // The sizes (as LIST gave them) of those bodies, added up. A body is asked for ahead only when
-    // it fits, and is kept only up to its given size, whatever the server sends. Larger messages
-    // are asked for when the caller wants them and go straight into the caller's buffer.
+    // Body bytes kept ahead of the caller: the bodies asked for ahead or kept, counted at the size
+    // LIST gave (a body is kept only up to that size, whatever the server sends). A body is asked
+    // for ahead only when it fits, however many messages that makes; larger messages are asked for
+    // when the caller wants them and go straight into its buffer.
     std::int64_t bytes = 2 * 1024 * 1024;
+    // Header bytes kept ahead (from TOP n 0). A header that arrives when they are full is not
+    // kept but asked for again when the caller wants it.
+    std::int64_t headerBytes = 256 * 1024;
+    // Body bytes that may be on their way at first. Like TCP's congestion window this grows by
+    // every body that arrives, up to `bytes`: a server that answers promptly soon has the whole
+    // bound in flight, one that is slow to answer is not handed a flood of requests.
+    std::int64_t firstBytes = 256 * 1024;
+    // Messages after the caller's whose headers and sizes (TOP n 0, LIST n) may be asked for
+    // ahead; bodies are asked for only within them. Keeps the requests in flight to a few hundred
+    // and what is kept about messages ahead small. 0 turns reading ahead off.
+    int messages = 128;
+    // Bytes of commands written and not yet answered. A server may stop reading commands until its
+    // replies have been read; what we send stays well within any TCP receive window, so neither
+    // side ever waits for the other to read.
+    qsizetype commandBytes = 8 * 1024;
 };
 
 } // namespace pelmora::pop3

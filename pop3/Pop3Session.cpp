@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -122,6 +123,9 @@ Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAh
 {
     m_readAhead.messages = std::max(0, m_readAhead.messages);
     m_readAhead.bytes = std::max<std::int64_t>(0, m_readAhead.bytes);
+    m_readAhead.headerBytes = std::max<std::int64_t>(0, m_readAhead.headerBytes);
+    m_readAhead.commandBytes = std::max<qsizetype>(0, m_readAhead.commandBytes);
+    m_window = std::clamp<std::int64_t>(m_readAhead.firstBytes, 0, m_readAhead.bytes);
     // A CR or LF in a user name or password would end our command early and let the rest be
     // read as a command of its own.
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.password)) {
@@ -138,6 +142,7 @@ void Session::setState(State next)
     if (next == State::Failed || next == State::Closed) {
         m_unsent.clear();
         m_inFlight.clear();
+        m_inFlightBytes = 0;
         m_content = nullptr;
         m_message.detachBody();
         if (next == State::Closed)
@@ -185,8 +190,14 @@ void Session::pump()
     const bool pipelined = m_pipelining
         && (m_state == State::Authorization || m_state == State::Stat
             || m_state == State::Transaction || m_state == State::Quitting);
-    while (!m_unsent.empty() && (m_inFlight.empty() || pipelined)) {
+    // Commands beyond ReadAhead::commandBytes wait for replies to those before them.
+    while (!m_unsent.empty()
+           && (m_inFlight.empty()
+               || (pipelined
+                   && m_inFlightBytes + m_unsent.front().line.size()
+                       <= m_readAhead.commandBytes))) {
         m_outgoing += m_unsent.front().line;
+        m_inFlightBytes += m_unsent.front().line.size();
         m_inFlight.push_back(std::move(m_unsent.front()));
         m_unsent.pop_front();
     }
@@ -294,6 +305,7 @@ void Session::completeReply(bool ok, QByteArrayView statusLine)
 {
     const Pending pending = std::move(m_inFlight.front());
     m_inFlight.pop_front();
+    m_inFlightBytes -= pending.line.size();
     ++m_repliesCompleted;
     switch (pending.command) {
     case Command::Greeting: onGreeting(ok, statusLine); break;
@@ -308,8 +320,8 @@ void Session::completeReply(bool ok, QByteArrayView statusLine)
     case Command::Retr: onRetr(pending, ok, statusLine); break;
     case Command::Quit: onQuit(); break;
     }
-    // A size that came in, or a body refused, may let another body be asked for.
-    if (pending.command == Command::List || (pending.command == Command::Retr && !ok))
+    // A size that came in, or a body that came or was refused, may let other bodies be asked for.
+    if (pending.command == Command::List || pending.command == Command::Retr)
         readAhead();
     pump();
 }
@@ -447,21 +459,27 @@ Session::Message* Session::requestedBy(const Pending& pending, Phase Message::*p
     return &it->second;
 }
 
-// The caller is at `number` now: what was kept about messages before it, or too far after it to
-// have been asked about from here, goes.
+// The caller is at `number` now: what was kept about messages before it goes. A caller that
+// goes back reads ahead again from there; what was asked for beyond its reach is dropped (the
+// replies are read and thrown away).
 void Session::moveTo(int number, Step step)
 {
+    const bool back = number < m_position;
     m_position = number;
     m_step = step;
     const auto before = m_messages.lower_bound(number);
     for (auto it = m_messages.begin(); it != before;)
         drop(it++);
-    const std::int64_t end = std::max(std::int64_t(number) + 2 * std::int64_t(m_readAhead.messages),
-                                      std::int64_t(number) + 1);
-    if (end <= std::numeric_limits<int>::max()) {
-        for (auto it = m_messages.lower_bound(int(end)); it != m_messages.end();)
+    if (back) {
+        const std::int64_t reach = std::int64_t(number) + m_readAhead.messages;
+        for (auto it = m_messages.upper_bound(int(std::min<std::int64_t>(reach, INT_MAX)));
+             it != m_messages.end();)
             drop(it++);
+        m_infoNext = std::int64_t(number) + 1;
+        m_bodyNext = number;
     }
+    m_infoNext = std::max(m_infoNext, std::int64_t(number) + 1);
+    m_bodyNext = std::max(m_bodyNext, std::int64_t(number));
 }
 
 // The entry of `number`, found or made; `hint` is where it is or would be (the walks below go up
@@ -474,69 +492,76 @@ Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
 }
 
 // Asks for what the caller will want next: the rest of its own message (after the header its
-// size, after the size its body), then the headers and sizes of the messages within reach after
-// it, and, in order, their bodies as far as they fit the byte bound. A body whose size is unknown,
-// refused or larger than the whole bound is not read ahead: the caller's own request fetches it
-// straight into the caller's buffer. Once the window is full, it is topped up a few messages at a
-// time, so the requests go out in a few larger writes instead of one small write per reply.
+// size), then the headers and sizes of the messages within reach after it, and, in order, their
+// bodies as far as they fit the byte bound and the window of bytes on their way.
 void Session::readAhead()
 {
     if (!m_pipelining || m_state != State::Transaction || m_position < 1
         || m_readAhead.messages == 0)
         return;
-    const std::int64_t batch = std::max(1, m_readAhead.messages / 4);
     auto it = entry(m_messages.lower_bound(m_position), m_position);
     if (it->second.list == Phase::NotAsked && m_step == Step::Header)
         askList(m_position, it->second);
+    askHeadersAndSizesAhead();
+    askBodiesAhead();
+}
 
-    const std::int64_t reach = std::min<std::int64_t>(
-        m_messageCount, std::int64_t(m_position) + 2 * std::int64_t(m_readAhead.messages) - 1);
-    std::int64_t first = m_position + 1;
-    for (++it; first <= reach && it != m_messages.end() && it->first == first
-         && it->second.top != Phase::NotAsked;
-         ++it)
-        ++first;
-    if (first <= reach && (reach - first + 1 >= batch || first <= m_position + batch)) {
-        for (std::int64_t next = first; next <= reach; ++next, ++it) {
-            it = entry(it, int(next));
-            if (it->second.top == Phase::NotAsked)
-                askTop(int(next), it->second);
-            if (it->second.list == Phase::NotAsked)
-                askList(int(next), it->second);
-        }
+// Headers and sizes of the messages after the caller's, up to ReadAhead::messages ahead. Once the
+// reach is covered it is topped up an eighth at a time, so the requests go out in a few larger
+// writes instead of one small write per message the caller takes.
+void Session::askHeadersAndSizesAhead()
+{
+    const std::int64_t reach =
+        std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
+    const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
+    if (m_infoNext > reach || (reach - m_infoNext + 1 < batch && m_infoNext > m_position + batch)
+        || m_headerBytesAhead >= m_readAhead.headerBytes)
+        return;
+    auto it = m_messages.lower_bound(int(m_infoNext));
+    for (; m_infoNext <= reach; ++m_infoNext, ++it) {
+        it = entry(it, int(m_infoNext));
+        if (it->second.top == Phase::NotAsked)
+            askTop(int(m_infoNext), it->second);
+        if (it->second.list == Phase::NotAsked)
+            askList(int(m_infoNext), it->second);
     }
+}
 
-    // The bodies that may be asked for now, in order.
-    const std::int64_t bodyReach = std::min<std::int64_t>(
-        m_messageCount, std::int64_t(m_position) + m_readAhead.messages - 1);
-    std::vector<std::pair<int, Message*>> bodies;
-    std::int64_t bytes = m_bytesAhead;
-    it = m_messages.lower_bound(m_position);
-    for (std::int64_t next = m_position; next <= bodyReach; ++next, ++it) {
-        const int number = int(next);
-        it = entry(it, number);
+// Bodies in order from the caller's message, each as soon as its size is known and it fits both
+// the byte bound and the window. A body whose size is refused or larger than the whole bound is
+// not read ahead: the caller's own request fetches it straight into the caller's buffer. While
+// bodies are on their way, more are asked for only once an eighth of the room is free (again for
+// fewer, larger writes).
+void Session::askBodiesAhead()
+{
+    const std::int64_t reach =
+        std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
+    const std::int64_t room = std::min(m_readAhead.bytes - m_bytesAhead, m_window - m_bytesFlying);
+    if (m_bytesFlying > 0 && room < std::min(m_readAhead.bytes, m_window) / 8)
+        return;
+    auto it = m_messages.lower_bound(int(m_bodyNext));
+    for (; m_bodyNext <= reach; ++m_bodyNext, ++it) {
+        if (it == m_messages.end() || it->first != m_bodyNext)
+            return; // its size has not been asked for yet
         Message& message = it->second;
-        if (message.retr != Phase::NotAsked || (number == m_position && m_step == Step::Message))
+        if (message.retr != Phase::NotAsked)
             continue;
-        if (message.list == Phase::Asked)
-            break; // its size is not known yet; bodies are asked for in order
-        if (message.list == Phase::NotAsked || !message.size.ok
-            || message.size.value > m_readAhead.bytes) {
+        if (message.list == Phase::NotAsked || message.list == Phase::Asked)
+            return; // its size is not known yet; bodies are asked for in order
+        const std::int64_t size = message.size.value;
+        if (!message.size.ok || size > m_readAhead.bytes) {
             message.retr = Phase::Used;
             continue;
         }
-        if (bytes + message.size.value > m_readAhead.bytes)
-            break; // waits until the caller has taken bodies read before it
-        bytes += message.size.value;
-        bodies.emplace_back(number, &message);
-    }
-    if (bodies.empty()
-        || (std::int64_t(bodies.size()) < batch && bodies.front().first >= m_position + batch))
-        return;
-    for (const auto& [number, message] : bodies) {
-        message->reserved = message->size.value;
-        m_bytesAhead += message->reserved;
-        askRetr(number, *message);
+        // A body larger than the window still goes when nothing else is on its way.
+        if (m_bytesAhead + size > m_readAhead.bytes
+            || (m_bytesFlying > 0 && m_bytesFlying + size > m_window))
+            return; // waits for bodies before it to arrive or to be taken
+        message.reserved = size;
+        message.flying = true;
+        m_bytesAhead += size;
+        m_bytesFlying += size;
+        askRetr(int(m_bodyNext), message);
     }
 }
 
@@ -547,21 +572,39 @@ int Session::bodiesAhead() const
     }));
 }
 
-// Gives back a body's share of the bound and its memory.
+std::int64_t Session::bytesHeld() const
+{
+    std::int64_t held = 0;
+    for (const auto& [number, message] : m_messages)
+        held += std::int64_t(message.body.size()) + message.headerKept;
+    return held;
+}
+
+// Gives back a body's share of the bound and of the window, and its memory.
 void Session::release(Message& message)
 {
     if (m_message.writesInto(&message.body))
         m_message.detachBody();
+    if (message.flying)
+        m_bytesFlying -= message.reserved;
     m_bytesAhead -= message.reserved;
     message.reserved = 0;
+    message.flying = false;
     message.intoCaller = false;
     message.body = {};
     message.retrieval = {};
 }
 
+void Session::releaseHeader(Message& message)
+{
+    m_headerBytesAhead -= message.headerKept;
+    message.headerKept = 0;
+}
+
 void Session::drop(Messages::iterator it)
 {
     release(it->second);
+    releaseHeader(it->second);
     m_messages.erase(it);
 }
 
@@ -601,6 +644,7 @@ std::optional<Answer<QByteArray>> Session::takeHeader(int number)
     if (it == m_messages.end() || it->second.top != Phase::Answered)
         return std::nullopt;
     it->second.top = Phase::Used;
+    releaseHeader(it->second);
     return std::exchange(it->second.header, {});
 }
 
@@ -706,6 +750,11 @@ void Session::requestQuit()
         return;
     dropAll();
     m_directTicket = 0;
+    // Requests not yet sent are of no use any more.
+    std::erase_if(m_unsent, [](const Pending& pending) {
+        return pending.command == Command::Top || pending.command == Command::List
+            || pending.command == Command::Retr;
+    });
     setState(State::Quitting);
     send(Command::Quit, 0, "QUIT");
 }
@@ -721,6 +770,18 @@ void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
         message->header = {true, std::move(header), {}};
     else
         message->header = {false, {}, failure::serverRejected(line)};
+    if (pending.number == m_position)
+        return;
+    // A header read ahead is kept within its bound; one that does not fit is asked for again
+    // when the caller wants it.
+    const std::int64_t size = message->header.value.size();
+    if (m_headerBytesAhead + size > m_readAhead.headerBytes) {
+        message->top = Phase::Used;
+        message->header = {};
+        return;
+    }
+    message->headerKept = size;
+    m_headerBytesAhead += size;
 }
 
 void Session::onList(const Pending& pending, bool ok, QByteArrayView line)
@@ -768,6 +829,12 @@ void Session::onRetr(const Pending& pending, bool ok, QByteArrayView line)
     Message* message = requestedBy(pending, &Message::retr, &Message::retrTicket);
     if (!message)
         return;
+    // A body read ahead came: the window grows by it, as TCP's does by what is acknowledged.
+    if (message->flying) {
+        message->flying = false;
+        m_bytesFlying -= message->reserved;
+        m_window = std::min(m_readAhead.bytes, m_window + message->reserved);
+    }
     if (message->intoCaller) {
         release(*message);
         message->retr = Phase::Used;

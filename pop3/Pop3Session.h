@@ -50,9 +50,10 @@ struct Retrieval {
 // Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
 // PIPELINING each request is one command and one round trip. With PIPELINING the session reads
 // ahead of its caller in the order a mail check asks (status, size and message of each message in
-// turn): asking about message n also asks the server about the next messages (see ReadAhead), and
-// their replies are kept until the caller asks, within ReadAhead's bounds. A caller that asks in
-// another order gets the same answers; what was read ahead for messages it skips is dropped.
+// turn): asking about message n also asks the server about the next messages, bodies as far as
+// their sizes fit a byte bound (see ReadAhead), and their replies are kept until the caller asks.
+// A caller that asks in another order gets the same answers; what was read ahead for messages it
+// skips is dropped.
 class Session {
 public:
     enum class State : std::uint8_t {
@@ -113,11 +114,16 @@ public:
     void detachBody();
     void requestQuit();
 
-    // What is read ahead: bodies asked for ahead or kept, and their bytes as LIST gave them; and
-    // all commands sent whose replies have not been read yet.
+    // What is read ahead: bodies asked for ahead or kept, and their bytes as LIST gave them; the
+    // bytes of the headers kept ahead; all commands sent whose replies have not been read yet, and
+    // their bytes.
     int bodiesAhead() const;
-    std::size_t requestsInFlight() const { return m_inFlight.size(); }
     std::int64_t bytesAhead() const { return m_bytesAhead; }
+    std::int64_t headerBytesAhead() const { return m_headerBytesAhead; }
+    std::size_t requestsInFlight() const { return m_inFlight.size(); }
+    qsizetype commandBytesInFlight() const { return m_inFlightBytes; }
+    // The memory actually held for messages ahead: body buffers and headers kept.
+    std::int64_t bytesHeld() const;
 
 private:
     enum class Command : std::uint8_t { Greeting, Capa, Stls, User, Pass, Apop, Stat, Top, List, Retr, Quit };
@@ -143,6 +149,8 @@ private:
         Answer<QByteArray> header;
         Answer<std::int64_t> size;   // kept after it was taken: reading ahead needs it
         std::int64_t reserved = 0;   // this body's share of ReadAhead::bytes
+        bool flying = false;         // `reserved` also counts as on its way (m_bytesFlying)
+        std::int64_t headerKept = 0; // the header's share of ReadAhead::headerBytes
         std::string body;            // the body read ahead: `reserved` bytes and a NUL
         bool intoCaller = false;     // its reply goes straight into the waiting caller's buffer
         Retrieval retrieval;         // how reading it ahead ended
@@ -183,7 +191,10 @@ private:
     void moveTo(int number, Step step);
     Messages::iterator entry(Messages::iterator hint, int number);
     void readAhead();
+    void askHeadersAndSizesAhead();
+    void askBodiesAhead();
     void release(Message& message);
+    void releaseHeader(Message& message);
     void drop(Messages::iterator it);
     void dropAll();
     void forgetUnanswered();
@@ -238,7 +249,18 @@ private:
     int m_position = 0;
     Step m_step = Step::Header;
     Messages m_messages;
+    // Where reading ahead goes on: every message after the caller's and before m_infoNext has its
+    // header and size asked for; every one from the caller's to before m_bodyNext has its body
+    // asked for or settled (not read ahead).
+    std::int64_t m_infoNext = 1;
+    std::int64_t m_bodyNext = 1;
+    // Bodies reserved ahead (ReadAhead::bytes), the part of them still on its way and how much
+    // may be (ReadAhead::firstBytes, grown by every body that arrives); headers kept ahead.
     std::int64_t m_bytesAhead = 0;
+    std::int64_t m_headerBytesAhead = 0;
+    std::int64_t m_bytesFlying = 0;
+    std::int64_t m_window = 0;
+    qsizetype m_inFlightBytes = 0; // of the commands in m_inFlight
 
     // The caller's retrieval: straight into its buffer (m_directTicket names that RETR), or
     // copied from a body read ahead once that is complete.

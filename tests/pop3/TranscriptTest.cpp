@@ -358,10 +358,10 @@ private slots:
     }
 
     // With PIPELINING the session asks ahead of the caller in the order of a check: the rest of
-    // the caller's message, then headers and sizes of the messages within 2 × N of it, and bodies
-    // within N as far as their sizes fit the byte bound. Here N = 2 and the bound is 600 bytes:
-    // message 4 (700) never fits and comes straight into the caller's buffer when asked for, and
-    // message 5, longer than its size says, is cut there as it would be in the caller's buffer.
+    // the caller's message, then headers and sizes of the next messages, and bodies as far as
+    // their sizes fit the byte bound. Here three messages ahead and 600 bytes: message 4 (700) never fits and comes straight into the caller's buffer when asked
+    // for, and message 5, longer than its size says, is cut there as it would be in the caller's
+    // buffer.
     void readingAheadInTheCheckOrder()
     {
         const auto retrieved = [](int n) {
@@ -374,22 +374,74 @@ private slots:
                    + listReply(3, 250) + topReply(4) + listReply(4, 700)),
             client("RETR 1\r\nRETR 2\r\n"),
             expectHeader(1, subjectLine(1)), askSize(1), client(""), expectSize(1, 250),
-            // Bodies that come before the caller asks are kept for it.
-            server(retrReply(1) + retrReply(2)),
-            retrieve(1, 251), client(""), retrieved(1),
-            askHeader(2), client("TOP 5 0\r\nLIST 5\r\nRETR 3\r\n"), expectHeader(2, subjectLine(2)),
+            // Bodies that come before the caller asks are kept for it; taking one makes room.
+            server(retrReply(1) + retrReply(2)), client(""),
+            retrieve(1, 251), client("RETR 3\r\n"), retrieved(1),
+            askHeader(2), client("TOP 5 0\r\nLIST 5\r\n"), expectHeader(2, subjectLine(2)),
             retrieve(2, 251), client(""), retrieved(2),
-            askHeader(3), client(""),
-            server(topReply(5) + listReply(5, 10) + retrReply(3)), client(""),
-            expectHeader(3, subjectLine(3)), retrieve(3, 251), retrieved(3),
-            askHeader(4), client("RETR 5\r\n"), expectHeader(4, subjectLine(4)),
+            askHeader(3), client(""), expectHeader(3, subjectLine(3)),
+            server(retrReply(3) + topReply(5) + listReply(5, 10)), client("RETR 5\r\n"),
+            retrieve(3, 251), retrieved(3),
+            askHeader(4), client(""), expectHeader(4, subjectLine(4)),
             askSize(4), client(""), expectSize(4, 700),
             retrieve(4, 701), client("RETR 4\r\n"),
             server(retrReply(5) + retrReply(4)), retrieved(4),
             askHeader(5), client(""), expectHeader(5, subjectLine(5)),
             retrieve(5, 11), client(""), expectRetrieved(subjectLine(5), "Subject: 5", 20),
-            act([](Session& s) { QCOMPARE(s.bodiesAhead(), 0); QCOMPARE(s.bytesAhead(), 0); }),
-            act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n")}, {2, 600}});
+            act([](Session& s) {
+                QCOMPARE(s.bodiesAhead(), 0);
+                QCOMPARE(s.bytesAhead(), 0);
+                QCOMPARE(s.headerBytesAhead(), 0);
+            }),
+            act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n")},
+            {.bytes = 600, .firstBytes = 600, .messages = 3}});
+    }
+
+    // Bodies on their way are bounded by a window that starts small and grows by every body that
+    // arrives, as TCP's does: before the server has answered a single body only the first ones
+    // are asked for, and each body that comes lets two more go out.
+    void windowGrowsAsBodiesArrive()
+    {
+        std::vector<Step> steps = loggedIn("+OK 6 120\r\n", true) + std::vector<Step>{
+            askHeader(1),
+            client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\nTOP 3 0\r\nLIST 3\r\n"
+                   "TOP 4 0\r\nLIST 4\r\nTOP 5 0\r\nLIST 5\r\nTOP 6 0\r\nLIST 6\r\n")};
+        QByteArray headersAndSizes;
+        for (int n = 1; n <= 6; ++n)
+            headersAndSizes += topReply(n) + listReply(n, 20);
+        steps = steps + std::vector<Step>{
+            server(headersAndSizes), client("RETR 1\r\nRETR 2\r\n"),
+            server(retrReply(1)), client("RETR 3\r\nRETR 4\r\n"),
+            server(retrReply(2)), client("RETR 5\r\nRETR 6\r\n"),
+            server(retrReply(3) + retrReply(4) + retrReply(5) + retrReply(6))};
+        for (int n = 1; n <= 6; ++n) {
+            steps = steps + std::vector<Step>{
+                askHeader(n), expectHeader(n, subjectLine(n)), askSize(n), expectSize(n, 20),
+                retrieve(n, 21), expectRetrieved(subjectLine(n), messageText(n), 20)};
+        }
+        steps.push_back(client(""));
+        playEverySplit({kAlice, false, steps, {.bytes = 1000, .firstBytes = 40, .messages = 8}});
+    }
+
+    // A server that does not read our commands until its replies have been read: what is written
+    // and not yet answered stays within the bound (here 40 bytes), and the rest follows as
+    // replies come in, without anything lost or reordered.
+    void commandsWaitForRepliesBeyondTheirBound()
+    {
+        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
+            act([](Session& s) { QCOMPARE(s.commandBytesInFlight(), 34); }),
+            server(topReply(1)), client("TOP 3 0\r\n"),
+            server(listReply(1, 20)), client("LIST 3\r\n"),
+            server(topReply(2) + listReply(2, 20)), client("RETR 1\r\nRETR 2\r\n"),
+            expectHeader(1, subjectLine(1)),
+            server(topReply(3) + listReply(3, 20) + retrReply(1)), client("RETR 3\r\n"),
+            act([](Session& s) { QVERIFY(s.commandBytesInFlight() <= 40); }),
+            server(retrReply(2) + retrReply(3)),
+            retrieve(1, 21), expectRetrieved(subjectLine(1), messageText(1), 20),
+            askHeader(3), expectHeader(3, subjectLine(3)),
+            retrieve(3, 21), expectRetrieved(subjectLine(3), messageText(3), 20)},
+            {.bytes = 1000, .firstBytes = 1000, .messages = 4, .commandBytes = 40}});
     }
 
     // A caller that leaves the check's order still gets the right answers: a body read ahead for
@@ -404,7 +456,7 @@ private slots:
             client("RETR 1\r\n"),
             retrieve(2, 100), client("RETR 2\r\nTOP 3 0\r\nLIST 3\r\n"),
             server(retrReply(1) + retrReply(2)), expectRetrieved(subjectLine(2), messageText(2), 20),
-            // Back to message 1: message 3 is out of reach from there, and its replies are dropped.
+            // Back to message 1: what was asked for after it is dropped, its replies too.
             retrieve(1, 8), client("RETR 1\r\n"),
             server(topReply(3) + listReply(3, 10) + retrReply(1)),
             expectRetrieved(subjectLine(1), "Subject", 20),
@@ -412,14 +464,16 @@ private slots:
             server(topReply(3) + listReply(3, 10)), client("RETR 3\r\n"),
             server(retrReply(3)), expectHeader(3, subjectLine(3)),
             retrieve(3, 100), client("RETR 3\r\n"),
-            server(retrReply(3)), expectRetrieved(subjectLine(3), messageText(3), 20)}, {1, 100}});
+            server(retrReply(3)), expectRetrieved(subjectLine(3), messageText(3), 20)},
+            {.bytes = 32, .firstBytes = 32, .messages = 1}});
         // The same message, but the caller already waits when its body comes: it goes straight
         // into the caller's buffer, whole, and is not fetched again.
         playEverySplit({kAlice, false, loggedIn("+OK 1 20\r\n", true) + std::vector<Step>{
             askHeader(1), client("TOP 1 0\r\nLIST 1\r\n"),
             server(topReply(1) + listReply(1, 10)), client("RETR 1\r\n"),
             retrieve(1, 100), client(""),
-            server(retrReply(1)), expectRetrieved(subjectLine(1), messageText(1), 20)}, {1, 100}});
+            server(retrReply(1)), expectRetrieved(subjectLine(1), messageText(1), 20)},
+            {.bytes = 100, .firstBytes = 100, .messages = 1}});
     }
 
     // A body read ahead that the server refuses gives the caller the server's words for that
@@ -431,11 +485,11 @@ private slots:
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
             askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
             server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20)),
-            client("RETR 1\r\n"),
+            client("RETR 1\r\nRETR 2\r\n"),
             server("-ERR Message 1 is gone\r\n"),
             retrieve(1, 21), client(""),
             expectRetrievalFailed(failure::serverRejected("-ERR Message 1 is gone")),
-            askHeader(2), client("TOP 3 0\r\nLIST 3\r\nRETR 2\r\n"), expectHeader(2, subjectLine(2)),
+            askHeader(2), client("TOP 3 0\r\nLIST 3\r\n"), expectHeader(2, subjectLine(2)),
             retrieve(2, 21), server("+OK\r\nSubject: 2\r\n"),
             act([](Session& s) {
                 QVERIFY(!s.retrieval().done);
@@ -444,24 +498,42 @@ private slots:
                 QCOMPARE(s.bodiesAhead(), 0);
                 QCOMPARE(s.bytesAhead(), 0);
             }),
-            expectRetrievalFailed(failure::connectionLost()), client("")}, {1, 100}});
+            expectRetrievalFailed(failure::connectionLost()), client("")},
+            {.bytes = 100, .firstBytes = 100, .messages = 1}});
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
             askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
             act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n"),
             server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20) + "+OK Bye\r\n"),
-            expectState(State::Closed), client("")}, {1, 100}});
+            expectState(State::Closed), client("")},
+            {.bytes = 100, .firstBytes = 100, .messages = 1}});
     }
 
-    // With the program's own bounds, through a check of a mailbox of many tiny messages and one of
-    // big messages, against a server that answers everything at once: never more bodies, bytes
-    // or requests ahead than the bounds allow, and every message arrives whole.
+    // With the program's own bounds, through a check of a mailbox of many tiny messages, one of
+    // big messages, two whose LIST lies (tiny sizes for big bodies, sizes beyond the bound for
+    // tiny ones) and one of 60 KB headers, against a server that answers everything at once: never
+    // more bytes kept or reserved ahead than the bounds, never more unanswered command bytes than
+    // theirs, bodies read ahead as far as the bytes allow, and every header and message arrives
+    // as the caller's buffer holds it.
     void readAheadStaysWithinItsBoundsThroughACheck()
     {
         const ReadAhead bounds;
-        for (const std::int64_t size : {std::int64_t(60), bounds.bytes / 3 + 1}) {
-            const int count = size < 1000 ? 100'000 : 20;
+        struct Mailbox {
+            std::int64_t listed; // what LIST says
+            std::int64_t sent;   // what RETR sends
+            int count;
+            int bodiesAhead;     // the most bodies read ahead at once
+            int headerPad = 0;   // bytes of an extra header field
+        };
+        const Mailbox mailboxes[] = {
+            {60, 60, 100'000, bounds.messages + 1},
+            {bounds.bytes / 3 + 1, bounds.bytes / 3 + 1, 20, 2},
+            {60, 50'000, 1'000, bounds.messages + 1},
+            {bounds.bytes + 1, 60, 20, 0},
+            {60, 60, 1'000, bounds.messages + 1, 60'000},
+        };
+        for (const Mailbox& box : mailboxes) {
             Session session(kAlice, false, true);
-            const QByteArray stat = "+OK " + QByteArray::number(count) + " 1\r\n";
+            const QByteArray stat = "+OK " + QByteArray::number(box.count) + " 1\r\n";
             for (const QByteArray& reply : {kGreeting, QByteArray("+OK\r\nPIPELINING\r\n.\r\n"),
                                             kUserPass[1], kUserPass[3], stat}) {
                 session.takeOutgoing();
@@ -470,52 +542,71 @@ private slots:
             QCOMPARE(session.state(), State::Transaction);
             int mostBodies = 0;
             std::int64_t mostBytes = 0;
+            std::int64_t mostHeaderBytes = 0;
+            std::int64_t mostHeld = 0;
             std::size_t mostRequests = 0;
-            const auto text = [size](int n) -> QByteArray {
+            qsizetype mostCommandBytes = 0;
+            const auto header = [&box](int n) {
+                QByteArray fields = subjectLine(n);
+                if (box.headerPad > 0)
+                    fields += "X-Pad: " + QByteArray(box.headerPad, 'p') + "\r\n";
+                return fields;
+            };
+            const auto text = [&box](int n) -> QByteArray {
                 const QByteArray head = subjectLine(n) + "\r\n";
-                return head + QByteArray(size - head.size() - 2, 'x') + "\r\n";
+                return head + QByteArray(box.sent - head.size() - 2, 'x') + "\r\n";
             };
             // Answers every command sent, until the session sends nothing more.
             const auto serve = [&] {
                 for (QByteArray sent = session.takeOutgoing(); !sent.isEmpty();
                      sent = session.takeOutgoing()) {
                     mostBodies = std::max(mostBodies, session.bodiesAhead());
-                    mostBytes = std::max(mostBytes, session.bytesAhead());
                     mostRequests = std::max(mostRequests, session.requestsInFlight());
+                    mostCommandBytes = std::max(mostCommandBytes, session.commandBytesInFlight());
                     QByteArray replies;
                     for (const QByteArray& line : sent.split('\n')) {
                         const QList<QByteArray> words = line.trimmed().split(' ');
                         const int n = words.value(1).toInt();
                         if (words[0] == "TOP")
-                            replies += topReply(n);
+                            replies += "+OK\r\n" + header(n) + "\r\n.\r\n";
                         else if (words[0] == "LIST")
-                            replies += listReply(n, int(size));
+                            replies += listReply(n, int(box.listed));
                         else if (words[0] == "RETR")
                             replies += "+OK\r\n" + text(n) + ".\r\n";
                     }
-                    session.feed(replies);
+                    // In pieces, as a socket hands them over.
+                    for (qsizetype at = 0; at < replies.size(); at += Limits::kReadChunk) {
+                        session.feed(QByteArrayView(replies).sliced(at).first(
+                            std::min(Limits::kReadChunk, replies.size() - at)));
+                        mostBytes = std::max(mostBytes, session.bytesAhead());
+                        mostHeaderBytes = std::max(mostHeaderBytes, session.headerBytesAhead());
+                        mostHeld = std::max(mostHeld, session.bytesHeld());
+                    }
                 }
             };
-            const int checked = std::min(count, 300);
+            const int checked = std::min(box.count, 300);
             for (int n = 1; n <= checked; ++n) {
                 session.requestHeader(n);
                 serve();
-                QVERIFY(session.takeHeader(n).has_value());
+                QCOMPARE(session.takeHeader(n)->value, header(n));
                 session.requestSize(n);
                 serve();
-                QCOMPARE(session.takeSize(n)->value, size);
-                g_body.assign(std::size_t(size) + 1, ' ');
+                QCOMPARE(session.takeSize(n)->value, box.listed);
+                g_body.assign(std::size_t(box.listed) + 1, ' ');
                 session.requestMessage(n, &g_body);
                 serve();
                 QVERIFY(session.retrieval().done && session.retrieval().ok);
-                QCOMPARE(QByteArray(g_body.c_str()), text(n));
+                QCOMPARE(session.retrieval().size, box.sent);
+                QCOMPARE(QByteArray(g_body.c_str()), text(n).first(std::min(box.listed, box.sent)));
                 session.detachBody();
             }
-            const int bodies = int(std::min<std::int64_t>(bounds.messages, bounds.bytes / size));
-            QCOMPARE(mostBodies, bodies);
+            QCOMPARE(mostBodies, box.bodiesAhead);
             QVERIFY(mostBytes <= bounds.bytes);
-            // Headers and sizes twice as far ahead as bodies, and the bodies.
-            QVERIFY(mostRequests <= std::size_t(4 * bounds.messages + bodies));
+            QVERIFY(mostHeaderBytes <= bounds.headerBytes);
+            // Each buffer also holds its NUL.
+            QVERIFY(mostHeld <= bounds.bytes + bounds.headerBytes + mostBodies);
+            QVERIFY(mostCommandBytes <= bounds.commandBytes);
+            QVERIFY(mostRequests <= std::size_t(3 * (bounds.messages + 1)));
         }
     }
 
