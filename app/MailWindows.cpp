@@ -5,7 +5,6 @@
 
 #include "alert/forms/MsgForm.h"
 #include "settings/forms/IdPassForm.h"
-#include "settings/forms/SetForm.h"
 
 namespace pelmora::app {
 
@@ -18,10 +17,6 @@ void MainWindowForMail::setText1(const QString& text) { m_mainForm.setText1(text
 QString MainWindowForMail::Text4() const { return m_mainForm.Text4(); }
 void MainWindowForMail::setText4(const QString& text) { m_mainForm.setText4(text); }
 void MainWindowForMail::Picture7_Click() { m_mainForm.Picture7_Click(); }
-
-bool PreferencesForMail::Check1() { return m_forms.get<settings::SetForm>().Check1(); }
-bool PreferencesForMail::Check2() { return m_forms.get<settings::SetForm>().Check2(); }
-QString PreferencesForMail::Text2() { return m_forms.get<settings::SetForm>().Text2(); }
 
 bool AccountDialogForMail::isShown() const
 {

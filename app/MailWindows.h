@@ -7,9 +7,9 @@ namespace pelmora::app {
 class FormHost;
 class MainForm;
 
-// The program's windows as the mail check and its scheduler see them. The dialogs and the notice
-// board are reached through the form host at every use, so one that has been closed is created
-// anew (hidden, and loaded) when the check needs it.
+// The program's windows as the mail check and its scheduler see them. The account dialog and the
+// notice board are reached through the form host at every use, so one that has been closed is
+// created anew (hidden, and loaded) when the check needs it.
 
 class MainWindowForMail final : public mail::CheckWindowView, public mail::SchedulerWindowView {
 public:
@@ -26,17 +26,6 @@ public:
 
 private:
     MainForm& m_mainForm;
-};
-
-class PreferencesForMail final : public mail::PreferencesView {
-public:
-    explicit PreferencesForMail(FormHost& forms) : m_forms(forms) {}
-    bool Check1() override;
-    bool Check2() override;
-    QString Text2() override;
-
-private:
-    FormHost& m_forms;
 };
 
 class AccountDialogForMail final : public mail::AccountDialogView {

@@ -8,6 +8,7 @@
 
 #include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
+#include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
 #include "settings/ServerSettingsFile.h"
 #include "settings/SettingsStore.h"
@@ -46,6 +47,7 @@ struct MainFormContext {
     settings::SettingsStore& store;
     settings::ServerSettingsFile& serverFile;
     settings::ProgramValues& values;
+    settings::Preferences& preferences;
     FormHost& forms;
     mail::MailLibraryLifetime& mailLibrary;
 };
@@ -63,8 +65,8 @@ public:
     explicit MainForm(MainFormContext context, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // Start-up: topmost and visible, settings loaded, dialogs created, mail library opened,
-    // resting animation started.
+    // Start-up: topmost and visible, settings and preferences loaded, the account dialog created,
+    // mail library opened, resting animation started.
     void Form_Load();
     // Shut-down: sound stopped, two settings saved, mail library released, process ended.
     void Form_Unload();

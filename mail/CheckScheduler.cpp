@@ -23,8 +23,8 @@ QString counterText(double value)
 }
 } // namespace
 
-CheckScheduler::CheckScheduler(SchedulerWindowView& mainWindow, PreferencesView& preferences,
-                               const MailCheck& check)
+CheckScheduler::CheckScheduler(SchedulerWindowView& mainWindow,
+                               const settings::Preferences& preferences, const MailCheck& check)
     : m_mainWindow(mainWindow), m_preferences(preferences), m_check(check)
 {
 }
@@ -38,7 +38,7 @@ void CheckScheduler::setMinutes(const QString& text)
 
 void CheckScheduler::Timer3_Timer()
 {
-    const double rounded = std::nearbyint(TextValue(m_preferences.Text2())); // a half to even
+    const double rounded = std::nearbyint(TextValue(m_preferences.interval)); // a half to even
     if (!(rounded >= double(std::numeric_limits<std::int32_t>::min()) &&
           rounded <= double(std::numeric_limits<std::int32_t>::max())))
         return;
@@ -57,7 +57,7 @@ void CheckScheduler::Timer3_Timer()
 
 void CheckScheduler::Timer1_Timer()
 {
-    const double interval = TextValue(m_preferences.Text2());
+    const double interval = TextValue(m_preferences.interval);
     if (!(interval > 0))
         return;
     if (TextValue(m_mainWindow.Text1()) != interval)

@@ -2,6 +2,8 @@
 
 #include "mail/MailViews.h"
 
+#include "settings/Preferences.h"
+
 namespace pelmora::mail {
 
 class MailCheck;
@@ -18,7 +20,7 @@ class MailCheck;
 // meets it again.
 class CheckScheduler {
 public:
-    CheckScheduler(SchedulerWindowView& mainWindow, PreferencesView& preferences,
+    CheckScheduler(SchedulerWindowView& mainWindow, const settings::Preferences& preferences,
                    const MailCheck& check);
 
     // The one-second tick. An interval beyond the range of a 32-bit integer leaves the counters
@@ -32,7 +34,7 @@ private:
     void setMinutes(const QString& text);
 
     SchedulerWindowView& m_mainWindow;
-    PreferencesView& m_preferences;
+    const settings::Preferences& m_preferences;
     const MailCheck& m_check;
     bool m_checkStartedAtThisCount = false;
 };

@@ -29,16 +29,6 @@ public:
     virtual void Picture7_Click() = 0; // run one mail check
 };
 
-// The preferences dialog's live settings. Reading one while the dialog is not loaded creates it
-// hidden and loads it first.
-class PreferencesView {
-public:
-    virtual ~PreferencesView() = default;
-    virtual bool Check1() = 0;   // hang up after each check
-    virtual bool Check2() = 0;   // the notice board erases itself after one second
-    virtual QString Text2() = 0; // the check interval in minutes, as typed
-};
-
 // The account dialog's two text boxes.
 class AccountDialogView {
 public:
