@@ -41,7 +41,7 @@ struct Application::MailParts {
                  app.m_platform.programLauncher, app.m_platform.trayIcon,
                  app.m_platform.tickCounter},
                 {mainWindow, account, board}, app.m_preferences, app.m_store, app.m_values),
-          scheduler(mainWindow, app.m_preferences, check)
+          checkRoutine(*app.m_mainForm, check), scheduler(app.m_preferences, checkRoutine)
     {
     }
     MainWindowForMail mainWindow;
@@ -49,8 +49,14 @@ struct Application::MailParts {
     NoticeBoardForMail board;
     mail::DialUpHangUp hangUp;
     mail::MailCheck check;
+    CheckRoutineForScheduler checkRoutine;
     mail::CheckScheduler scheduler;
 };
+
+const mail::CheckScheduler& Application::scheduler() const
+{
+    return m_mail->scheduler;
+}
 
 void Application::wireMailCheck()
 {

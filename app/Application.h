@@ -17,6 +17,10 @@
 
 #include <memory>
 
+namespace pelmora::mail {
+class CheckScheduler;
+}
+
 namespace pelmora::app {
 
 // The program as a whole: the program-wide values, the settings store, the form host and the
@@ -33,6 +37,7 @@ public:
     FormHost& forms() { return m_forms; }
     settings::ProgramValues& values() { return m_values; }
     settings::Preferences& preferences() { return m_preferences; }
+    const mail::CheckScheduler& scheduler() const;
     settings::SettingsStore& store() { return m_store; }
 
     // settings::DialogOpener

@@ -4,7 +4,7 @@
 
 namespace pelmora::mail {
 
-// What the mail check and its scheduler read, write and call of the program's windows. The
+// What the mail check reads, writes and calls of the program's windows. The
 // application implements these over its windows; the mail subsystem never sees the windows
 // themselves.
 
@@ -16,17 +16,6 @@ public:
     virtual QString Text7() const = 0; // the mail program's path, or "未設定"
     virtual void Command2_Click() = 0; // start the alert
     virtual void Command5_Click() = 0; // hang up every dial-up connection
-};
-
-// The main window, as the scheduler sees it: its two hidden counters and its check routine.
-class SchedulerWindowView {
-public:
-    virtual ~SchedulerWindowView() = default;
-    virtual QString Text1() const = 0; // minutes since the last check
-    virtual void setText1(const QString& text) = 0;
-    virtual QString Text4() const = 0; // seconds within the current minute
-    virtual void setText4(const QString& text) = 0;
-    virtual void Picture7_Click() = 0; // run one mail check
 };
 
 // The account dialog's two text boxes.
