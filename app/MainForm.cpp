@@ -193,8 +193,8 @@ void MainForm::Form_Load()
     services.windowPositioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
                                            platform::kSwpKeepGeometryAndShow);
 
-    // 2. The hang-up flag, after the preferences have been loaded: loading the interval gives
-    // the interval display and the one-second tick their first state.
+    // 2. The hang-up flag, read first and applied once the preferences have been loaded (loading
+    // the interval gives the interval display and the one-second tick their first state).
     auto& preferences = m_context.preferences;
     settings::PreferenceRules preferenceRules(preferences, store, *this);
     const std::int32_t hangUp = store.readNumber(ProfileFile::Main, kHangUpKey);
