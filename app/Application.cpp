@@ -22,7 +22,7 @@ Application::Application(platform::PlatformServices& platform)
       m_mailLibrary(platform.mailLibrary)
 {
     m_mainForm = std::make_unique<MainForm>(MainFormContext{
-        m_platform, m_store, m_serverFile, m_values, m_forms, m_mailLibrary});
+        m_platform, m_store, m_serverFile, m_values, m_preferences, m_forms, m_mailLibrary});
     registerForms();
     wireMailCheck();
     wireAlert();
@@ -35,23 +35,28 @@ Application::~Application() = default;
 
 struct Application::MailParts {
     explicit MailParts(Application& app)
-        : mainWindow(*app.m_mainForm), preferences(app.m_forms), account(app.m_forms),
+        : mainWindow(*app.m_mainForm), account(app.m_forms),
           board(app.m_forms), hangUp(app.m_platform.remoteAccess),
           check({app.m_platform.mailLibrary, app.m_platform.messageBox,
                  app.m_platform.programLauncher, app.m_platform.trayIcon,
                  app.m_platform.tickCounter},
-                {mainWindow, preferences, account, board}, app.m_store, app.m_values),
-          scheduler(mainWindow, preferences, check)
+                {mainWindow, account, board}, app.m_preferences, app.m_store, app.m_values),
+          checkRoutine(*app.m_mainForm, check), scheduler(app.m_preferences, checkRoutine)
     {
     }
     MainWindowForMail mainWindow;
-    PreferencesForMail preferences;
     AccountDialogForMail account;
     NoticeBoardForMail board;
     mail::DialUpHangUp hangUp;
     mail::MailCheck check;
+    CheckRoutineForScheduler checkRoutine;
     mail::CheckScheduler scheduler;
 };
+
+const mail::CheckScheduler& Application::scheduler() const
+{
+    return m_mail->scheduler;
+}
 
 void Application::wireMailCheck()
 {
@@ -66,7 +71,8 @@ void Application::wireMailCheck()
 void Application::registerForms()
 {
     m_forms.registerForm<settings::SetForm>([this] {
-        return new settings::SetForm(m_store, *m_mainForm, *this, m_platform.messageBox);
+        return new settings::SetForm(m_preferences, m_store, *m_mainForm, *this,
+                                     m_platform.messageBox);
     });
     m_forms.registerForm<settings::IdPassForm>(
         [this] { return new settings::IdPassForm(m_store, m_values, m_platform.messageBox); });

@@ -10,11 +10,16 @@
 
 #include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
+#include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
 #include "settings/ServerSettingsFile.h"
 #include "settings/SettingsStore.h"
 
 #include <memory>
+
+namespace pelmora::mail {
+class CheckScheduler;
+}
 
 namespace pelmora::app {
 
@@ -31,6 +36,8 @@ public:
     MainForm& mainForm() { return *m_mainForm; }
     FormHost& forms() { return m_forms; }
     settings::ProgramValues& values() { return m_values; }
+    settings::Preferences& preferences() { return m_preferences; }
+    const mail::CheckScheduler& scheduler() const;
     settings::SettingsStore& store() { return m_store; }
 
     // settings::DialogOpener
@@ -44,6 +51,8 @@ private:
 
     platform::PlatformServices& m_platform;
     settings::ProgramValues m_values;
+    // What the preferences dialog edits; the mail check and its scheduler read it.
+    settings::Preferences m_preferences;
     settings::SettingsStore m_store;
     settings::ServerSettingsFile m_serverFile;
     mail::MailLibraryLifetime m_mailLibrary;

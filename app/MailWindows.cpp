@@ -4,8 +4,8 @@
 #include "app/MainForm.h"
 
 #include "alert/forms/MsgForm.h"
+#include "mail/MailCheck.h"
 #include "settings/forms/IdPassForm.h"
-#include "settings/forms/SetForm.h"
 
 namespace pelmora::app {
 
@@ -13,15 +13,9 @@ bool MainWindowForMail::Check2() const { return m_mainForm.Check2(); }
 QString MainWindowForMail::Text7() const { return m_mainForm.Text7(); }
 void MainWindowForMail::Command2_Click() { m_mainForm.Command2_Click(); }
 void MainWindowForMail::Command5_Click() { m_mainForm.Command5_Click(); }
-QString MainWindowForMail::Text1() const { return m_mainForm.Text1(); }
-void MainWindowForMail::setText1(const QString& text) { m_mainForm.setText1(text); }
-QString MainWindowForMail::Text4() const { return m_mainForm.Text4(); }
-void MainWindowForMail::setText4(const QString& text) { m_mainForm.setText4(text); }
-void MainWindowForMail::Picture7_Click() { m_mainForm.Picture7_Click(); }
 
-bool PreferencesForMail::Check1() { return m_forms.get<settings::SetForm>().Check1(); }
-bool PreferencesForMail::Check2() { return m_forms.get<settings::SetForm>().Check2(); }
-QString PreferencesForMail::Text2() { return m_forms.get<settings::SetForm>().Text2(); }
+bool CheckRoutineForScheduler::isRunning() const { return m_check.isRunning(); }
+void CheckRoutineForScheduler::Picture7_Click() { m_mainForm.Picture7_Click(); }
 
 bool AccountDialogForMail::isShown() const
 {

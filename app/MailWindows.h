@@ -1,42 +1,46 @@
 #pragma once
 
+#include "mail/CheckScheduler.h"
 #include "mail/MailViews.h"
+
+namespace pelmora::mail {
+class MailCheck;
+}
 
 namespace pelmora::app {
 
 class FormHost;
 class MainForm;
 
-// The program's windows as the mail check and its scheduler see them. The dialogs and the notice
-// board are reached through the form host at every use, so one that has been closed is created
-// anew (hidden, and loaded) when the check needs it.
+// The program's windows as the mail check and its scheduler see them. The account dialog and the
+// notice board are reached through the form host at every use, so one that has been closed is
+// created anew (hidden, and loaded) when the check needs it.
 
-class MainWindowForMail final : public mail::CheckWindowView, public mail::SchedulerWindowView {
+class MainWindowForMail final : public mail::CheckWindowView {
 public:
     explicit MainWindowForMail(MainForm& mainForm) : m_mainForm(mainForm) {}
     bool Check2() const override;
     QString Text7() const override;
     void Command2_Click() override;
     void Command5_Click() override;
-    QString Text1() const override;
-    void setText1(const QString& text) override;
-    QString Text4() const override;
-    void setText4(const QString& text) override;
-    void Picture7_Click() override;
 
 private:
     MainForm& m_mainForm;
 };
 
-class PreferencesForMail final : public mail::PreferencesView {
+// The scheduler starts checks through the main window's routine, as the menu does.
+class CheckRoutineForScheduler final : public mail::CheckRoutine {
 public:
-    explicit PreferencesForMail(FormHost& forms) : m_forms(forms) {}
-    bool Check1() override;
-    bool Check2() override;
-    QString Text2() override;
+    CheckRoutineForScheduler(MainForm& mainForm, const mail::MailCheck& check)
+        : m_mainForm(mainForm), m_check(check)
+    {
+    }
+    bool isRunning() const override;
+    void Picture7_Click() override;
 
 private:
-    FormHost& m_forms;
+    MainForm& m_mainForm;
+    const mail::MailCheck& m_check;
 };
 
 class AccountDialogForMail final : public mail::AccountDialogView {

@@ -4,6 +4,7 @@
 #include "settings/forms/IdPassForm.h"
 #include "settings/forms/OptionForm.h"
 #include "settings/forms/SetForm.h"
+#include "settings/Preferences.h"
 
 #include "platform/forms/JapaneseFont.h"
 #include "platform/ProgramPaths.h"
@@ -33,8 +34,8 @@ using settings::ProfileFile;
 namespace {
 // The program's icon, compiled into it: the window's and the tray's.
 const QString kProgramIconFile = QStringLiteral(":/pelmora/pelmora.png");
-constexpr std::string_view kHangUpKey = "NUMBER";
-constexpr std::string_view kIntervalKey = "NUMBER2";
+using settings::kHangUpKey;
+using settings::kIntervalKey;
 constexpr std::string_view kLaunchFlagKey = "NUMBER3";
 constexpr std::string_view kMailProgramKey = "NAME";
 
@@ -192,10 +193,13 @@ void MainForm::Form_Load()
     services.windowPositioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
                                            platform::kSwpKeepGeometryAndShow);
 
-    // 2. The hang-up flag. Reaching the preferences dialog creates it and runs its own load.
+    // 2. The hang-up flag, read first and applied once the preferences have been loaded (loading
+    // the interval gives the interval display and the one-second tick their first state).
+    auto& preferences = m_context.preferences;
+    settings::PreferenceRules preferenceRules(preferences, store, *this);
     const std::int32_t hangUp = store.readNumber(ProfileFile::Main, kHangUpKey);
-    auto& setForm = forms.get<settings::SetForm>();
-    setForm.setCheck1(settings::applyStoredFlag(hangUp, setForm.Check1()));
+    preferenceRules.load();
+    preferences.hangUpAfterCheck = settings::applyStoredFlag(hangUp, preferences.hangUpAfterCheck);
 
     // 3. The server settings from vbmail.ini in the current directory.
     m_context.serverFile.load(m_context.values);
@@ -220,9 +224,10 @@ void MainForm::Form_Load()
     services.multimedia.mciSendString(u"stop bgm"_s);
     services.multimedia.mciSendString(u"close bgm"_s);
 
-    // 10. The stored interval; the preferences dialog reacts only if the text really changes.
-    const std::int32_t interval = store.readNumber(ProfileFile::Main, kIntervalKey);
-    forms.get<settings::SetForm>().setText2(QString::number(interval));
+    // 10. The stored interval; it takes effect again only if the text really changes.
+    const QString interval = QString::number(store.readNumber(ProfileFile::Main, kIntervalKey));
+    if (interval != preferences.interval)
+        preferenceRules.setInterval(interval);
 
     // 11. The mail program's path.
     m_text7 = store.readText(ProfileFile::Main, kMailProgramKey,

@@ -8,6 +8,7 @@
 
 #include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
+#include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
 #include "settings/ServerSettingsFile.h"
 #include "settings/SettingsStore.h"
@@ -46,6 +47,7 @@ struct MainFormContext {
     settings::SettingsStore& store;
     settings::ServerSettingsFile& serverFile;
     settings::ProgramValues& values;
+    settings::Preferences& preferences;
     FormHost& forms;
     mail::MailLibraryLifetime& mailLibrary;
 };
@@ -63,8 +65,8 @@ public:
     explicit MainForm(MainFormContext context, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // Start-up: topmost and visible, settings loaded, dialogs created, mail library opened,
-    // resting animation started.
+    // Start-up: topmost and visible, settings and preferences loaded, the account dialog created,
+    // mail library opened, resting animation started.
     void Form_Load();
     // Shut-down: sound stopped, two settings saved, mail library released, process ended.
     void Form_Unload();
@@ -108,10 +110,6 @@ public:
     void setText8(const QString& title) override { m_text8 = title; }
     int Check1() const override { return m_check1; } // "ループ": repeat the alert sound
     void setCheck1(int value) { m_check1 = value; }
-    QString Text1() const { return m_text1; } // minutes since the last check (the scheduler's)
-    void setText1(const QString& text) { m_text1 = text; }
-    QString Text4() const { return m_text4; } // seconds within the current minute
-    void setText4(const QString& text) { m_text4 = text; }
 
     // Visible state other parts read and write.
     bool Check2() const;
@@ -181,8 +179,6 @@ private:
     int m_check1 = 1;
     QString m_label1Caption;
     int m_label1Left = 0; // twips
-    QString m_text1 = QStringLiteral("Text1");
-    QString m_text4 = QStringLiteral("Text4");
 
     platform::VbTimer m_timer1; // 100 ms: the check poll
     platform::VbTimer m_timer2; // 100 ms: the alert sound watch

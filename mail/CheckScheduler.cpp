@@ -1,7 +1,5 @@
 #include "mail/CheckScheduler.h"
 
-#include "mail/MailCheck.h"
-
 #include "settings/TextValue.h"
 
 #include <cmath>
@@ -23,49 +21,48 @@ QString counterText(double value)
 }
 } // namespace
 
-CheckScheduler::CheckScheduler(SchedulerWindowView& mainWindow, PreferencesView& preferences,
-                               const MailCheck& check)
-    : m_mainWindow(mainWindow), m_preferences(preferences), m_check(check)
+CheckScheduler::CheckScheduler(const settings::Preferences& preferences, CheckRoutine& check)
+    : m_preferences(preferences), m_check(check)
 {
 }
 
 void CheckScheduler::setMinutes(const QString& text)
 {
-    if (text != m_mainWindow.Text1())
+    if (text != m_text1)
         m_checkStartedAtThisCount = false;
-    m_mainWindow.setText1(text);
+    m_text1 = text;
 }
 
 void CheckScheduler::Timer3_Timer()
 {
-    const double rounded = std::nearbyint(TextValue(m_preferences.Text2())); // a half to even
+    const double rounded = std::nearbyint(TextValue(m_preferences.interval)); // a half to even
     if (!(rounded >= double(std::numeric_limits<std::int32_t>::min()) &&
           rounded <= double(std::numeric_limits<std::int32_t>::max())))
         return;
     const auto interval = std::int32_t(rounded);
 
-    if (TextValue(m_mainWindow.Text1()) == interval)
+    if (TextValue(m_text1) == interval)
         setMinutes(u"0"_s);
-    const double seconds = TextValue(m_mainWindow.Text4());
+    const double seconds = TextValue(m_text4);
     if (seconds >= kSecondsBeforeNextMinute) {
-        m_mainWindow.setText4(u"0"_s);
-        setMinutes(counterText(TextValue(m_mainWindow.Text1()) + 1));
+        m_text4 = u"0"_s;
+        setMinutes(counterText(TextValue(m_text1) + 1));
     } else {
-        m_mainWindow.setText4(counterText(seconds + 1));
+        m_text4 = counterText(seconds + 1);
     }
 }
 
 void CheckScheduler::Timer1_Timer()
 {
-    const double interval = TextValue(m_preferences.Text2());
+    const double interval = TextValue(m_preferences.interval);
     if (!(interval > 0))
         return;
-    if (TextValue(m_mainWindow.Text1()) != interval)
+    if (TextValue(m_text1) != interval)
         return;
     if (m_checkStartedAtThisCount || m_check.isRunning())
         return;
     m_checkStartedAtThisCount = true;
-    m_mainWindow.Picture7_Click();
+    m_check.Picture7_Click();
 }
 
 } // namespace pelmora::mail

@@ -1,15 +1,27 @@
 #pragma once
 
-#include "mail/MailViews.h"
+#include "settings/Preferences.h"
+
+#include <QString>
 
 namespace pelmora::mail {
 
-class MailCheck;
+// The mail check as the scheduler sees it. The application implements it over the main window
+// and the check.
+class CheckRoutine {
+public:
+    virtual ~CheckRoutine() = default;
+    // Whether a check, started from anywhere (the scheduler, the menu), has not finished yet.
+    virtual bool isRunning() const = 0;
+    // The main window's routine that runs one check; it returns when the check has finished.
+    virtual void Picture7_Click() = 0;
+};
 
-// Starts a mail check every so many minutes: the interval typed into the preferences dialog,
-// read afresh at every tick. There is no countdown: a one-second tick (Timer3) counts seconds and
-// minutes up in two hidden texts of the main window, and a 100 ms poll (Timer1) starts a check
-// when the minute count equals the interval.
+// Starts a mail check every so many minutes: the interval as typed into the preferences, read
+// afresh at every tick. There is no countdown: a one-second tick (Timer3) counts seconds and
+// minutes up in two texts, and a 100 ms poll (Timer1) starts a check when the minute count
+// equals the interval. The counters are the scheduler's own; they start at every program start
+// and are never stored.
 //
 // The counting is the program's own and is kept as it is: the second count runs 0 to 60, so a
 // minute lasts 61 ticks; the tick resets the minute count at the interval rounded to a whole
@@ -18,8 +30,7 @@ class MailCheck;
 // meets it again.
 class CheckScheduler {
 public:
-    CheckScheduler(SchedulerWindowView& mainWindow, PreferencesView& preferences,
-                   const MailCheck& check);
+    CheckScheduler(const settings::Preferences& preferences, CheckRoutine& check);
 
     // The one-second tick. An interval beyond the range of a 32-bit integer leaves the counters
     // as they are.
@@ -28,12 +39,18 @@ public:
     // it starts no other until the count changes. While a check runs it starts none.
     void Timer1_Timer();
 
+    // The counters, as decimal texts. Before the first tick they hold their names, which read
+    // as 0.
+    QString Text1() const { return m_text1; } // minutes since the last check
+    QString Text4() const { return m_text4; } // seconds within the current minute
+
 private:
     void setMinutes(const QString& text);
 
-    SchedulerWindowView& m_mainWindow;
-    PreferencesView& m_preferences;
-    const MailCheck& m_check;
+    const settings::Preferences& m_preferences;
+    CheckRoutine& m_check;
+    QString m_text1 = QStringLiteral("Text1");
+    QString m_text4 = QStringLiteral("Text4");
     bool m_checkStartedAtThisCount = false;
 };
 

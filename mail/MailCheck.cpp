@@ -45,9 +45,10 @@ struct MailCheck::Buffers {
     MailBuffer fourth = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
 };
 
-MailCheck::MailCheck(Ports ports, Windows windows, const settings::SettingsStore& store,
-                     settings::ProgramValues& values)
-    : m_ports(ports), m_windows(windows), m_store(store), m_values(values)
+MailCheck::MailCheck(Ports ports, Windows windows, const settings::Preferences& preferences,
+                     const settings::SettingsStore& store, settings::ProgramValues& values)
+    : m_ports(ports), m_windows(windows), m_preferences(preferences), m_store(store),
+      m_values(values)
 {
 }
 
@@ -69,7 +70,7 @@ void MailCheck::CheckMail()
     if (count > 0)
         announceNewMail(count);
     // After every check, whatever happened.
-    if (m_windows.preferences.Check1())
+    if (m_preferences.hangUpAfterCheck)
         m_windows.mainWindow.Command5_Click();
 }
 
@@ -156,7 +157,7 @@ void MailCheck::announceNewMail(std::int32_t count)
     NoticeBoardView& board = m_windows.board;
     board.setText1(u"新着メールが有ります"_s);
     board.setText2(QString::number(count));
-    const bool eraseAfterASecond = m_windows.preferences.Check2();
+    const bool eraseAfterASecond = m_preferences.boardErasesItself;
     board.show();
     if (eraseAfterASecond) {
         platform::WaitMilliseconds(m_ports.ticks, kBoardSeconds);

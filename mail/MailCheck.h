@@ -2,6 +2,7 @@
 
 #include "mail/MailViews.h"
 
+#include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
 
@@ -40,7 +41,6 @@ public:
     };
     struct Windows {
         CheckWindowView& mainWindow;
-        PreferencesView& preferences;
         AccountDialogView& account;
         NoticeBoardView& board;
     };
@@ -49,8 +49,10 @@ public:
     // cuts a longer message to the buffer.
     static constexpr std::size_t kMaxBodyBuffer = 64 * 1024 * 1024;
 
-    MailCheck(Ports ports, Windows windows, const settings::SettingsStore& store,
-              settings::ProgramValues& values);
+    // The preferences are read when they are used: the hang-up after the check, the board's
+    // one second when the board is shown.
+    MailCheck(Ports ports, Windows windows, const settings::Preferences& preferences,
+              const settings::SettingsStore& store, settings::ProgramValues& values);
 
     void CheckMail();
     bool isRunning() const { return m_running; }
@@ -70,6 +72,7 @@ private:
 
     Ports m_ports;
     Windows m_windows;
+    const settings::Preferences& m_preferences;
     const settings::SettingsStore& m_store;
     settings::ProgramValues& m_values;
     bool m_running = false;

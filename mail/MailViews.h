@@ -4,7 +4,7 @@
 
 namespace pelmora::mail {
 
-// What the mail check and its scheduler read, write and call of the program's windows. The
+// What the mail check reads, writes and calls of the program's windows. The
 // application implements these over its windows; the mail subsystem never sees the windows
 // themselves.
 
@@ -16,27 +16,6 @@ public:
     virtual QString Text7() const = 0; // the mail program's path, or "未設定"
     virtual void Command2_Click() = 0; // start the alert
     virtual void Command5_Click() = 0; // hang up every dial-up connection
-};
-
-// The main window, as the scheduler sees it: its two hidden counters and its check routine.
-class SchedulerWindowView {
-public:
-    virtual ~SchedulerWindowView() = default;
-    virtual QString Text1() const = 0; // minutes since the last check
-    virtual void setText1(const QString& text) = 0;
-    virtual QString Text4() const = 0; // seconds within the current minute
-    virtual void setText4(const QString& text) = 0;
-    virtual void Picture7_Click() = 0; // run one mail check
-};
-
-// The preferences dialog's live settings. Reading one while the dialog is not loaded creates it
-// hidden and loads it first.
-class PreferencesView {
-public:
-    virtual ~PreferencesView() = default;
-    virtual bool Check1() = 0;   // hang up after each check
-    virtual bool Check2() = 0;   // the notice board erases itself after one second
-    virtual QString Text2() = 0; // the check interval in minutes, as typed
 };
 
 // The account dialog's two text boxes.

@@ -1,7 +1,5 @@
 #include "settings/forms/SetForm.h"
 
-#include "settings/TextValue.h"
-
 #include "platform/forms/JapaneseFont.h"
 #include "platform/forms/Widgets.h"
 
@@ -9,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace pelmora::settings {
 
@@ -19,25 +18,25 @@ using platform::makeLabel;
 using platform::makeTextBox;
 
 namespace {
-constexpr std::string_view kHangUpKey = "NUMBER";
-constexpr std::string_view kIntervalKey = "NUMBER2";
-constexpr std::string_view kBoardAutoEraseKey = "NUMBER4";
-constexpr int kSecondTickMs = 1000;
-
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 } // namespace
 
-SetForm::SetForm(const SettingsStore& store, MainWindowIntervalView& mainWindow,
-                 DialogOpener& dialogs, platform::MessageBox& messageBox, QWidget* parent)
+SetForm::SetForm(Preferences& preferences, const SettingsStore& store,
+                 MainWindowIntervalView& mainWindow, DialogOpener& dialogs,
+                 platform::MessageBox& messageBox, QWidget* parent)
     : Form(parent),
-      m_store(store),
-      m_mainWindow(mainWindow),
+      m_preferences(preferences),
+      m_rules(preferences, store, mainWindow),
       m_dialogs(dialogs),
       m_messageBox(messageBox)
 {
     buildLayout();
+    connect(m_check1, &QCheckBox::toggled, this,
+            [this](bool on) { m_preferences.hangUpAfterCheck = on; });
     connect(m_text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
+    connect(m_check2, &QCheckBox::toggled, this,
+            [this](bool on) { m_preferences.boardErasesItself = on; });
     connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(m_command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
@@ -94,9 +93,13 @@ void SetForm::buildLayout()
 
 void SetForm::Form_Load()
 {
-    setCheck1(applyStoredFlag(m_store.readNumber(ProfileFile::Main, kHangUpKey), Check1()));
-    setText2(QString::number(m_store.readNumber(ProfileFile::Main, kIntervalKey)));
-    setCheck2(applyStoredFlag(m_store.readNumber(ProfileFile::Main, kBoardAutoEraseKey), Check2()));
+    // Filling the boxes is no edit: the interval takes no effect again, and nothing is stored.
+    const QSignalBlocker check1(m_check1);
+    const QSignalBlocker text2(m_text2);
+    const QSignalBlocker check2(m_check2);
+    m_check1->setChecked(m_preferences.hangUpAfterCheck);
+    m_text2->setText(m_preferences.interval);
+    m_check2->setChecked(m_preferences.boardErasesItself);
 }
 
 bool SetForm::Check1() const { return m_check1->isChecked(); }
@@ -113,32 +116,12 @@ void SetForm::Text2_Change()
     if (m_text2->text().isEmpty())
         m_text2->setText(u"0"_s);
 
-    const QString text = m_text2->text();
-    const double minutes = TextValue(text);
-    if (minutes > 0) {
-        m_mainWindow.setIntervalLabel(u"ON"_s);
-        m_mainWindow.setIntervalFlag(true);
-        m_mainWindow.setIntervalText(text);
-        m_mainWindow.setSecondTickInterval(kSecondTickMs);
-    } else if (minutes == 0) {
-        m_mainWindow.setIntervalLabel(u"OFF"_s);
-        m_mainWindow.setIntervalFlag(false);
-        m_mainWindow.setIntervalText(text);
-        m_mainWindow.setSecondTickInterval(0);
-        // Switching interval checking off is stored at once, even if the dialog never closes.
-        // A failure is not told at every keystroke: the close box writes the interval again and
-        // tells then.
-        m_store.writeKey(ProfileFile::Main, kIntervalKey, text);
-    }
-    // A negative interval changes nothing.
+    m_rules.setInterval(m_text2->text());
 }
 
 void SetForm::Form_Unload()
 {
-    const auto failure = m_store.writeKeys(
-        ProfileFile::Main, {{kHangUpKey, SettingsStore::flagText(Check1())},
-                            {kIntervalKey, Text2()},
-                            {kBoardAutoEraseKey, SettingsStore::flagText(Check2())}});
+    const auto failure = m_rules.saveAndReload();
     if (failure) {
         tellSaveFailure(m_messageBox, *failure);
         return;

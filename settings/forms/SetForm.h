@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/MainWindowIntervalView.h"
+#include "settings/Preferences.h"
 #include "settings/SettingsStore.h"
 
 #include "platform/forms/Form.h"
@@ -12,16 +13,18 @@ class QPushButton;
 
 namespace pelmora::settings {
 
-// The preferences dialog "設定". Its three inputs are the live preferences the rest of the program
-// reads at any moment, shown or hidden: Check1 (hang up after each check), Text2 (the check
-// interval in minutes, as typed) and Check2 (the notice board closes itself after one second).
+// The preferences dialog "設定": shows the program's preferences and edits them as the user
+// types. Check1 is the hang-up after each check, Text2 the check interval in minutes as typed,
+// Check2 the notice board closing itself after one second. The values live in the Preferences,
+// not here: the dialog need not exist for the program to use them.
 class SetForm : public platform::Form {
     Q_OBJECT
 public:
-    SetForm(const SettingsStore& store, MainWindowIntervalView& mainWindow, DialogOpener& dialogs,
+    SetForm(Preferences& preferences, const SettingsStore& store,
+            MainWindowIntervalView& mainWindow, DialogOpener& dialogs,
             platform::MessageBox& messageBox, QWidget* parent = nullptr);
 
-    // Reads NUMBER, NUMBER2 and NUMBER4 into the three inputs.
+    // Shows the preferences as the program uses them now. Showing them changes nothing.
     void Form_Load() override;
 
     bool Check1() const;
@@ -31,12 +34,13 @@ public:
     bool Check2() const;
     void setCheck2(bool on);
 
-    // The close box (the dialog has no OK or Cancel): stores the three inputs, then unloads. A
-    // write that fails is told, and the dialog stays open with its inputs as they are.
+    // The close box (the dialog has no OK or Cancel): stores the three preferences, which are then
+    // read back as stored, and unloads. A write that fails is told, and the dialog stays open
+    // with its inputs as they are.
     void Form_Unload();
 
-    // Runs on every change of the interval text, by the user or by the program: the arming rule
-    // for the main window, and storing the interval when it reads 0.
+    // Runs on every change of the interval text, by the user or by the program: the new interval
+    // takes effect at once (PreferenceRules::setInterval).
     void Text2_Change();
 
     void Command1_Click(); // "ID/PASS": the account dialog
@@ -48,8 +52,8 @@ protected:
 private:
     void buildLayout();
 
-    const SettingsStore& m_store;
-    MainWindowIntervalView& m_mainWindow;
+    Preferences& m_preferences;
+    PreferenceRules m_rules;
     DialogOpener& m_dialogs;
     platform::MessageBox& m_messageBox;
 

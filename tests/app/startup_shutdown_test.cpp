@@ -92,8 +92,9 @@ void StartupShutdownTest::startupCallsThePlatformInOrder()
     QCOMPARE(fake.log.withPrefix(u"mail:"_s).size(), 2);
     QCOMPARE(fake.log.withPrefix(u"mci:"_s).size(), 2);
 
-    // Everything needed is stored: only the main window is on screen.
-    QVERIFY(app.forms().peek<SetForm>() && !app.forms().peek<SetForm>()->isVisible());
+    // Everything needed is stored: only the main window is on screen. The preferences need no
+    // dialog.
+    QVERIFY(!app.forms().peek<SetForm>());
     QVERIFY(app.forms().peek<IdPassForm>() && !app.forms().peek<IdPassForm>()->isVisible());
     QVERIFY(!app.forms().peek<OptionForm>());
     QVERIFY(fake.log.withPrefix(u"MsgBox"_s).isEmpty());
@@ -138,7 +139,7 @@ void StartupShutdownTest::firstRunOpensBothDialogsAndShutdownWritesWindowsLayout
     QVERIFY(account && account->isVisible() && !account->isModal());
     // Opened together, they do not cover each other.
     QVERIFY(!server->frameGeometry().intersects(account->frameGeometry()));
-    QVERIFY(!app.forms().peek<SetForm>()->isVisible());
+    QVERIFY(!app.forms().peek<SetForm>());
     // The server dialog puts itself above other windows when it loads.
     QVERIFY(fake.log.calls().contains(u"SetWindowPos(OptionForm, -1, 0, 0, 0, 0, 0x43)"_s));
 
@@ -163,7 +164,12 @@ void StartupShutdownTest::storedSettingsReachTheWindows()
     Application app(fake.services());
     app.start();
 
-    SetForm& prefs = *app.forms().peek<SetForm>();
+    const auto& preferences = app.preferences();
+    QVERIFY(preferences.hangUpAfterCheck);
+    QCOMPARE(preferences.interval, u"15"_s);
+    QVERIFY(preferences.boardErasesItself);
+    // The preferences dialog, opened, shows them as they are used.
+    SetForm& prefs = app.forms().show<SetForm>();
     QVERIFY(prefs.Check1());
     QCOMPARE(prefs.Text2(), u"15"_s);
     QVERIFY(prefs.Check2());
@@ -187,8 +193,8 @@ void StartupShutdownTest::unknownFlagValuesLeaveOptionsAsTheyWere()
                             "[EXEINI]\r\nNUMBER=2\r\nNUMBER3=2\r\nNUMBER4=-1\r\n");
     Application app(fake.services());
     app.start();
-    QVERIFY(!app.forms().peek<SetForm>()->Check1());
-    QVERIFY(!app.forms().peek<SetForm>()->Check2());
+    QVERIFY(!app.preferences().hangUpAfterCheck);
+    QVERIFY(!app.preferences().boardErasesItself);
     QVERIFY(!app.mainForm().Check2());
 
     app.mainForm().Form_Unload();
@@ -287,7 +293,7 @@ void StartupShutdownTest::missingDataFolderStartsWithDefaultsAndCreatesNothing()
 
     QCOMPARE(app.mainForm().Text7(), u"未設定"_s);
     QVERIFY(!app.mainForm().Check2());
-    QCOMPARE(app.forms().peek<SetForm>()->Text2(), u"0"_s);
+    QCOMPARE(app.preferences().interval, u"0"_s);
     QCOMPARE(text(app.mainForm(), "Label4"), u"OFF"_s);
     // No account can be stored: the account dialog asks for it; nothing else is shown.
     QVERIFY(app.forms().peek<IdPassForm>()->isVisible());

@@ -650,12 +650,14 @@ void DialogsTest::intervalTextDrivesTheMainWindow()
     const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
     QVERIFY2(stored.contains(QByteArray("NUMBER2=" + storedAtOnce + "\r\n")), stored.constData());
 
+    program.fake.log.clear();
     prefs.close();
-    QVERIFY(FakePlatform::readFile(program.fake.mainProfile())
-                .contains(QByteArray("NUMBER2=" + shown.toUtf8() + "\r\n")));
-    // The check poll reads the interval box at once: the dialog comes back hidden and loaded.
-    SetForm& next = program->forms().get<SetForm>();
-    QVERIFY(&next != &prefs && !next.isVisible());
+    QVERIFY(program.fake.log.calls().contains(u"profile: write ini.ini [EXEINI] NUMBER2="_s + shown));
+    // From then on the program uses the interval as stored and read back, and the dialog shows
+    // it when it is opened again.
+    QCOMPARE(program->preferences().interval, reloaded);
+    SetForm& next = program->forms().show<SetForm>();
+    QVERIFY(&next != &prefs);
     QCOMPARE(next.Text2(), reloaded);
 }
 
@@ -802,10 +804,17 @@ void DialogsTest::preferencesOnAFullDiskAreToldOnceOnClosing()
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()), stored);
 
     QVERIFY(mounts.freeSpace(program.fake.dataFolder()));
+    const auto writesBefore = program.fake.log.withPrefix(u"profile: write"_s).size();
     prefs.close();
     QVERIFY(!program->forms().peek<SetForm>());
+    // "00" is stored as typed, reads back as 0, and an interval of 0 is stored at once.
+    QCOMPARE(program.fake.log.withPrefix(u"profile: write"_s).mid(writesBefore),
+             (QStringList{u"profile: write ini.ini [EXEINI] NUMBER=1"_s,
+                          u"profile: write ini.ini [EXEINI] NUMBER2=00"_s,
+                          u"profile: write ini.ini [EXEINI] NUMBER4=0"_s,
+                          u"profile: write ini.ini [EXEINI] NUMBER2=0"_s}));
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
-             "[EXEINI]\r\nNUMBER2=00\r\nNUMBER=1\r\nNUMBER4=0\r\n");
+             "[EXEINI]\r\nNUMBER2=0\r\nNUMBER=1\r\nNUMBER4=0\r\n");
     QCOMPARE(program.fake.log.withPrefix(u"MsgBox("_s).size(), 1);
 }
 

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "settings/MainWindowIntervalView.h"
+#include "settings/SaveFailure.h"
+#include "settings/SettingsStore.h"
+
+#include <QString>
+
+#include <optional>
+#include <string_view>
+
+namespace pelmora::settings {
+
+// The keys of ini.ini that hold the three preferences.
+inline constexpr std::string_view kHangUpKey = "NUMBER";
+inline constexpr std::string_view kIntervalKey = "NUMBER2";
+inline constexpr std::string_view kBoardAutoEraseKey = "NUMBER4";
+
+// The three values the preferences dialog "設定" edits, as the program uses them at any moment,
+// whether the dialog is on screen or not. One instance, owned by the application: the dialog
+// shows and edits it, the mail check and its scheduler read it.
+struct Preferences {
+    bool hangUpAfterCheck = false;  // hang up every dial-up connection after each check
+    QString interval;               // the check interval in minutes, exactly as typed
+    bool boardErasesItself = false; // the notice board closes itself after one second
+};
+
+// What loading, changing and storing the preferences does, whoever does it (start-up, the
+// dialog): the interval's effect on the main window and its immediate store when it reads 0.
+class PreferenceRules {
+public:
+    PreferenceRules(Preferences& preferences, const SettingsStore& store,
+                    MainWindowIntervalView& mainWindow);
+
+    // Reads NUMBER, NUMBER2 and NUMBER4 in this order, as a dialog created afresh shows them: a
+    // flag stored as anything but 1 is off, and the interval is the stored number's decimal
+    // text, which then takes effect as if typed.
+    void load();
+
+    // A new interval text (typed, or set by the program). Empty reads as "0". Above 0 interval
+    // checking is on, at 0 it is off and "0" is stored at once (even if the dialog is never
+    // closed); a negative interval is kept but changes nothing on the main window.
+    void setInterval(const QString& text);
+
+    // Stores the three values (the dialog's close box). On success they are read back, as the
+    // program uses them from then on: "5分" is stored as typed and comes back as "5".
+    std::optional<SaveFailure> saveAndReload();
+
+private:
+    Preferences& m_preferences;
+    const SettingsStore& m_store;
+    MainWindowIntervalView& m_mainWindow;
+};
+
+} // namespace pelmora::settings

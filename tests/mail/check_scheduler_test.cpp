@@ -1,0 +1,136 @@
+// The scheduler's counting, tick by tick, without windows: the preferences as the dialog leaves
+// them (the interval's effect on the one-second tick included), and a check routine that only
+// counts. The program's own wiring is exercised by mail_check_rules_test and scheduled_check_test.
+
+#include "mail/CheckScheduler.h"
+
+#include "settings/MainWindowIntervalView.h"
+#include "settings/Preferences.h"
+#include "settings/SettingsStore.h"
+
+#include "tests/fakes/FakeProgramFolder.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace pelmora;
+
+namespace {
+
+// The main window as the interval sees it; the scheduler only needs to know whether the
+// one-second tick runs.
+struct SecondTick final : settings::MainWindowIntervalView {
+    int interval = 0;
+    void setIntervalLabel(const QString&) override {}
+    void setIntervalFlag(bool) override {}
+    void setIntervalText(const QString&) override {}
+    void setSecondTickInterval(int milliseconds) override { interval = milliseconds; }
+};
+
+struct CountedChecks final : mail::CheckRoutine {
+    int started = 0;
+    bool isRunning() const override { return false; }
+    void Picture7_Click() override { ++started; }
+};
+
+// The preferences loaded from an empty data folder, as at a first start: interval 0.
+struct Scheduling {
+    Scheduling() { rules.load(); }
+
+    // One second: the one-second tick when it runs, and the ten polls.
+    void second()
+    {
+        if (tick.interval > 0)
+            scheduler.Timer3_Timer();
+        for (int i = 0; i < 10; ++i)
+            scheduler.Timer1_Timer();
+    }
+
+    fakes::FakeProgramFolder folder;
+    settings::SettingsStore store{folder.profileFiles, folder.codec, folder.programFolder()};
+    settings::Preferences preferences;
+    SecondTick tick;
+    settings::PreferenceRules rules{preferences, store, tick};
+    CountedChecks checks;
+    mail::CheckScheduler scheduler{preferences, checks};
+};
+
+} // namespace
+
+class CheckSchedulerTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Each step either types an interval ("=text") or lets that many seconds pass; the seconds
+    // at which a scheduled check started are counted from the start.
+    void scheduledChecks_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QList<int>>("checkSeconds");
+        QTest::addColumn<QString>("countersAfter"); // Text1/Text4 when given
+
+        // A minute is 61 ticks; each time exactly one check, though the poll sees it ten times.
+        QTest::newRow("1") << QStringList{u"=1"_s, u"200"_s} << QList<int>{61, 122, 183}
+                           << u"0/17"_s;
+        QTest::newRow("0 is off") << QStringList{u"=0"_s, u"200"_s} << QList<int>{}
+                                  << u"Text1/Text4"_s;
+        QTest::newRow("empty is off") << QStringList{u"="_s, u"200"_s} << QList<int>{}
+                                      << u"Text1/Text4"_s;
+        QTest::newRow("5分 reads as 5") << QStringList{u"=5分"_s, u"700"_s} << QList<int>{305, 610}
+                                        << QString();
+        // The tick resets the count at 2, the poll waits for 1.5.
+        QTest::newRow("1.5 never") << QStringList{u"=1.5"_s, u"500"_s} << QList<int>{} << u"0/12"_s;
+        // A half rounds to the even neighbour: the count is reset at 2, not 3.
+        QTest::newRow("2.5 resets at 2") << QStringList{u"=2.5"_s, u"190"_s} << QList<int>{}
+                                         << u"1/7"_s;
+        QTest::newRow("negative changes nothing")
+            << QStringList{u"=-3"_s, u"200"_s} << QList<int>{} << u"Text1/Text4"_s;
+        // While on, a negative interval keeps the counters going; the count then has passed 1.
+        QTest::newRow("negative while on, then below the count")
+            << QStringList{u"=1"_s, u"30"_s, u"=-3"_s, u"200"_s, u"=1"_s, u"200"_s}
+            << QList<int>{} << u"7/3"_s;
+        // Count 4 never meets 3 again; raised to 10, the count reaches it in the same rhythm.
+        QTest::newRow("lowered below the count, raised again")
+            << QStringList{u"=5"_s, u"250"_s, u"=3"_s, u"300"_s, u"=10"_s, u"400"_s}
+            << QList<int>{610} << QString();
+        QTest::newRow("off and on continues the counters")
+            << QStringList{u"=2"_s, u"61"_s, u"=0"_s, u"100"_s, u"=2"_s, u"61"_s}
+            << QList<int>{222} << u"2/0"_s;
+        QTest::newRow("too large for 32 bits leaves the counters")
+            << QStringList{u"=99999999999"_s, u"100"_s} << QList<int>{} << u"Text1/Text4"_s;
+        QTest::newRow("too large, then 1")
+            << QStringList{u"=99999999999"_s, u"100"_s, u"=1"_s, u"61"_s} << QList<int>{161}
+            << u"1/0"_s;
+    }
+
+    void scheduledChecks()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, checkSeconds);
+        QFETCH(QString, countersAfter);
+
+        Scheduling scheduling;
+        QList<int> started;
+        int now = 0;
+        for (const QString& step : steps) {
+            if (step.startsWith(u'=')) {
+                scheduling.rules.setInterval(step.mid(1));
+                continue;
+            }
+            for (int n = step.toInt(); n > 0; --n) {
+                const int before = scheduling.checks.started;
+                scheduling.second();
+                ++now;
+                for (int c = before; c < scheduling.checks.started; ++c)
+                    started << now;
+            }
+        }
+        QCOMPARE(started, checkSeconds);
+        if (!countersAfter.isEmpty())
+            QCOMPARE(scheduling.scheduler.Text1() + u'/' + scheduling.scheduler.Text4(),
+                     countersAfter);
+    }
+};
+
+QTEST_GUILESS_MAIN(CheckSchedulerTest)
+#include "check_scheduler_test.moc"
