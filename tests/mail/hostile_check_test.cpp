@@ -15,6 +15,7 @@
 #include "pop3/Pop3MailLibrary.h"
 
 #include "tests/fakes/FakePlatform.h"
+#include "tests/mail/CheckingProgram.h"
 #include "tests/servers/ScriptedPop3Server.h"
 
 #include <QApplication>
@@ -37,33 +38,23 @@ const QByteArray kHostileRefusal =
     "-ERR <b>expired</b> <a href='http://phish.invalid/renew'>renew your password here</a> "
     "<img src='file:///usr/share/pixmaps/debian-logo.png'>";
 
-// The program with the server and an account saved, the alert routine counted instead of run.
-// Replies time out only after ten minutes, so a check that ends early did not end by a timeout.
-struct Program {
+// The program with the server and an account saved. Replies time out only after ten minutes, so
+// a check that ends early did not end by a timeout.
+struct Program : tests::CheckingProgram {
     explicit Program(const QByteArray& server, platform::MessageBox* messageBox = nullptr)
-        : fake(FakePlatform::DataFolder::Present, replacements(library, messageBox))
+        : CheckingProgram("POP3=" + server + "\r\nAPOP=0\r\n", FakePlatform::kStoredAccountFile,
+                          pop3::Timeouts{std::chrono::seconds(5), std::chrono::minutes(10)},
+                          withMessageBox(messageBox))
     {
-        FakePlatform::writeFile(fake.serverFile(), "POP3=" + server + "\r\nAPOP=0\r\n");
-        FakePlatform::writeFile(fake.accountProfile(), FakePlatform::kStoredAccountFile);
-        app.start();
-        app.mainForm().routines().startAlert = [this] { ++alertsStarted; };
     }
-    static FakePlatform::Replacements replacements(platform::MailLibrary& library,
-                                                   platform::MessageBox* messageBox)
+    static FakePlatform::Replacements withMessageBox(platform::MessageBox* messageBox)
     {
         FakePlatform::Replacements real;
-        real.with(library);
         if (messageBox)
             real.with(*messageBox);
         return real;
     }
     QString boardCount() { return app.forms().get<alert::MsgForm>().Text2(); }
-
-    pop3::Pop3MailLibrary library{
-        pop3::Timeouts{std::chrono::seconds(5), std::chrono::minutes(10)}};
-    FakePlatform fake;
-    app::Application app{fake.services()};
-    int alertsStarted = 0;
 };
 
 // A server that claims the largest count there is, then answers no message request: it closes

@@ -13,6 +13,7 @@
 #include "pop3/Pop3MailLibrary.h"
 
 #include "tests/fakes/FakePlatform.h"
+#include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DovecotWitness.h"
 #include "tests/servers/Relay.h"
 
@@ -33,51 +34,27 @@ namespace {
 
 DovecotInfo g_info;
 
-FakePlatform::Replacements realAdapters(platform::MailLibrary& library,
-                                        platform::ProgramLauncher* launcher)
-{
-    FakePlatform::Replacements real;
-    real.with(library);
-    if (launcher)
-        real.with(*launcher);
-    return real;
-}
-
 // The program started against the fixture's Dovecot with `user` and `password` saved as its
-// account, and the alert routine counted instead of run.
-struct Program {
+// account.
+struct Program : tests::CheckingProgram {
     Program(const QString& user, const QString& password, int apopFlag = 0,
             platform::ProgramLauncher* launcher = nullptr)
-        : fake(FakePlatform::DataFolder::Present, realAdapters(library, launcher))
+        : CheckingProgram("POP3=127.0.0.1:" + g_info[u"PORT"_s].toUtf8() + "\r\nAPOP=" +
+                              QByteArray::number(apopFlag) + "\r\n",
+                          "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" +
+                              password.toUtf8() + "\r\n",
+                          pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)},
+                          withLauncher(launcher))
     {
-        FakePlatform::writeFile(fake.serverFile(), "POP3=127.0.0.1:" + g_info[u"PORT"_s].toUtf8() +
-                                                       "\r\nAPOP=" + QByteArray::number(apopFlag) +
-                                                       "\r\n");
-        FakePlatform::writeFile(fake.accountProfile(), "[EXEINI]\r\nNAME=" + user.toUtf8() +
-                                                           "\r\nNAME2=" + password.toUtf8() +
-                                                           "\r\n");
-        fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
-        app.start();
-        app.mainForm().routines().startAlert = [this] {
-            ++alertsStarted;
-            boardLoadedAtAlert = app.forms().peek<alert::MsgForm>() != nullptr;
-        };
-        fake.log.clear();
     }
-
-    void checkFromTheMenu()
+    static FakePlatform::Replacements withLauncher(platform::ProgramLauncher* launcher)
     {
-        app.mainForm().findChild<QAction*>(u"mcheck"_s)->trigger();
+        FakePlatform::Replacements real;
+        if (launcher)
+            real.with(*launcher);
+        return real;
     }
     settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
-    alert::MsgForm* board() { return app.forms().peek<alert::MsgForm>(); }
-
-    pop3::Pop3MailLibrary library{
-        pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)}};
-    FakePlatform fake;
-    app::Application app{fake.services()};
-    int alertsStarted = 0;
-    bool boardLoadedAtAlert = false;
 };
 
 QString password() { return g_info[u"PASSWORD"_s]; }

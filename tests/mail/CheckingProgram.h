@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/Application.h"
+#include "app/MainForm.h"
+#include "alert/forms/MsgForm.h"
+#include "pop3/Pop3MailLibrary.h"
+#include "tests/fakes/FakePlatform.h"
+
+#include <QAction>
+
+namespace pelmora::tests {
+
+// The real program on a private program folder with the real POP3 library, the given vbmail.ini
+// and account saved, and the alert routine counted instead of run. `real` names further real
+// adapters (a message box, a program launcher).
+struct CheckingProgram {
+    CheckingProgram(const QByteArray& serverFile, const QByteArray& accountFile,
+                    pop3::Timeouts timeouts, fakes::FakePlatform::Replacements real = {})
+        : library(timeouts), fake(fakes::FakePlatform::DataFolder::Present, real.with(library))
+    {
+        fakes::FakePlatform::writeFile(fake.serverFile(), serverFile);
+        fakes::FakePlatform::writeFile(fake.accountProfile(), accountFile);
+        fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
+        app.start();
+        app.mainForm().routines().startAlert = [this] {
+            ++alertsStarted;
+            boardLoadedAtAlert = board() != nullptr;
+        };
+        fake.log.clear();
+    }
+
+    void checkFromTheMenu() { app.mainForm().findChild<QAction*>(QStringLiteral("mcheck"))->trigger(); }
+    alert::MsgForm* board() { return app.forms().peek<alert::MsgForm>(); }
+
+    pop3::Pop3MailLibrary library;
+    fakes::FakePlatform fake;
+    app::Application app{fake.services()};
+    int alertsStarted = 0;
+    bool boardLoadedAtAlert = false;
+};
+
+} // namespace pelmora::tests
