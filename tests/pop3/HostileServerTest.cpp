@@ -202,6 +202,42 @@ private slots:
         QTRY_VERIFY(server.commands().endsWith("QUIT"));
     }
 
+    // Anyone can send messages whose Subject is 60 KB of unclosed encoded words; a check of
+    // twenty of them reads every one and ends with QUIT, the subject shown as written. (ctest
+    // runs this case on its own with a time limit of seconds: decoding must stay linear.)
+    void twentyCraftedSubjectsAreReadInOneCheck()
+    {
+        QByteArray crafted = "Subject: ";
+        while (crafted.size() < 60 * 1024)
+            crafted += "=?x";
+        const QByteArray message = crafted + "\r\n\r\nbody\r\n";
+        const int count = 20;
+        ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
+            if (command == "STAT")
+                socket.write("+OK " + QByteArray::number(count) + " 0\r\n");
+            else if (command.startsWith("LIST"))
+                socket.write("+OK " + command.mid(5) + ' ' + QByteArray::number(message.size()) +
+                             "\r\n");
+            else if (command.startsWith("TOP"))
+                socket.write("+OK\r\n" + crafted + "\r\n\r\n.\r\n");
+            else if (command.startsWith("RETR"))
+                socket.write("+OK\r\n" + message + ".\r\n");
+            else
+                return false;
+            return true;
+        });
+        Check check;
+        QCOMPARE(check.login(server), count);
+        for (int n = 1; n <= count; ++n) {
+            QCOMPARE(check.status(n), n);
+            QVERIFY(QByteArray(check.subject.c_str()).startsWith("=?x=?x=?x"));
+            QCOMPARE(check.size(n), message.size());
+            QCOMPARE(check.message(n, std::size_t(message.size()) + 1), message.size());
+        }
+        QCOMPARE(check.close(), 0);
+        QTRY_VERIFY(server.commands().endsWith("QUIT"));
+    }
+
     // A large message on a slow link takes many times the reply limit and is still read whole;
     // the session ends with QUIT. (A 3 MB message at 64 KB/s against a 30 s limit, scaled down:
     // 3 MB in about 1.5 s against a 300 ms limit.)
