@@ -74,6 +74,26 @@ struct Check {
     MailBuffer body;
 };
 
+// Answers STAT, LIST, TOP and RETR as a mailbox of `count` copies of `message`, sent as it is
+// (not dot-stuffed); other commands as the scripted server does.
+ScriptedServer::Handler mailboxOf(int count, QByteArray message)
+{
+    return [count, message](QTcpSocket& socket, const QByteArray& command) {
+        const QByteArray size = QByteArray::number(message.size());
+        if (command == "STAT")
+            socket.write("+OK " + QByteArray::number(count) + ' ' + size + "\r\n");
+        else if (command.startsWith("LIST"))
+            socket.write("+OK " + command.mid(5) + ' ' + size + "\r\n");
+        else if (command.startsWith("TOP"))
+            socket.write("+OK\r\n" + message.left(message.indexOf("\r\n\r\n") + 4) + ".\r\n");
+        else if (command.startsWith("RETR"))
+            socket.write("+OK\r\n" + message + ".\r\n");
+        else
+            return false;
+        return true;
+    };
+}
+
 qint64 residentKilobytes()
 {
     QFile status(u"/proc/self/status"_s);
@@ -183,15 +203,7 @@ private slots:
     void bareLineFeedBeforeADotLineIsPartOfTheMessage()
     {
         const QByteArray message = "Subject: lf\r\n\r\nhello\n.\r\nstill the message\r\n";
-        ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
-            if (command.startsWith("LIST"))
-                socket.write("+OK 1 " + QByteArray::number(message.size()) + "\r\n");
-            else if (command.startsWith("RETR"))
-                socket.write("+OK\r\n" + message + ".\r\n");
-            else
-                return false;
-            return true;
-        });
+        ScriptedServer server("+OK\r\n", mailboxOf(1, message));
         Check check;
         QCOMPARE(check.login(server), 1);
         QCOMPARE(check.size(1), message.size());
@@ -212,20 +224,7 @@ private slots:
             crafted += "=?x";
         const QByteArray message = crafted + "\r\n\r\nbody\r\n";
         const int count = 20;
-        ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
-            if (command == "STAT")
-                socket.write("+OK " + QByteArray::number(count) + " 0\r\n");
-            else if (command.startsWith("LIST"))
-                socket.write("+OK " + command.mid(5) + ' ' + QByteArray::number(message.size()) +
-                             "\r\n");
-            else if (command.startsWith("TOP"))
-                socket.write("+OK\r\n" + crafted + "\r\n\r\n.\r\n");
-            else if (command.startsWith("RETR"))
-                socket.write("+OK\r\n" + message + ".\r\n");
-            else
-                return false;
-            return true;
-        });
+        ScriptedServer server("+OK\r\n", mailboxOf(count, message));
         Check check;
         QCOMPARE(check.login(server), count);
         for (int n = 1; n <= count; ++n) {
