@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary server bytes into the POP3 protocol core, driven the way the socket
 // driver drives it. The first byte chooses the login (APOP, USER/PASS or a bearer token, already
-// on TLS or not), the body buffer's capacity and how the rest is cut into reads; then the session gets the bytes,
-// completes TLS when it asks for it and asks for headers, sizes and messages once logged in, out of
-// step with its reading ahead (which is bounded tightly here, so short inputs reach its limits).
+// on TLS or not), the body buffer's capacity and how the rest is cut into reads; then the session
+// gets the bytes, completes TLS when it asks for it and asks for headers, sizes and messages once
+// logged in, out of step with its reading ahead (which is bounded tightly here, so short inputs
+// reach its limits).
 // Anything but a clean run (a crash, a sanitizer report, a body buffer that changed size, an
 // outgoing line with a stray line break) is a finding.
 

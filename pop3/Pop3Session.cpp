@@ -60,9 +60,9 @@ QList<QByteArrayView> wordsAfterStatus(QByteArrayView line)
 // XOAUTH2 sends the same), or nothing when the challenge is not such JSON.
 QByteArray statusOfTokenChallenge(QByteArrayView line)
 {
-    const QByteArray encoded = line.sliced(std::min<qsizetype>(1, line.size())).trimmed().toByteArray();
-    const auto decoded =
-        QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray encoded = line.sliced(std::min<qsizetype>(1, line.size())).toByteArray();
+    const auto decoded = QByteArray::fromBase64Encoding(encoded.trimmed(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return {};
     const QJsonValue status = QJsonDocument::fromJson(*decoded).object().value(u"status");

@@ -208,7 +208,8 @@ const Credentials kTokenUser{"alice@pelmora.test", "tok-123", LoginMethod::Beare
 // The initial responses for kTokenUser on pop.pelmora.test:995 (base64, as printed by Python's
 // base64 module from the fields of RFC 7628 and of XOAUTH2).
 const QByteArray kOauthBearerResponse =
-    "bixhPWFsaWNlQHBlbG1vcmEudGVzdCwBaG9zdD1wb3AucGVsbW9yYS50ZXN0AXBvcnQ9OTk1AWF1dGg9QmVhcmVyIHRvay0xMjMBAQ==\r\n";
+    "bixhPWFsaWNlQHBlbG1vcmEudGVzdCwBaG9zdD1wb3AucGVsbW9yYS50ZXN0AXBvcnQ9OTk1AWF1dGg9"
+    "QmVhcmVyIHRvay0xMjMBAQ==\r\n";
 const QByteArray kXoauth2Response = "dXNlcj1hbGljZUBwZWxtb3JhLnRlc3QBYXV0aD1CZWFyZXIgdG9rLTEyMwEB\r\n";
 // What a server says when it refuses a token: {"status":"401","schemes":"bearer","scope":"mail"}.
 const QByteArray kRefusalChallenge =
@@ -347,7 +348,8 @@ private slots:
             expectState(State::Transaction),
             act([](Session& s) { QCOMPARE(s.messageCount(), 3); })};
         const QByteArray longSasl = "SASL PLAIN LOGIN CRAM-MD5 DIGEST-MD5 GSSAPI NTLM SCRAM-SHA-1 "
-                                    "SCRAM-SHA-256 " + QByteArray(100, 'X') + " XOAUTH2 OAUTHBEARER";
+                                    "SCRAM-SHA-256 "
+            + QByteArray(100, 'X') + " XOAUTH2 OAUTHBEARER";
         for (const QByteArray& continuation : {QByteArray("+ \r\n"), QByteArray("+\r\n")}) {
             playEverySplit({kTokenUser, true,
                 upToAuth("+OK\r\nPIPELINING\r\n" + longSasl + "\r\nUSER\r\n.\r\n",
@@ -363,7 +365,8 @@ private slots:
         playEverySplit({{"a=b,c", "tok-123", LoginMethod::BearerToken}, true,
             upToAuth("+OK\r\nSASL OAUTHBEARER\r\n.\r\n", "AUTH OAUTHBEARER\r\n")
             + std::vector<Step>{server("+ \r\n"),
-                client("bixhPWE9M0RiPTJDYywBaG9zdD1wb3AucGVsbW9yYS50ZXN0AXBvcnQ9OTk1AWF1dGg9QmVhcmVyIHRvay0xMjMBAQ==\r\n")}});
+                client("bixhPWE9M0RiPTJDYywBaG9zdD1wb3AucGVsbW9yYS50ZXN0AXBvcnQ9OTk1AWF1dGg9"
+                       "QmVhcmVyIHRvay0xMjMBAQ==\r\n")}});
     }
 
     // A refused token: the server's JSON challenge is answered as each mechanism wants (XOAUTH2 an
@@ -386,7 +389,8 @@ private slots:
                 expectTokenRefused(refused401), client("")}});
             // Google's status, with another scope; a number instead of a string.
             playEverySplit({kTokenUser, true, start + std::vector<Step>{
-                server("+ eyJzdGF0dXMiOiI0MDAiLCJzY2hlbWVzIjoiQmVhcmVyIiwic2NvcGUiOiJodHRwczovL21haWwuZ29vZ2xlLmNvbS8ifQ==\r\n"),
+                server("+ eyJzdGF0dXMiOiI0MDAiLCJzY2hlbWVzIjoiQmVhcmVyIiwic2NvcGUiOiJodHRwczovL21h"
+                       "aWwuZ29vZ2xlLmNvbS8ifQ==\r\n"),
                 client(abort), server("-ERR Invalid credentials\r\n"),
                 expectTokenRefused(failure::tokenRefused("-ERR Invalid credentials", "400"))}});
             playEverySplit({kTokenUser, true, start + std::vector<Step>{

@@ -68,12 +68,14 @@ public:
                                                                    location.toString());
             return {};
         }
-        const auto token = post(key("IDP_TOKEN_URL"),
-                                {{QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
-                                 {QStringLiteral("code"), answer.queryItemValue(QStringLiteral("code"))},
-                                 {QStringLiteral("redirect_uri"), redirect},
-                                 {QStringLiteral("client_id"), key("IDP_PUBLIC_CLIENT")},
-                                 {QStringLiteral("code_verifier"), QString::fromLatin1(verifier)}});
+        const QString code = answer.queryItemValue(QStringLiteral("code"));
+        const auto token =
+            post(key("IDP_TOKEN_URL"),
+                 {{QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
+                  {QStringLiteral("code"), code},
+                  {QStringLiteral("redirect_uri"), redirect},
+                  {QStringLiteral("client_id"), key("IDP_PUBLIC_CLIENT")},
+                  {QStringLiteral("code_verifier"), QString::fromLatin1(verifier)}});
         const QByteArray body = token->readAll();
         const QString access =
             QJsonDocument::fromJson(body).object().value(QStringLiteral("access_token")).toString();
