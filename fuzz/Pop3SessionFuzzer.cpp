@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary server bytes into the POP3 protocol core, driven the way the socket
-// driver drives it. The first byte chooses the login (APOP or USER/PASS, already on TLS or not),
-// the body buffer's capacity and how the rest is cut into reads; then the session gets the bytes,
-// completes TLS when it asks for it and asks for headers, sizes and messages once logged in, out of
-// step with its reading ahead (which is bounded tightly here, so short inputs reach its limits).
+// driver drives it. The first byte chooses the login (APOP, USER/PASS or a bearer token, already
+// on TLS or not), the body buffer's capacity and how the rest is cut into reads; then the session
+// gets the bytes, completes TLS when it asks for it and asks for headers, sizes and messages once
+// logged in, out of step with its reading ahead (which is bounded tightly here, so short inputs
+// reach its limits).
 // Anything but a clean run (a crash, a sanitizer report, a body buffer that changed size, an
 // outgoing line with a stray line break) is a finding.
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+using pelmora::pop3::LoginMethod;
 using pelmora::pop3::Session;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -23,7 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t flags = data[0];
     ++data;
     --size;
-    Session session({"user", "password", (flags & 1) != 0}, (flags & 2) != 0, true,
+    // Bit 0 chooses APOP, or a bearer token when the capacity bits are all set as well.
+    const auto method = (flags & 1) == 0 ? LoginMethod::UserPass
+        : (flags & 0x1c) == 0x1c         ? LoginMethod::BearerToken
+                                         : LoginMethod::Apop;
+    Session session({"user", "password", method}, (flags & 2) != 0, true,
                     pelmora::pop3::ReadAhead{.bytes = 64, .firstBytes = 32, .messages = 2,
                                              .commandBytes = 40});
     const std::size_t capacity = std::size_t((flags >> 2) & 7) * 7;

@@ -14,8 +14,6 @@ using platform::MailLibrary;
 using settings::ProfileFile;
 
 namespace {
-constexpr std::int32_t kApop = -1;
-constexpr std::int32_t kPlainLogin = 0;
 constexpr std::int32_t kBoardSeconds = 1000;
 
 // Leading and trailing blanks (spaces only) removed.
@@ -101,7 +99,8 @@ std::int32_t MailCheck::talkToServer()
     } else {
         count = library.NMailPop3Authenticate(handle, toAnsi(m_values.UserId),
                                               toAnsi(m_values.UserPassword),
-                                              m_values.ApopFlag != 0 ? kApop : kPlainLogin);
+                                              m_values.ApopFlag != 0 ? MailLibrary::kLoginApop
+                                                                      : MailLibrary::kLoginPlain);
         if (count > 0)
             readMessages(handle, count, buffers);
         else if (count < 0)

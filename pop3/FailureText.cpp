@@ -1,5 +1,7 @@
 #include "pop3/FailureText.h"
 
+#include <algorithm>
+
 namespace pelmora::pop3::failure {
 
 using namespace Qt::StringLiterals;
@@ -93,6 +95,33 @@ QString apopWithoutTimestamp()
 QString lineBreakInCredentials()
 {
     return u"ユーザー名またはパスワードに改行文字（CR/LF）か NUL 文字が含まれています。"_s;
+}
+QString controlCharacterInToken()
+{
+    return u"ユーザー名またはトークンに制御文字（^A）が含まれています。"_s;
+}
+QString tokenNeedsTls()
+{
+    return u"トークンでのサインインには TLS で暗号化された接続が必要です（サーバー名に pop3s:// または pop3+starttls:// を使ってください）。トークンは送っていません。"_s;
+}
+QString tokenNotAccepted()
+{
+    return u"このサーバーはトークンでのサインインを受け付けていません（SASL の OAUTHBEARER も XOAUTH2 もありません）。トークンは送っていません。"_s;
+}
+QString tokenRefused(QByteArrayView serverLine, QByteArrayView status)
+{
+    QString text = u"サーバーがトークンを受け付けませんでした（期限切れか取り消された可能性があります）。サーバーの応答: %1"_s
+                       .arg(shown(serverLine));
+    if (status.isEmpty())
+        return text;
+    // The HTTP status of RFC 6750's error codes, as OAUTHBEARER's challenge gives it.
+    const QString code = status == "401" ? u"invalid_token"_s
+        : status == "400"                ? u"invalid_request"_s
+        : status == "403"                ? u"insufficient_scope"_s
+                                         : QString();
+    text += u"（状態 %1%2）"_s.arg(shown(status.first(std::min<qsizetype>(status.size(), 16))),
+                                 code.isEmpty() ? QString() : u": "_s + code);
+    return text;
 }
 QString tlsUnavailable() { return u"この環境では TLS（SSL）を使えません。"_s; }
 QString tlsFailed(const QString& detail)

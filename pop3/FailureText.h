@@ -28,6 +28,11 @@ QString serverRejected(QByteArrayView serverLine);
 QString loginRejected(QByteArrayView serverLine);
 QString apopWithoutTimestamp();
 QString lineBreakInCredentials();
+QString controlCharacterInToken();
+QString tokenNeedsTls();
+QString tokenNotAccepted();
+// `status` is the one the server's error challenge gave, or empty.
+QString tokenRefused(QByteArrayView serverLine, QByteArrayView status);
 QString tlsUnavailable();
 QString tlsFailed(const QString& detail);
 QString startTlsRefused(QByteArrayView serverLine);

@@ -131,6 +131,7 @@ Answer<int> Connection::login(Credentials credentials)
     m_session = std::make_unique<Session>(std::move(credentials), implicitTls, tlsAvailable);
     if (m_session->state() == Session::State::Failed)
         return failed<int>(sessionFailure());
+    m_session->setServer(m_address.host.toUtf8(), m_address.port);
     if (m_address.security == ServerAddress::Security::StartTlsRequired)
         m_session->requireTls(Session::TlsRequirement::AskedFor);
     else if (m_startTlsMemory && m_startTlsMemory->offeredBefore(m_address))

@@ -46,6 +46,8 @@ public:
     bool isLoggedIn() const;
     // Whether the login completed, also when the connection failed afterwards.
     bool hasLoggedIn() const { return m_session && m_session->loggedIn(); }
+    // Whether the login failed because the server refused the bearer token.
+    bool tokenRefused() const { return m_session && m_session->tokenRefused(); }
     int messageCount() const;
 
 private:

@@ -121,15 +121,21 @@ bool Pop3MailLibrary::checkNumber(const Connection& connection, std::int32_t num
 }
 
 std::int32_t Pop3MailLibrary::NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
-                                                    const QByteArray& password, std::int32_t apop)
+                                                    const QByteArray& password,
+                                                    std::int32_t method)
 {
     // Held for the whole call: a nested NMailPop3Close may drop the handle meanwhile.
     const ConnectionPtr connection = usable(handle, false);
     if (!connection)
         return kFailed;
-    const auto answer = connection->login({userId, password, apop != 0});
-    if (!answer.ok)
-        return failWith(answer.failure);
+    const LoginMethod how = method == kLoginPlain   ? LoginMethod::UserPass
+        : method == kLoginBearerToken               ? LoginMethod::BearerToken
+                                                    : LoginMethod::Apop;
+    const auto answer = connection->login({userId, password, how});
+    if (!answer.ok) {
+        failWith(answer.failure);
+        return connection->tokenRefused() ? kTokenRefused : kFailed;
+    }
     return answer.value;
 }
 

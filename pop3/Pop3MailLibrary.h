@@ -24,7 +24,10 @@ using platform::MailBuffer;
 //
 // What the calls answer:
 //   NMailPop3Connect        a handle > 0, or -1 (the reason is then in NMailGetMessage too)
-//   NMailPop3Authenticate   the number of messages (STAT), 0 when empty, -1 on any failure
+//   NMailPop3Authenticate   the number of messages (STAT), 0 when empty, kTokenRefused (-3) when
+//                           the server refused a bearer token (kLoginBearerToken), -1 on any
+//                           other failure; the last argument picks the login as the port says
+//                           (kLoginPlain 0, kLoginBearerToken 1, any other value APOP)
 //   NMailPop3GetMailStatus  `number`, having filled subject, from, date (decoded) and the raw
 //                           header from TOP number 0; -1 on failure
 //   NMailPop3GetMailSize    the size from LIST number; -1 when unknown or not believable
@@ -49,7 +52,7 @@ public:
     std::int32_t NMailEndWinSock() override;
     std::int32_t NMailPop3Connect(const QByteArray& server) override;
     std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
-                                       const QByteArray& password, std::int32_t apop) override;
+                                       const QByteArray& password, std::int32_t method) override;
     std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
                                         MailBuffer& subject, MailBuffer& from, MailBuffer& date,
                                         MailBuffer& header, std::int32_t flag) override;

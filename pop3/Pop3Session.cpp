@@ -4,6 +4,8 @@
 #include "pop3/Pop3Limits.h"
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 
 #include <algorithm>
@@ -54,6 +56,30 @@ QList<QByteArrayView> wordsAfterStatus(QByteArrayView line)
     return words;
 }
 
+// The "status" of the JSON a server sends as its challenge when it refuses a token (RFC 7628 3.2.2;
+// XOAUTH2 sends the same), or nothing when the challenge is not such JSON.
+QByteArray statusOfTokenChallenge(QByteArrayView line)
+{
+    const QByteArray encoded = line.sliced(std::min<qsizetype>(1, line.size())).toByteArray();
+    const auto decoded = QByteArray::fromBase64Encoding(encoded.trimmed(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return {};
+    const QJsonValue status = QJsonDocument::fromJson(*decoded).object().value(u"status");
+    if (status.isString())
+        return status.toString().toUtf8();
+    if (status.isDouble())
+        return QByteArray::number(status.toInteger());
+    return {};
+}
+
+// A user name as RFC 5801's saslname: "=" and "," written as =3D and =2C.
+QByteArray saslName(const QByteArray& user)
+{
+    QByteArray name = user;
+    return name.replace('=', "=3D").replace(',', "=2C");
+}
+
 QByteArray apopTimestamp(QByteArrayView greeting)
 {
     const auto open = greeting.indexOf('<');
@@ -69,52 +95,75 @@ QByteArray apopTimestamp(QByteArrayView greeting)
 
 void Session::CapabilityReader::reset()
 {
-    m_lineStart.clear();
-    m_lineCut = false;
+    m_wordSize = 0;
+    m_wordCut = false;
+    m_wordIndex = 0;
+    m_saslLine = false;
     m_lines = 0;
     m_startTls = false;
     m_pipelining = false;
+    m_oauthBearer = false;
+    m_xoauth2 = false;
 }
 
 void Session::CapabilityReader::append(QByteArrayView bytes)
 {
-    // Longer than any capability name the session looks for, with room for leading blanks.
-    constexpr qsizetype kKeptLineStart = 64;
-    while (!bytes.isEmpty()) {
-        const qsizetype newline = bytes.indexOf('\n');
-        const QByteArrayView piece = newline < 0 ? bytes : bytes.first(newline);
-        const qsizetype room = kKeptLineStart - m_lineStart.size();
-        m_lineStart.append(piece.first(std::min(room, piece.size())));
-        m_lineCut = m_lineCut || piece.size() > room;
-        if (newline < 0)
-            return;
-        endLine();
-        bytes = bytes.sliced(newline + 1);
+    const auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    };
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        // Past a line's name only the words of SASL matter: the rest of the line is skipped.
+        if (m_wordIndex > 0 && !m_saslLine) {
+            const qsizetype newline = bytes.indexOf('\n', i);
+            if (newline < 0)
+                return;
+            i = newline;
+        }
+        const char c = bytes[i++];
+        if (c == '\n') {
+            endWord();
+            endLine();
+        } else if (isBlank(c)) {
+            endWord();
+        } else if (m_wordSize < kKeptWord) {
+            m_word[m_wordSize++] = c;
+        } else {
+            m_wordCut = true;
+        }
     }
+}
+
+void Session::CapabilityReader::endWord()
+{
+    if (m_wordSize == 0)
+        return; // blanks before or between words
+    const auto is = [this](QByteArrayView name) {
+        return !m_wordCut
+            && QByteArrayView(m_word, m_wordSize).compare(name, Qt::CaseInsensitive) == 0;
+    };
+    if (m_wordIndex == 0) {
+        if (is("STLS"))
+            m_startTls = true;
+        else if (is("PIPELINING"))
+            m_pipelining = true;
+        m_saslLine = is("SASL");
+    } else if (m_saslLine) {
+        if (is("OAUTHBEARER"))
+            m_oauthBearer = true;
+        else if (is("XOAUTH2"))
+            m_xoauth2 = true;
+    }
+    ++m_wordIndex;
+    m_wordSize = 0;
+    m_wordCut = false;
 }
 
 void Session::CapabilityReader::endLine()
 {
     ++m_lines;
-    const auto isBlank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-    };
-    QByteArrayView line = m_lineStart;
-    while (!line.isEmpty() && isBlank(line.front()))
-        line = line.sliced(1);
-    qsizetype nameEnd = 0;
-    while (nameEnd < line.size() && !isBlank(line[nameEnd]))
-        ++nameEnd;
-    // A name that runs past the kept start of its line is none of those looked for.
-    if (nameEnd < line.size() || !m_lineCut) {
-        const QByteArrayView name = line.first(nameEnd);
-        if (name.compare("STLS", Qt::CaseInsensitive) == 0)
-            m_startTls = true;
-        else if (name.compare("PIPELINING", Qt::CaseInsensitive) == 0)
-            m_pipelining = true;
-    }
-    m_lineStart.clear();
-    m_lineCut = false;
+    m_wordIndex = 0;
+    m_saslLine = false;
 }
 
 Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead)
@@ -130,6 +179,13 @@ Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAh
     // read as a command of its own.
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.password)) {
         fail(failure::lineBreakInCredentials());
+        return;
+    }
+    // In a token's initial response ^A separates the fields: one in the name or the token would
+    // start a field of its own.
+    if (m_credentials.method == LoginMethod::BearerToken
+        && (m_credentials.user.contains('\x01') || m_credentials.password.contains('\x01'))) {
+        fail(failure::controlCharacterInToken());
         return;
     }
     m_inFlight.push_back({Command::Greeting, 0, 0, {}});
@@ -250,6 +306,11 @@ void Session::handleStatusLine(QByteArrayView line)
 {
     if (line.contains('\0'))
         return fail(failure::nulInReply());
+    const Pending& pending = m_inFlight.front();
+    // A SASL continuation: the server waits for (or refuses) what AUTH sends next.
+    if ((line == "+" || line.startsWith("+ "))
+        && (pending.command == Command::Auth || pending.command == Command::AuthResponse))
+        return completeReply(false, line, true);
     bool ok = false;
     if (line.startsWith("+OK") && (line.size() == 3 || line[3] == ' '))
         ok = true;
@@ -258,7 +319,6 @@ void Session::handleStatusLine(QByteArrayView line)
     else
         return fail(failure::garbledReply(line));
 
-    const Pending& pending = m_inFlight.front();
     const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top
         || pending.command == Command::Retr;
     if (ok && multiLine) {
@@ -301,7 +361,7 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
     }
 }
 
-void Session::completeReply(bool ok, QByteArrayView statusLine)
+void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuation)
 {
     const Pending pending = std::move(m_inFlight.front());
     m_inFlight.pop_front();
@@ -314,6 +374,9 @@ void Session::completeReply(bool ok, QByteArrayView statusLine)
     case Command::User: onUser(ok, statusLine); break;
     case Command::Pass:
     case Command::Apop: onPassOrApop(ok, statusLine); break;
+    case Command::Auth: onAuth(continuation, statusLine); break;
+    case Command::AuthResponse: onAuthResponse(ok, continuation, statusLine); break;
+    case Command::AuthAbort: onAuthAbort(statusLine); break;
     case Command::Stat: onStat(ok, statusLine); break;
     case Command::Top: onTop(pending, ok, statusLine); break;
     case Command::List: onList(pending, ok, statusLine); break;
@@ -337,7 +400,10 @@ void Session::onGreeting(bool ok, QByteArrayView line)
 
 void Session::onCapa(bool ok)
 {
-    // A server without CAPA (-ERR) has no STLS and no PIPELINING.
+    // A server without CAPA (-ERR) has no STLS, no PIPELINING and no SASL; nor does one whose
+    // second CAPA, after STLS, failed: what it said before TLS does not count.
+    if (!ok)
+        m_capabilities.reset();
     const bool startTls = ok && m_capabilities.startTls();
     m_pipelining = ok && m_capabilities.pipelining();
     if (!m_secure && !startTls) {
@@ -382,7 +448,9 @@ void Session::tlsEstablished()
 void Session::beginLogin()
 {
     setState(State::Authorization);
-    if (!m_credentials.apop) {
+    if (m_credentials.method == LoginMethod::BearerToken) {
+        beginTokenLogin();
+    } else if (m_credentials.method == LoginMethod::UserPass) {
         send(Command::User, 0, "USER " + m_credentials.user);
         if (m_pipelining)
             send(Command::Pass, 0, "PASS " + m_credentials.password);
@@ -395,6 +463,62 @@ void Session::beginLogin()
                 .toHex();
         send(Command::Apop, 0, "APOP " + m_credentials.user + ' ' + digest);
     }
+}
+
+// A token goes only over TLS and only in AUTH's second step: AUTH <mechanism> alone, then the
+// initial response after the server's "+". Microsoft's servers want it so; Dovecot and Google take
+// it too, and so nothing of the token is ever sent before the server said it can take it.
+void Session::beginTokenLogin()
+{
+    if (!m_secure)
+        return fail(failure::tokenNeedsTls());
+    m_oauthBearer = m_capabilities.oauthBearer();
+    if (!m_oauthBearer && !m_capabilities.xoauth2())
+        return fail(failure::tokenNotAccepted());
+    send(Command::Auth, 0, m_oauthBearer ? "AUTH OAUTHBEARER" : "AUTH XOAUTH2");
+}
+
+// OAUTHBEARER (RFC 7628) or XOAUTH2 (Google's, which Microsoft and Dovecot also take), base64.
+QByteArray Session::tokenResponse() const
+{
+    const QByteArray auth = "auth=Bearer " + m_credentials.password + "\x01\x01";
+    if (!m_oauthBearer)
+        return QByteArray("user=" + m_credentials.user + '\x01' + auth).toBase64();
+    QByteArray response = "n,a=" + saslName(m_credentials.user) + ",\x01";
+    if (!m_host.isEmpty())
+        response += "host=" + m_host + "\x01port=" + QByteArray::number(m_port) + '\x01';
+    return QByteArray(response + auth).toBase64();
+}
+
+void Session::onAuth(bool continuation, QByteArrayView line)
+{
+    // The server refused the mechanism itself (or, oddly, accepted a login it has no token for):
+    // nothing of the token was sent, so nothing refused it.
+    if (!continuation)
+        return fail(failure::loginRejected(line));
+    send(Command::AuthResponse, 0, tokenResponse());
+}
+
+void Session::onAuthResponse(bool ok, bool continuation, QByteArrayView line)
+{
+    if (continuation) {
+        // The token was refused; the server says why in JSON and waits for the exchange to end:
+        // an empty response (XOAUTH2), or ^A (OAUTHBEARER, RFC 7628 3.2.3). Its -ERR follows.
+        m_tokenStatus = statusOfTokenChallenge(line);
+        send(Command::AuthAbort, 0, m_oauthBearer ? "AQ==" : "");
+        return;
+    }
+    if (!ok) {
+        m_tokenRefused = true;
+        return fail(failure::tokenRefused(line, {}));
+    }
+    onPassOrApop(true, line);
+}
+
+void Session::onAuthAbort(QByteArrayView line)
+{
+    m_tokenRefused = true;
+    fail(failure::tokenRefused(line, m_tokenStatus));
 }
 
 void Session::onUser(bool ok, QByteArrayView line)

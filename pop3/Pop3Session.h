@@ -15,10 +15,17 @@
 
 namespace pelmora::pop3 {
 
+// How the session logs in.
+enum class LoginMethod : std::uint8_t {
+    UserPass,
+    Apop,
+    BearerToken, // SASL OAUTHBEARER or XOAUTH2; the password is an OAuth 2 access token
+};
+
 struct Credentials {
     QByteArray user;
-    QByteArray password;
-    bool apop = false;
+    QByteArray password; // or the access token
+    LoginMethod method = LoginMethod::UserPass;
 };
 
 // The answer to one request: a value, or the text of why there is none.
@@ -44,9 +51,10 @@ struct Retrieval {
 //
 // Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
 // then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS (USER
-// and PASS together when the server offers PIPELINING), and STAT once the password is accepted.
+// and PASS together when the server offers PIPELINING) or AUTH with a bearer token, and STAT once
+// the password is accepted.
 // When TLS is required (see requireTls) and the server does not switch to it, the login fails
-// before the password goes out.
+// before the password goes out. A bearer token goes out only over TLS, whatever is required.
 // Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
 // PIPELINING each request is one command and one round trip. With PIPELINING the session reads
 // ahead of its caller in the order a mail check asks (status, size and message of each message in
@@ -61,7 +69,7 @@ public:
         Capabilities, // CAPA sent
         StartTls,     // STLS sent
         TlsHandshake, // the driver is negotiating TLS; the server must stay silent
-        Authorization,// USER/PASS or APOP sent
+        Authorization,// USER/PASS, APOP or AUTH sent
         Stat,         // STAT sent
         Transaction,  // logged in: headers, sizes and messages can be asked for
         Quitting,     // QUIT sent
@@ -79,6 +87,16 @@ public:
         AskedFor,      // the server name asked for it (pop3+starttls://)
     };
     void requireTls(TlsRequirement why) { m_tlsRequirement = why; }
+    // The server's name and port as the user gave them; OAUTHBEARER tells them to the server
+    // along with the token. Set before the greeting is fed.
+    void setServer(QByteArray host, quint16 port)
+    {
+        m_host = std::move(host);
+        m_port = port;
+    }
+    // Whether the login failed because the server refused the bearer token (rather than, say,
+    // not offering a way to take it): a fresh token may do on a new connection.
+    bool tokenRefused() const { return m_tokenRefused; }
     // Whether the server listed STLS in its capabilities on the plain connection.
     bool startTlsOffered() const { return m_startTlsOffered; }
 
@@ -126,7 +144,13 @@ public:
     std::int64_t bytesHeld() const;
 
 private:
-    enum class Command : std::uint8_t { Greeting, Capa, Stls, User, Pass, Apop, Stat, Top, List, Retr, Quit };
+    enum class Command : std::uint8_t {
+        Greeting, Capa, Stls, User, Pass, Apop,
+        Auth,         // AUTH <mechanism>, waiting for the server's "+"
+        AuthResponse, // the initial response with the token
+        AuthAbort,    // our answer to the server's error challenge
+        Stat, Top, List, Retr, Quit,
+    };
     struct Pending {
         Command command;
         int number = 0;
@@ -157,8 +181,9 @@ private:
     };
     using Messages = std::map<int, Message>;
 
-    // Reads a CAPA list line by line as it arrives and keeps only the capabilities the session
-    // acts on, so memory stays constant however long the list or any of its lines is.
+    // Reads a CAPA list word by word as it arrives and keeps only the capabilities the session
+    // acts on (and the SASL mechanisms it can use), so memory stays constant however long the
+    // list or any of its lines or words is.
     class CapabilityReader final : public ContentSink {
     public:
         void reset();
@@ -166,15 +191,25 @@ private:
         qsizetype lines() const { return m_lines; }
         bool startTls() const { return m_startTls; }
         bool pipelining() const { return m_pipelining; }
+        bool oauthBearer() const { return m_oauthBearer; }
+        bool xoauth2() const { return m_xoauth2; }
 
     private:
+        void endWord();
         void endLine();
 
-        QByteArray m_lineStart; // the start of the current line, room for any name we look for
-        bool m_lineCut = false; // whether the current line went on past m_lineStart
+        // Longer than any name looked for: a longer word is none of them.
+        static constexpr qsizetype kKeptWord = 32;
+        char m_word[kKeptWord] = {};
+        qsizetype m_wordSize = 0;
+        bool m_wordCut = false;  // whether the current word went on past m_word
+        qsizetype m_wordIndex = 0; // of the current word in its line
+        bool m_saslLine = false; // the line's name is SASL: its words are mechanisms
         qsizetype m_lines = 0;
         bool m_startTls = false;
         bool m_pipelining = false;
+        bool m_oauthBearer = false;
+        bool m_xoauth2 = false;
     };
 
     void setState(State next);
@@ -200,7 +235,8 @@ private:
     void forgetUnanswered();
     void deliverReadAhead(int number, Message& message);
     void handleStatusLine(QByteArrayView line);
-    void completeReply(bool ok, QByteArrayView statusLine);
+    // `continuation`: the reply was a "+" line (only AUTH and its response get one).
+    void completeReply(bool ok, QByteArrayView statusLine, bool continuation = false);
     ContentSink& contentSinkFor(const Pending& pending);
     void beginLogin();
 
@@ -210,6 +246,11 @@ private:
     void onStls(bool ok, QByteArrayView line);
     void onUser(bool ok, QByteArrayView line);
     void onPassOrApop(bool ok, QByteArrayView line);
+    void beginTokenLogin();
+    QByteArray tokenResponse() const;
+    void onAuth(bool continuation, QByteArrayView line);
+    void onAuthResponse(bool ok, bool continuation, QByteArrayView line);
+    void onAuthAbort(QByteArrayView line);
     void onStat(bool ok, QByteArrayView line);
     void onTop(const Pending& pending, bool ok, QByteArrayView line);
     void onList(const Pending& pending, bool ok, QByteArrayView line);
@@ -225,6 +266,12 @@ private:
     State m_state = State::Greeting;
     QString m_failure;
     std::uint64_t m_repliesCompleted = 0;
+
+    QByteArray m_host;
+    quint16 m_port = 0;
+    bool m_oauthBearer = false;     // which mechanism carries the token (else XOAUTH2)
+    QByteArray m_tokenStatus;       // the status of the server's error challenge, when it had one
+    bool m_tokenRefused = false;
 
     QByteArray m_timestamp;
     bool m_pipelining = false;

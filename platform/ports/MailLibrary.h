@@ -24,6 +24,19 @@ public:
     // reply timed out, it was closed meanwhile): no further call on the handle can succeed. Any
     // other negative answer concerns that one message only.
     static constexpr std::int32_t kConnectionLost = -2;
+    // What NMailPop3Authenticate answers when the server refused an OAuth 2 access token (expired,
+    // revoked, or for another account): the caller may fetch a fresh token and try once more on a
+    // new connection. The failure text is in NMailGetMessage, as for any other failure.
+    static constexpr std::int32_t kTokenRefused = -3;
+
+    // How NMailPop3Authenticate logs in (its last argument).
+    static constexpr std::int32_t kLoginPlain = 0; // USER and PASS
+    // APOP. Every value other than kLoginPlain and kLoginBearerToken means APOP too, as any
+    // non-zero value did before tokens existed.
+    static constexpr std::int32_t kLoginApop = -1;
+    // SASL with an OAuth 2 bearer token (OAUTHBEARER, else XOAUTH2): the password argument holds
+    // the access token. Only over TLS (pop3s, or after STLS); the token is never sent in clear.
+    static constexpr std::int32_t kLoginBearerToken = 1;
 
     virtual ~MailLibrary() = default;
 
@@ -34,10 +47,12 @@ public:
 
     // A connection handle, or kNoConnection (-1) when the server cannot be reached.
     virtual std::int32_t NMailPop3Connect(const QByteArray& server) = 0;
-    // apop: -1 to log in with APOP, 0 for USER/PASS. Answers the number of messages (> 0), 0 for
-    // an empty mailbox, or a negative value for a failure whose text NMailGetMessage then gives.
+    // method: kLoginPlain, kLoginApop or kLoginBearerToken (then `password` is the access token).
+    // Answers the number of messages (> 0), 0 for an empty mailbox, kTokenRefused when the server
+    // refused the token, or another negative value for a failure; NMailGetMessage gives the text.
     virtual std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
-                                               const QByteArray& password, std::int32_t apop) = 0;
+                                               const QByteArray& password,
+                                               std::int32_t method) = 0;
     // The message calls: `number`, the size, or a negative value for a failure whose text
     // NMailGetMessage then gives; kConnectionLost when the connection is gone.
     virtual std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,

@@ -6,6 +6,7 @@
 #include "pop3/FailureText.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "tests/servers/DovecotInfo.h"
+#include "tests/servers/IdentityProvider.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,8 +25,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr std::int32_t kApop = -1;
-constexpr std::int32_t kUserPass = 0;
+constexpr std::int32_t kApop = MailLibrary::kLoginApop;
+constexpr std::int32_t kUserPass = MailLibrary::kLoginPlain;
 
 MailBuffer textBuffer() { return MailBuffer(MailLibrary::kTextBufferCapacity, ' '); }
 
@@ -102,14 +103,15 @@ class DovecotTest : public QObject {
         return false;
     }
 
-    std::int32_t login(const QByteArray& server, const QByteArray& userId, std::int32_t apop,
-                       std::int32_t* handleOut)
+    std::int32_t login(const QByteArray& server, const QByteArray& userId, std::int32_t method,
+                       std::int32_t* handleOut, const QByteArray& secret = {})
     {
         const std::int32_t handle = m_library.NMailPop3Connect(server);
         *handleOut = handle;
         if (handle < 0)
             return -1000;
-        return m_library.NMailPop3Authenticate(handle, userId, password(), apop);
+        return m_library.NMailPop3Authenticate(handle, userId,
+                                               secret.isEmpty() ? password() : secret, method);
     }
 
 private slots:
@@ -181,6 +183,53 @@ private slots:
             QVERIFY(logHasLine({u"Login: user=<three>, method=PLAIN"_s, tls}));
             QVERIFY(logHasLine({u"pop3(three)"_s, u"top=3/"_s, u"retr=3/"_s}));
         }
+    }
+
+    // Sign-in with a token from the identity provider, against the sign-in fixture's Dovecot
+    // (ctest's pop3_signin), over STLS and pop3s: a valid token logs in; once the provider says
+    // it has expired, Dovecot refuses it and the caller is told so (kTokenRefused), without the
+    // token in the text; a fresh token logs in again.
+    void bearerTokens_data()
+    {
+        QTest::addColumn<QByteArray>("server");
+        QTest::newRow("STLS") << plainServer();
+        QTest::newRow("pop3s") << tlsServer();
+    }
+    void bearerTokens()
+    {
+        if (m_info[u"IDP_TOKEN_URL"_s].isEmpty())
+            QSKIP("runs as pop3_signin");
+        QFETCH(QByteArray, server);
+        IdentityProvider provider(m_info);
+        const QByteArray oauthUser = user("OAUTH_USER");
+        const QByteArray token = provider.accessToken(QString::fromUtf8(oauthUser));
+        QVERIFY2(!token.isEmpty(), qPrintable(provider.lastError()));
+        std::int32_t handle = 0;
+        QCOMPARE(login(server, oauthUser, MailLibrary::kLoginBearerToken, &handle, token), 3);
+        const auto first = readMessage(m_library, handle, 1);
+        QVERIFY(first);
+        QCOMPARE(first->subject, u"Plain subject"_s);
+        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        QVERIFY(logHasLine({u"Login: user=<oauth>, method=OAUTHBEARER"_s, u", TLS"_s}));
+
+        QVERIFY(provider.expireAccessTokens());
+        init();
+        QCOMPARE(login(server, oauthUser, MailLibrary::kLoginBearerToken, &handle, token),
+                 MailLibrary::kTokenRefused);
+        const QString text = QString::fromUtf8(lastFailure(m_library));
+        QVERIFY2(text.startsWith(pop3::failure::tokenRefused("", {})), qPrintable(text));
+        QVERIFY2(text.contains(u"-ERR"_s), qPrintable(text));
+        QVERIFY(!text.contains(QString::fromUtf8(token)));
+        // Dovecot's challenge says why; it was answered, so its -ERR came too.
+        QVERIFY2(text.contains(u"invalid_token"_s), qPrintable(text));
+        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        QVERIFY(logHasLine({u"user=<oauth>, method=OAUTHBEARER"_s, u"auth failed"_s}));
+
+        const QByteArray fresh = provider.accessToken(QString::fromUtf8(oauthUser));
+        QVERIFY2(!fresh.isEmpty() && fresh != token, qPrintable(provider.lastError()));
+        QCOMPARE(login(server, oauthUser, MailLibrary::kLoginBearerToken, &handle, fresh), 3);
+        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        QVERIFY(logHasLine({u"Login: user=<oauth>, method=OAUTHBEARER"_s, u", TLS"_s}));
     }
 
     void apopLogin()

@@ -376,6 +376,44 @@ private slots:
         QVERIFY(server.commands().isEmpty());
     }
 
+    // A server on a plain connection that would take a token in clear (it offers both mechanisms
+    // and answers AUTH with "+"): not a byte of the token reaches it, with or without STLS that
+    // then fails, and the failure is not a refused token (a fresh one would go nowhere either).
+    void tokensNeverGoInClear()
+    {
+        const auto wantsTokens = [](bool offersStartTls) {
+            return [offersStartTls](QTcpSocket& socket, const QByteArray& command) {
+                if (command == "CAPA")
+                    socket.write(offersStartTls ? "+OK\r\nSTLS\r\nSASL XOAUTH2 OAUTHBEARER\r\n.\r\n"
+                                                : "+OK\r\nSASL XOAUTH2 OAUTHBEARER\r\n.\r\n");
+                else if (command == "STLS")
+                    socket.write("-ERR TLS is not working today\r\n");
+                else if (command.startsWith("AUTH"))
+                    socket.write("+ \r\n");
+                else
+                    return false;
+                return true;
+            };
+        };
+        for (const bool offersStartTls : {false, true}) {
+            ScriptedServer server("+OK ready\r\n", wantsTokens(offersStartTls));
+            Pop3MailLibrary library(kShortTimeouts);
+            const std::int32_t handle = library.NMailPop3Connect(server.address());
+            QVERIFY(handle > 0);
+            QCOMPARE(library.NMailPop3Authenticate(handle, "user@pelmora.test", "secret-token-42",
+                                                   MailLibrary::kLoginBearerToken),
+                     -1);
+            const QString text = QString::fromUtf8(lastFailure(library));
+            QCOMPARE(text, offersStartTls
+                               ? failure::startTlsRefused("-ERR TLS is not working today")
+                               : failure::tokenNeedsTls());
+            QCOMPARE(library.NMailPop3Close(handle), 0);
+            QTest::qWait(50);
+            QCOMPARE(server.received(),
+                     QByteArray(offersStartTls ? "CAPA\r\nSTLS\r\n" : "CAPA\r\n"));
+        }
+    }
+
     void serversThatCannotBeReached()
     {
         Pop3MailLibrary library(kShortTimeouts);

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <functional>
+#include <tuple>
 #include <vector>
 
 using namespace pelmora::pop3;
@@ -54,6 +55,7 @@ std::string g_body;
 void play(const Transcript& t, const Splitter& split, const QString& how)
 {
     Session session(t.credentials, t.secure, true, t.readAhead);
+    session.setServer("pop.pelmora.test", 995);
     for (int i = 0; i < int(t.steps.size()); ++i) {
         const Step& step = t.steps[std::size_t(i)];
         switch (step.kind) {
@@ -200,7 +202,36 @@ std::vector<Step> operator+(std::vector<Step> a, const std::vector<Step>& b)
     return a;
 }
 
-const Credentials kAlice{"alice", "s3cret", false};
+const Credentials kAlice{"alice", "s3cret"};
+const Credentials kTokenUser{"alice@pelmora.test", "tok-123", LoginMethod::BearerToken};
+
+// The initial responses for kTokenUser on pop.pelmora.test:995 (base64, as printed by Python's
+// base64 module from the fields of RFC 7628 and of XOAUTH2).
+const QByteArray kOauthBearerResponse =
+    "bixhPWFsaWNlQHBlbG1vcmEudGVzdCwBaG9zdD1wb3AucGVsbW9yYS50ZXN0AXBvcnQ9OTk1AWF1dGg9"
+    "QmVhcmVyIHRvay0xMjMBAQ==\r\n";
+const QByteArray kXoauth2Response = "dXNlcj1hbGljZUBwZWxtb3JhLnRlc3QBYXV0aD1CZWFyZXIgdG9rLTEyMwEB\r\n";
+// What a server says when it refuses a token: {"status":"401","schemes":"bearer","scope":"mail"}.
+const QByteArray kRefusalChallenge =
+    "+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIiwic2NvcGUiOiJtYWlsIn0=\r\n";
+const QByteArray kAuthFailed = "-ERR [AUTH] Authentication failed.";
+
+// Greeting and capabilities up to the client's AUTH, already on TLS.
+std::vector<Step> upToAuth(const QByteArray& capabilities, const QByteArray& auth)
+{
+    return {server(kGreeting), client("CAPA\r\n"), server(capabilities), client(auth)};
+}
+
+// The login failed because the token was refused, and the text shows none of it.
+Step expectTokenRefused(QString text)
+{
+    return act([text](Session& s) {
+        QCOMPARE(s.state(), State::Failed);
+        QCOMPARE(s.failure(), text);
+        QVERIFY(s.tokenRefused());
+        QVERIFY(!s.failure().contains(u"tok-123"_s));
+    });
+}
 
 } // namespace
 
@@ -250,7 +281,7 @@ private slots:
         // The greeting and password of RFC 1939's example; the digest is
         // `printf %s "<1896.697170952@dbc.mtview.ca.us>tanstaafl" | md5sum` (the digest printed
         // in the RFC does not match its own inputs).
-        playEverySplit({{"mrose", "tanstaafl", true}, false, {
+        playEverySplit({{"mrose", "tanstaafl", LoginMethod::Apop}, false, {
             server("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n"),
             client("CAPA\r\n"), server(kNoCapa),
             client("APOP mrose a6f0dd348916c9ee9539661f94c75203\r\n"),
@@ -262,7 +293,7 @@ private slots:
     void loginFailures()
     {
         // APOP asked for, but the greeting has no timestamp: nothing is sent, clear failure.
-        playEverySplit({{"alice", "pw", true}, false, {
+        playEverySplit({{"alice", "pw", LoginMethod::Apop}, false, {
             server("+OK Dovecot ready.\r\n"), client("CAPA\r\n"), server(kNoCapa),
             expectFailure(failure::apopWithoutTimestamp())}});
         // The server's own words reach the user.
@@ -289,13 +320,139 @@ private slots:
 
     void lineBreaksInCredentialsAreRefusedBeforeAnythingIsSent()
     {
-        for (const auto& credentials : {Credentials{"alice\r\nDELE 1", "pw", false},
-                                        Credentials{"alice", "pw\nDELE 1", false},
-                                        Credentials{"alice", QByteArray("pw\0x", 4), true}}) {
-            playEverySplit({credentials, false, {
+        for (const auto& credentials :
+             {Credentials{"alice\r\nDELE 1", "pw"}, Credentials{"alice", "pw\nDELE 1"},
+              Credentials{"alice", QByteArray("pw\0x", 4), LoginMethod::Apop},
+              Credentials{"alice", "tok\r\n", LoginMethod::BearerToken}}) {
+            playEverySplit({credentials, true, {
                 expectFailure(failure::lineBreakInCredentials()),
                 server(kGreeting), client("")}});
         }
+        // ^A would start a field of its own in a token's initial response.
+        for (const auto& credentials :
+             {Credentials{"alice\x01" "auth=Bearer x", "tok", LoginMethod::BearerToken},
+              Credentials{"alice", "tok\x01" "host=evil", LoginMethod::BearerToken}}) {
+            playEverySplit({credentials, true, {
+                expectFailure(failure::controlCharacterInToken()),
+                server(kGreeting), client("")}});
+        }
+    }
+
+    // AUTH goes alone; the initial response only after the server's "+" (bare, as Microsoft
+    // sends it, or with a space), and nothing else goes with either, PIPELINING or not.
+    // OAUTHBEARER when offered, else XOAUTH2; the SASL list is read however long its line.
+    void tokenLoginSendsEachMechanismsBytes()
+    {
+        const std::vector<Step> loggedInAfterToken = {
+            server("+OK Logged in.\r\n"), client("STAT\r\n"), server("+OK 3 300\r\n"),
+            expectState(State::Transaction),
+            act([](Session& s) { QCOMPARE(s.messageCount(), 3); })};
+        const QByteArray longSasl = "SASL PLAIN LOGIN CRAM-MD5 DIGEST-MD5 GSSAPI NTLM SCRAM-SHA-1 "
+                                    "SCRAM-SHA-256 "
+            + QByteArray(100, 'X') + " XOAUTH2 OAUTHBEARER";
+        for (const QByteArray& continuation : {QByteArray("+ \r\n"), QByteArray("+\r\n")}) {
+            playEverySplit({kTokenUser, true,
+                upToAuth("+OK\r\nPIPELINING\r\n" + longSasl + "\r\nUSER\r\n.\r\n",
+                         "AUTH OAUTHBEARER\r\n")
+                + std::vector<Step>{server(continuation), client(kOauthBearerResponse)}
+                + loggedInAfterToken});
+            playEverySplit({kTokenUser, true,
+                upToAuth("+OK\r\nSASL PLAIN XOAUTH2\r\n.\r\n", "AUTH XOAUTH2\r\n")
+                + std::vector<Step>{server(continuation), client(kXoauth2Response)}
+                + loggedInAfterToken});
+        }
+        // "=" and "," in the name are escaped in OAUTHBEARER's header (RFC 5801's saslname).
+        playEverySplit({{"a=b,c", "tok-123", LoginMethod::BearerToken}, true,
+            upToAuth("+OK\r\nSASL OAUTHBEARER\r\n.\r\n", "AUTH OAUTHBEARER\r\n")
+            + std::vector<Step>{server("+ \r\n"),
+                client("bixhPWE9M0RiPTJDYywBaG9zdD1wb3AucGVsbW9yYS50ZXN0AXBvcnQ9OTk1AWF1dGg9"
+                       "QmVhcmVyIHRvay0xMjMBAQ==\r\n")}});
+    }
+
+    // A refused token: the server's JSON challenge is answered as each mechanism wants (XOAUTH2 an
+    // empty line, OAUTHBEARER ^A), its -ERR read, and the user told the token was refused, with
+    // the server's words and the challenge's status. Refusing AUTH itself is another failure.
+    void refusedTokens()
+    {
+        const QString refused401 = failure::tokenRefused(kAuthFailed, "401");
+        QVERIFY(refused401.contains(u"401"_s) && refused401.contains(u"invalid_token"_s));
+        QVERIFY(refused401.contains(QString::fromLatin1(kAuthFailed)));
+        for (const auto& [capabilities, auth, response, abort] :
+             {std::tuple{"+OK\r\nSASL OAUTHBEARER\r\n.\r\n", "AUTH OAUTHBEARER\r\n",
+                         kOauthBearerResponse, "AQ==\r\n"},
+              std::tuple{"+OK\r\nSASL XOAUTH2\r\n.\r\n", "AUTH XOAUTH2\r\n", kXoauth2Response,
+                         "\r\n"}}) {
+            const auto start = upToAuth(capabilities, auth)
+                + std::vector<Step>{server("+ \r\n"), client(response)};
+            playEverySplit({kTokenUser, true, start + std::vector<Step>{
+                server(kRefusalChallenge), client(abort), server(kAuthFailed + "\r\n"),
+                expectTokenRefused(refused401), client("")}});
+            // Google's status, with another scope; a number instead of a string.
+            playEverySplit({kTokenUser, true, start + std::vector<Step>{
+                server("+ eyJzdGF0dXMiOiI0MDAiLCJzY2hlbWVzIjoiQmVhcmVyIiwic2NvcGUiOiJodHRwczovL21h"
+                       "aWwuZ29vZ2xlLmNvbS8ifQ==\r\n"),
+                client(abort), server("-ERR Invalid credentials\r\n"),
+                expectTokenRefused(failure::tokenRefused("-ERR Invalid credentials", "400"))}});
+            playEverySplit({kTokenUser, true, start + std::vector<Step>{
+                server("+ " + QByteArray(R"({"status":403})").toBase64() + "\r\n"), client(abort),
+                server(kAuthFailed + "\r\n"),
+                expectTokenRefused(failure::tokenRefused(kAuthFailed, "403"))}});
+            // A challenge that is not base64 JSON, and -ERR without any challenge: refused, no
+            // status to tell.
+            for (const QByteArray& challenge :
+                 {QByteArray("+ not*base64\r\n"),
+                  QByteArray("+ " + QByteArray("[1,2").toBase64() + "\r\n")}) {
+                playEverySplit({kTokenUser, true, start + std::vector<Step>{
+                    server(challenge), client(abort), server(kAuthFailed + "\r\n"),
+                    expectTokenRefused(failure::tokenRefused(kAuthFailed, {}))}});
+            }
+            playEverySplit({kTokenUser, true, start + std::vector<Step>{
+                server(kAuthFailed + "\r\n"),
+                expectTokenRefused(failure::tokenRefused(kAuthFailed, {})), client("")}});
+            // A second "+" after our answer to the challenge is not POP3.
+            playEverySplit({kTokenUser, true, start + std::vector<Step>{
+                server(kRefusalChallenge), client(abort), server("+ \r\n"),
+                expectFailure(failure::garbledReply("+ ")), client("")}});
+            // The mechanism refused before anything of the token went out: a plain failure.
+            playEverySplit({kTokenUser, true, upToAuth(capabilities, auth) + std::vector<Step>{
+                server("-ERR Unsupported authentication mechanism.\r\n"),
+                expectFailure(failure::loginRejected("-ERR Unsupported authentication mechanism.")),
+                act([](Session& s) { QVERIFY(!s.tokenRefused()); }), client("")}});
+        }
+    }
+
+    // A token never goes out in clear or to a server that did not offer a way to take it: the
+    // login fails before anything of it is sent.
+    void tokenOnlyOverTlsAndOnlyWhenOffered()
+    {
+        // A plain connection whose server offers no STLS, though it offers both mechanisms.
+        playEverySplit({kTokenUser, false, upToAuth(
+            "+OK\r\nSASL XOAUTH2 OAUTHBEARER\r\n.\r\n", "") + std::vector<Step>{
+            expectFailure(failure::tokenNeedsTls()), client("")}});
+        playEverySplit({kTokenUser, false, upToAuth(kNoCapa, "") + std::vector<Step>{
+            expectFailure(failure::tokenNeedsTls())}});
+        // On TLS, but no mechanism for tokens (none at all, a name cut short or a longer one, SASL
+        // words on another capability's line, no CAPA).
+        for (const QByteArray& capabilities :
+             {QByteArray("+OK\r\nSASL PLAIN LOGIN\r\nUSER\r\n.\r\n"),
+              QByteArray("+OK\r\nSASL OAUTHBEARE XOAUTH2X\r\n.\r\n"),
+              QByteArray("+OK\r\nX-SASL OAUTHBEARER XOAUTH2\r\n.\r\n"),
+              QByteArray("+OK\r\nIMPLEMENTATION SASL OAUTHBEARER\r\n.\r\n"), kNoCapa}) {
+            playEverySplit({kTokenUser, true, upToAuth(capabilities, "") + std::vector<Step>{
+                expectFailure(failure::tokenNotAccepted()), client("")}});
+        }
+        // STLS offered: the token only after TLS, by what the server offers after it.
+        const std::vector<Step> startTls = {
+            server(kGreeting), client("CAPA\r\n"),
+            server("+OK\r\nSTLS\r\nSASL OAUTHBEARER\r\n.\r\n"), client("STLS\r\n"),
+            server("+OK Begin TLS negotiation now.\r\n"), expectState(State::TlsHandshake),
+            client(""), act([](Session& s) { s.tlsEstablished(); }), client("CAPA\r\n")};
+        playEverySplit({kTokenUser, false, startTls + std::vector<Step>{
+            server("+OK\r\nSASL XOAUTH2\r\n.\r\n"), client("AUTH XOAUTH2\r\n"),
+            server("+ \r\n"), client(kXoauth2Response), server("+OK\r\n"), client("STAT\r\n")}});
+        // What the server offered before TLS does not count.
+        playEverySplit({kTokenUser, false, startTls + std::vector<Step>{
+            server(kNoCapa), expectFailure(failure::tokenNotAccepted()), client("")}});
     }
 
     void startTlsWhenOfferedThenCapabilitiesAgain()

@@ -20,11 +20,12 @@ struct DovecotInfo {
     QString operator[](const QString& key) const { return values.value(key); }
     bool ready() const { return values.value(QStringLiteral("STATUS")) == QStringLiteral("ready"); }
 
-    // Reads the file named by the environment variable PELMORA_DOVECOT_INFO.
-    static DovecotInfo load()
+    // Reads the file named by the environment variable PELMORA_DOVECOT_INFO (or `variable`: the
+    // sign-in fixture's file, PELMORA_SIGNIN_INFO, has Dovecot's keys too).
+    static DovecotInfo load(const char* variable = "PELMORA_DOVECOT_INFO")
     {
         DovecotInfo info;
-        const QString path = qEnvironmentVariable("PELMORA_DOVECOT_INFO");
+        const QString path = qEnvironmentVariable(variable);
         QFile file(path);
         if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
             info.reason = QStringLiteral("no Dovecot fixture information at '%1'").arg(path);

@@ -4,6 +4,7 @@
 // greeting and a handler that answers the commands it cares about; the rest get a simple server's
 // answers. Runs on the test's thread, served while the library under test waits.
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QTcpServer>
@@ -31,6 +32,8 @@ public:
     }
     QByteArray address() const { return "127.0.0.1:" + QByteArray::number(m_server.serverPort()); }
     const QList<QByteArray>& commands() const { return m_commands; }
+    // Every byte the clients sent, as it came (also what never made a whole line).
+    const QByteArray& received() const { return m_received; }
     // Whatever came in the same read as PASS is lost.
     bool losesWhatCameWithPass = false;
 
@@ -40,14 +43,20 @@ private:
         socket->setParent(this);
         socket->write(m_greeting);
         connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            while (socket->canReadLine()) {
-                const QByteArray command = socket->readLine().trimmed();
+            const QByteArray incoming = socket->readAll();
+            m_received += incoming;
+            QByteArray& pending = m_pending[socket];
+            pending += incoming;
+            qsizetype newline;
+            while ((newline = pending.indexOf('\n')) >= 0) {
+                const QByteArray command = pending.first(newline + 1).trimmed();
+                pending.remove(0, newline + 1);
                 m_commands.append(command);
                 if (!m_handler || !m_handler(*socket, command))
                     answer(*socket, command);
                 if (losesWhatCameWithPass && command.startsWith("PASS")) {
                     // Like Courier, whose login hands the connection to another process.
-                    socket->readAll();
+                    pending.clear();
                     break;
                 }
             }
@@ -76,6 +85,8 @@ private:
     QByteArray m_greeting;
     Handler m_handler;
     QList<QByteArray> m_commands;
+    QByteArray m_received;
+    QHash<const QTcpSocket*, QByteArray> m_pending; // of each client: what is not a line yet
 };
 
 } // namespace pelmora::tests
