@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 shots=${1:-/tmp}
+mkdir -p "$shots"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "== $*" >&2; }
 export DEBIAN_FRONTEND=noninteractive
