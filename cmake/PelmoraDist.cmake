@@ -17,9 +17,15 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/docs/guide.html)
 endif()
 
 # An install copies what the distribution is made of, never the settings files a run from the
-# build tree may have left in its data folder.
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/dist/ DESTINATION pelmora)
-install(DIRECTORY DESTINATION "pelmora/${PELMORA_DATA_FOLDER_NAME}")
+# build tree may have left in its data folder. A shared installation (the Debian package) has no
+# data folder of its own: its launcher gives each user one.
+set(PELMORA_INSTALL_PROGRAM_DIR pelmora CACHE STRING
+  "Where an install puts the program folder, relative to the install prefix")
+option(PELMORA_SHARED_INSTALL "Install for every user of the machine (no data folder in the program folder)" OFF)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/dist/ DESTINATION ${PELMORA_INSTALL_PROGRAM_DIR})
+if(NOT PELMORA_SHARED_INSTALL)
+  install(DIRECTORY DESTINATION "${PELMORA_INSTALL_PROGRAM_DIR}/${PELMORA_DATA_FOLDER_NAME}")
+endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs/guide.html)
-  install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.html DESTINATION pelmora/docs)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.html DESTINATION ${PELMORA_INSTALL_PROGRAM_DIR}/docs)
 endif()

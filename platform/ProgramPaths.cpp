@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace pelmora::platform {
 
@@ -9,6 +10,12 @@ using namespace Qt::StringLiterals;
 
 QString programFolder()
 {
+    // The executable's folder as the system reports it has every symlink resolved, so a launcher
+    // that gives each user a folder of links to one shared installation names that folder here.
+    const QString named = qEnvironmentVariable("PELMORA_PROGRAM_FOLDER");
+    const QFileInfo folder(named);
+    if (!named.isEmpty() && folder.isAbsolute() && folder.isDir())
+        return QDir::cleanPath(folder.absoluteFilePath());
     return QCoreApplication::applicationDirPath();
 }
 

@@ -8,7 +8,10 @@ namespace pelmora::platform {
 // backslash ("\★MailData\ini.ini") appended directly to the program folder. These helpers are the
 // only place that turns such a path into one the platform can open.
 
-// The folder that holds the executable, without a trailing separator.
+// The folder that holds the executable, without a trailing separator. The environment variable
+// PELMORA_PROGRAM_FOLDER, when it names an existing folder by an absolute path, takes its place
+// (a shared installation's launcher starts the program from a per-user folder of links); any
+// other value is ignored.
 QString programFolder();
 
 // A path written with backslash separators, as the native path of this platform
