@@ -79,7 +79,7 @@ SignInChoice SignInFile::read() const
     for (const Field& field : kFields) {
         if (const auto value = document.value(kSection, field.key))
             choice.*field.member =
-                QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size())).trimmed();
+                QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size()));
     }
     return choice;
 }
