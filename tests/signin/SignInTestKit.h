@@ -185,7 +185,8 @@ private:
 };
 
 // What the Secret Service holds under the program's name for `name`, asked with secret-tool, a
-// client other than the program (QtKeychain's attributes: server = service name, user = key).
+// client other than the program (QtKeychain's attributes: server = service name, user = key;
+// it keeps the bytes base64-encoded).
 inline QByteArray keyringLookup(const QString& name)
 {
     QProcess tool;
@@ -194,7 +195,8 @@ inline QByteArray keyringLookup(const QString& name)
                 QStringLiteral("user"), name});
     if (!tool.waitForFinished(15000))
         return "secret-tool did not finish";
-    return tool.readAllStandardOutput();
+    return QByteArray::fromBase64(tool.readAllStandardOutput(),
+                                  QByteArray::AbortOnBase64DecodingErrors);
 }
 
 // The files under `folder` whose bytes contain `secret`.

@@ -162,7 +162,7 @@ private slots:
         // The choice's file is the owner's alone: it may hold the client secret.
         const QFileInfo file(m_folder->dataFolder() + u"/iniSignIn.ini"_s);
         QVERIFY(file.exists());
-        QCOMPARE(file.permissions() & 0x0FFF, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(file.permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         QCOMPARE(tests::filesContaining(m_folder->dataFolder(), "pelmora-secret").size(),
                  confidential ? 1 : 0);
 
@@ -343,7 +343,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("reason");
-        const auto http = [](const char* status, const QByteArray& body) {
+        const auto http = [](const char* status, const QByteArray& body) -> QByteArray {
             return QByteArray("HTTP/1.1 ") + status + "\r\nContent-Type: application/json\r\n"
                    "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
         };
