@@ -121,8 +121,9 @@ void AuthorizationFlow::start()
         });
 
     connect(m_flow, &QAbstractOAuth2::authorizeWithBrowser, this, [this](const QUrl& url) {
+        // grant() asks for the browser at once, still inside start().
         if (!m_browser.navigate(url))
-            finish(false, u"ブラウザーを開けませんでした。既定のブラウザーが設定されているか確かめてください。"_s);
+            failLater(u"ブラウザーを開けませんでした。既定のブラウザーが設定されているか確かめてください。"_s);
     });
     connect(m_flow, &QAbstractOAuth2::error, this,
             [this](const QString& error, const QString& description, const QUrl&) {

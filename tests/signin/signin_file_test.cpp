@@ -14,6 +14,7 @@
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUrlQuery>
 
 #include <sys/stat.h>
 
@@ -183,6 +184,58 @@ private slots:
         QCOMPARE(finished.first().at(0).toBool(), false);
         QVERIFY(!QFileInfo::exists(folder.dataFolder() + u"/iniSignIn.ini"_s));
         QVERIFY(folder.log.withPrefix(u"browser:"_s).isEmpty());
+    }
+
+    // No browser opens: the sign-in ends at once with the reason, after the window was told
+    // that the sign-in had begun.
+    void browserDoesNotOpen()
+    {
+        FakeProgramFolder folder;
+        fakes::FakeSecretStore keyring(folder.log);
+        fakes::FakeHomepageBrowser browser(folder.log);
+        browser.result = false;
+        signin::SignInService service(folder.dataFolder(), keyring, browser);
+        QSignalSpy finished(&service, &signin::SignInService::finished);
+        QSignalSpy changed(&service, &signin::SignInService::stateChanged);
+        service.signIn(completeChoice());
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.first().at(0).toBool(), false);
+        QVERIFY2(finished.first().at(1).toString().contains(u"ブラウザーを開けませんでした"_s),
+                 qPrintable(finished.first().at(1).toString()));
+        const QStringList opened = folder.log.withPrefix(u"browser: https://id.example/authorize?"_s);
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened.first().contains(u"code_challenge_method=S256"_s));
+        QVERIFY(!opened.first().contains(u"access_type"_s));
+        // The choice stays saved for the next try.
+        QCOMPARE(signin::SignInFile(folder.dataFolder()).read(), completeChoice());
+        QCOMPARE(service.state().text, finished.first().at(1).toString());
+    }
+
+    // Google gives a refresh token only when asked for offline access with the consent page.
+    void googleIsAskedForOfflineAccess()
+    {
+        FakeProgramFolder folder;
+        fakes::FakeSecretStore keyring(folder.log);
+        fakes::FakeHomepageBrowser browser(folder.log);
+        browser.result = false;
+        signin::SignInService service(folder.dataFolder(), keyring, browser);
+        const signin::ProviderPreset& google = *signin::findPreset(u"google"_s);
+        const signin::SignInChoice choice{google.key, u"id.apps.googleusercontent.com"_s,
+                                          u"secret"_s, u"me@gmail.example"_s,
+                                          google.authorizationUrl, google.tokenUrl, google.scope,
+                                          google.server};
+        QSignalSpy finished(&service, &signin::SignInService::finished);
+        service.signIn(choice);
+        QVERIFY(finished.wait(5000));
+        const QStringList opened = folder.log.withPrefix(u"browser: "_s);
+        QCOMPARE(opened.size(), 1);
+        const QUrlQuery query(QUrl(opened.first().mid(9)));
+        QCOMPARE(query.queryItemValue(u"access_type"_s), u"offline"_s);
+        QCOMPARE(query.queryItemValue(u"prompt"_s), u"consent"_s);
+        QCOMPARE(query.queryItemValue(u"login_hint"_s, QUrl::FullyDecoded), u"me@gmail.example"_s);
+        QVERIFY(!opened.first().contains(u"secret"_s));
     }
 
     // A token kept from an earlier run makes the account signed in; signing out forgets it in
