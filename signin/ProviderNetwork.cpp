@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QTimer>
 
 namespace pelmora::signin {
 
@@ -13,7 +14,7 @@ constexpr char kTooLarge[] = "pelmoraTooLarge";
 }
 
 ProviderNetwork::ProviderNetwork(std::chrono::milliseconds transferLimit, QObject* parent)
-    : QNetworkAccessManager(parent)
+    : QNetworkAccessManager(parent), m_transferLimit(transferLimit)
 {
     setTransferTimeout(static_cast<int>(transferLimit.count()));
     setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -79,6 +80,10 @@ TokenReply ProviderNetwork::postTokenRequest(const QUrl& tokenUrl, const Form& f
     QPointer<QNetworkReply> reply = post(request, body);
     QEventLoop loop;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(m_transferLimit, &loop, [reply] {
+        if (reply)
+            reply->abort();
+    });
     if (!reply->isFinished())
         loop.exec();
     if (!reply)

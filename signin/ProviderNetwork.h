@@ -25,7 +25,8 @@ public:
     static bool wasTooLarge(const QNetworkReply& reply);
 
     // Posts `form` to the token endpoint and waits for the answer with the thread's events
-    // dispatched (at most the transfer limit). A transport failure comes back as the error
+    // dispatched, at most the transfer limit in all (a provider that drips its answer is cut off
+    // too). A transport failure comes back as the error
     // "network" with the reason as its description.
     using Form = QList<std::pair<QString, QString>>;
     TokenReply postTokenRequest(const QUrl& tokenUrl, const Form& form);
@@ -36,6 +37,9 @@ public:
 protected:
     QNetworkReply* createRequest(Operation op, const QNetworkRequest& request,
                                  QIODevice* outgoingData) override;
+
+private:
+    std::chrono::milliseconds m_transferLimit;
 };
 
 } // namespace pelmora::signin
