@@ -98,7 +98,7 @@ private slots:
             << u"taro"_s << u"client"_s << false;
         QTest::newRow("no section") << QByteArray("LOGINNAME=taro\n") << QString() << QString() << false;
         QTest::newRow("binary garbage")
-            << QByteArray("\x00\xff\xfe[\x01\x02]\r\r\n=\x80=\n[SIGN", 21) << QString() << QString() << false;
+            << QByteArrayLiteral("\x00\xff\xfe[\x01\x02]\r\r\n=\x80=\n[SIGN") << QString() << QString() << false;
         QTest::newRow("Shift_JIS login name")
             << QByteArray("[SIGNIN]\nLOGINNAME=\x93\xfa\x96\x7b\n") << QString::fromUtf8("\x93\xfa\x96\x7b")
             << QString() << false;

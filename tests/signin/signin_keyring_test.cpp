@@ -94,7 +94,7 @@ private slots:
     {
         const QString name = u"custom:adapter@example.test"_s;
         QCOMPARE(m_store.read(name).outcome, Outcome::NotFound);
-        const QByteArray secret("refresh-\x01\xff\0tail", 17);
+        const QByteArray secret = QByteArrayLiteral("refresh-\x01\xff\0tail");
         QCOMPARE(m_store.write(name, secret).outcome, Outcome::Done);
         const auto read = m_store.read(name);
         QCOMPARE(read.outcome, Outcome::Done);
