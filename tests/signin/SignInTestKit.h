@@ -7,6 +7,7 @@
 #include "platform/ports/HomepageBrowser.h"
 #include "signin/SignInService.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
@@ -107,7 +108,11 @@ public:
         if (m_processes.empty())
             return {};
         QProcess& last = *m_processes.back();
-        last.waitForFinished(30000);
+        // The page comes from the program's own loopback server, in this thread: wait with its
+        // events dispatched.
+        QDeadlineTimer deadline(30000);
+        while (last.state() != QProcess::NotRunning && !deadline.hasExpired())
+            QTest::qWait(20);
         return QString::fromUtf8(last.readAllStandardOutput());
     }
 

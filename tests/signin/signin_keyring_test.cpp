@@ -337,6 +337,36 @@ private slots:
         QVERIFY(service.state().signedIn);
     }
 
+    // Another program on this machine sends a made-up answer to the loopback redirect: without
+    // the request's state it is ignored, and the user's own sign-in still goes through.
+    void forgedRedirectIsIgnored()
+    {
+        ScriptBrowser browser;
+        browser.opens = false;
+        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        QSignalSpy done(&service, &signin::SignInService::finished);
+        service.signIn(tests::providerChoice(*m_provider));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.visited.size(), 1, 5000);
+        const QUrl request = browser.visited.first();
+        QUrl forged(QUrlQuery(request).queryItemValue(u"redirect_uri"_s, QUrl::FullyDecoded));
+        forged.setQuery(u"code=made-up&state=guessed"_s);
+        const qsizetype tokenRequests = m_provider->tokenRequests().size();
+
+        ScriptBrowser intruder;
+        intruder.navigate(forged);
+        intruder.lastPage();
+        QTest::qWait(300);
+        QCOMPARE(done.size(), 0);
+        QCOMPARE(m_provider->tokenRequests().size(), tokenRequests);
+        QVERIFY(!service.state().signedIn);
+
+        ScriptBrowser user;
+        user.navigate(request);
+        QVERIFY(done.wait(30000));
+        QCOMPARE(done.first().at(0).toBool(), true);
+        QVERIFY(service.accessToken(false).ok);
+    }
+
     // A token endpoint that misbehaves at refresh time: the check is told why, and the sign-in
     // stays for the next try.
     void misbehavingTokenEndpoint_data()
