@@ -1,6 +1,7 @@
 #include "app/RealPlatform.h"
 
 #include "platform/ProgramPaths.h"
+#include "platform/adapters/keychain/KeychainSecretStore.h"
 #include "platform/adapters/multimedia/AudioSinkMultimedia.h"
 #include "platform/adapters/system/ImmediateProcessExit.h"
 #include "platform/adapters/system/PosixFileTitle.h"
@@ -43,6 +44,7 @@ struct RealPlatform::Adapters {
     platform::DetachedProgramLauncher programLauncher;
     platform::DesktopHomepageBrowser homepageBrowser;
     platform::ImmediateProcessExit processExit;
+    platform::KeychainSecretStore secretStore;
 };
 
 RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
@@ -51,7 +53,7 @@ RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
     m_services.reset(new platform::PlatformServices{
         a.mailLibrary, a.profileFiles, a.codec, a.multimedia, a.tickCounter, a.windowPositioner,
         a.remoteAccess, a.trayIcon, a.fileDialog, a.fileTitle, a.messageBox, a.programLauncher,
-        a.homepageBrowser, a.processExit,
+        a.homepageBrowser, a.processExit, a.secretStore,
         // The pane is a child widget of the frame, which owns and deletes it.
         [](QWidget* frame) -> platform::AnimationPane& {
             return *new platform::MovieAnimationPane(frame);

@@ -13,6 +13,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 namespace pelmora::platform {
 class HomepageBrowser;
 class SecretStore;
@@ -66,6 +68,10 @@ public:
 signals:
     void stateChanged();
     void finished(bool ok, const QString& text);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace pelmora::signin

@@ -12,6 +12,7 @@
 #include "platform/ports/ProfileFiles.h"
 #include "platform/ports/ProgramLauncher.h"
 #include "platform/ports/RemoteAccess.h"
+#include "platform/ports/SecretStore.h"
 #include "platform/ports/TickCounter.h"
 #include "platform/ports/TrayIcon.h"
 #include "platform/ports/WindowPositioner.h"
@@ -43,6 +44,8 @@ struct PlatformServices {
     ProgramLauncher& programLauncher;
     HomepageBrowser& homepageBrowser;
     ProcessExit& processExit;
+    // The desktop keyring, for the sign-in's refresh token.
+    SecretStore& secretStore;
     // The animation pane lives inside the main window's animation frame, so the window asks for
     // it once its frame exists. The window owns the widget the pane belongs to.
     std::function<AnimationPane&(QWidget* frame)> createAnimationPane;

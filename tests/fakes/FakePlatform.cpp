@@ -10,7 +10,7 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
         tickCounter, windowPositioner, real.remoteAccess ? *real.remoteAccess : remoteAccess,
         trayIcon, fileDialog, fileTitle, real.messageBox ? *real.messageBox : messageBox,
         real.programLauncher ? *real.programLauncher : programLauncher, homepageBrowser,
-        processExit, [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
+        processExit, secretStore, [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
         programFolder(), real.timerPace});
 }
 

@@ -51,6 +51,7 @@ public:
     FakeProgramLauncher programLauncher{log};
     FakeHomepageBrowser homepageBrowser{log};
     FakeProcessExit processExit{log};
+    FakeSecretStore secretStore{log};
     FakeAnimationPane animationPane{log};
 
 private:

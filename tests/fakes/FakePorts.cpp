@@ -357,6 +357,35 @@ bool FakeHomepageBrowser::navigate(const QUrl& address)
     return result;
 }
 
+platform::SecretStore::Result FakeSecretStore::read(const QString& name)
+{
+    m_log.add(u"keyring: read "_s + name);
+    if (!available)
+        return {Outcome::Unavailable, {}, u"no keyring"_s};
+    const auto found = secrets.constFind(name);
+    if (found == secrets.cend())
+        return {Outcome::NotFound, {}, {}};
+    return {Outcome::Done, *found, {}};
+}
+
+platform::SecretStore::Result FakeSecretStore::write(const QString& name, const QByteArray& secret)
+{
+    m_log.add(u"keyring: write "_s + name);
+    if (!available)
+        return {Outcome::Unavailable, {}, u"no keyring"_s};
+    secrets.insert(name, secret);
+    return {Outcome::Done, {}, {}};
+}
+
+platform::SecretStore::Result FakeSecretStore::remove(const QString& name)
+{
+    m_log.add(u"keyring: remove "_s + name);
+    if (!available)
+        return {Outcome::Unavailable, {}, u"no keyring"_s};
+    secrets.remove(name);
+    return {Outcome::Done, {}, {}};
+}
+
 void FakeProcessExit::endProcess()
 {
     m_log.add(u"end process"_s);

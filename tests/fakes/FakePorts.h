@@ -16,6 +16,7 @@
 #include "platform/ports/ProfileFiles.h"
 #include "platform/ports/ProgramLauncher.h"
 #include "platform/ports/RemoteAccess.h"
+#include "platform/ports/SecretStore.h"
 #include "platform/ports/TickCounter.h"
 #include "platform/ports/TrayIcon.h"
 
@@ -232,6 +233,22 @@ public:
     explicit FakeHomepageBrowser(CallLog& log) : m_log(log) {}
     bool result = true;
     bool navigate(const QUrl& address) override;
+
+private:
+    CallLog& m_log;
+};
+
+// A keyring in memory. Records every call by name (never the secret); `available` false makes it
+// answer as a desktop without a keyring does.
+class FakeSecretStore final : public platform::SecretStore {
+public:
+    explicit FakeSecretStore(CallLog& log) : m_log(log) {}
+    bool available = true;
+    QHash<QString, QByteArray> secrets;
+
+    Result read(const QString& name) override;
+    Result write(const QString& name, const QByteArray& secret) override;
+    Result remove(const QString& name) override;
 
 private:
     CallLog& m_log;

@@ -1,0 +1,268 @@
+#pragma once
+
+// What the sign-in tests share: the fixtures' information (the identity provider of
+// tests/servers/signin-fixture, the keyring of tests/servers/keyring-fixture), the provider's
+// test controls, a browser that is a script, and looks into the keyring and the files.
+
+#include "platform/ports/HomepageBrowser.h"
+#include "signin/SignInService.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QEventLoop>
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <memory>
+#include <vector>
+
+namespace pelmora::tests {
+
+// KEY=value lines a fixture wrote to the file named by an environment variable.
+struct FixtureInfo {
+    QHash<QString, QString> values;
+    QString reason;
+
+    QString operator[](const QString& key) const { return values.value(key); }
+    bool ready() const { return values.value(QStringLiteral("STATUS")) == QStringLiteral("ready"); }
+
+    static FixtureInfo load(const char* variable)
+    {
+        FixtureInfo info;
+        const QString path = qEnvironmentVariable(variable);
+        QFile file(path);
+        if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+            info.reason = QStringLiteral("no fixture information in %1 ('%2')")
+                              .arg(QString::fromLatin1(variable), path);
+            return info;
+        }
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine()).trimmed();
+            const auto equals = line.indexOf(u'=');
+            if (equals > 0)
+                info.values.insert(line.left(equals), line.mid(equals + 1));
+        }
+        if (!info.ready())
+            info.reason = QStringLiteral("fixture unavailable: %1").arg(info[QStringLiteral("REASON")]);
+        return info;
+    }
+};
+
+// Keeps the test's own home folder empty of anything but what the program writes, and puts the
+// program on the keyring fixture's bus. For initMain(), before anything connects to a bus.
+inline QString& privateHome()
+{
+    static QTemporaryDir home;
+    static QString path = home.path();
+    return path;
+}
+
+inline void useKeyringFixture(const char* infoVariable)
+{
+    const FixtureInfo info = FixtureInfo::load(infoVariable);
+    if (info.ready())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", info[QStringLiteral("BUS_ADDRESS")].toUtf8());
+    const QString home = privateHome();
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home + QStringLiteral("/.cache")).toUtf8());
+}
+
+// The browser: a script that follows the authorization page to the program's redirect and
+// prints the page the program answers. With `opens` false it is a browser the user never
+// finishes signing in with.
+class ScriptBrowser final : public platform::HomepageBrowser {
+public:
+    bool opens = true;
+    QList<QUrl> visited;
+
+    bool navigate(const QUrl& address) override
+    {
+        visited.append(address);
+        if (!opens)
+            return true;
+        auto process = std::make_unique<QProcess>();
+        process->start(QStringLiteral(PELMORA_SIGNIN_TEST_DIR "/fake-browser"),
+                       {address.toString(QUrl::FullyEncoded)});
+        m_processes.push_back(std::move(process));
+        return true;
+    }
+
+    // What the browser showed last, once its script has ended.
+    QString lastPage()
+    {
+        if (m_processes.empty())
+            return {};
+        QProcess& last = *m_processes.back();
+        // The page comes from the program's own loopback server, in this thread: wait with its
+        // events dispatched.
+        QDeadlineTimer deadline(30000);
+        while (last.state() != QProcess::NotRunning && !deadline.hasExpired())
+            QTest::qWait(20);
+        return QString::fromUtf8(last.readAllStandardOutput());
+    }
+
+    ~ScriptBrowser() override
+    {
+        for (auto& process : m_processes)
+            process->waitForFinished(30000);
+    }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+// The test identity provider's endpoints and controls.
+class IdentityProvider {
+public:
+    explicit IdentityProvider(FixtureInfo info) : m_info(std::move(info)) {}
+
+    QString operator[](const QString& key) const { return m_info[QStringLiteral("IDP_") + key]; }
+
+    // Posts a form; answers the HTTP status and fills `body`.
+    int post(const QString& url, const QUrlQuery& form, QByteArray* body = nullptr)
+    {
+        QNetworkRequest request{QUrl(url)};
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QStringLiteral("application/x-www-form-urlencoded"));
+        return wait(m_network.post(request, form.toString(QUrl::FullyEncoded).toUtf8()), body);
+    }
+    int control(const QString& name, const QUrlQuery& form = {})
+    {
+        return post((*this)[QStringLiteral("CONTROL_URL")] + u'/' + name, form);
+    }
+    // The provider's introspection of an access token: {"active": …, "username": …}.
+    QJsonObject introspect(const QByteArray& token)
+    {
+        QUrlQuery form;
+        form.addQueryItem(QStringLiteral("token"), QString::fromLatin1(token));
+        QByteArray body;
+        post((*this)[QStringLiteral("INTROSPECTION_URL")], form, &body);
+        return QJsonDocument::fromJson(body).object();
+    }
+    // The token requests the provider answered, as "grant_type status" lines, in order.
+    QStringList tokenRequests()
+    {
+        QByteArray body;
+        wait(m_network.get(QNetworkRequest(QUrl((*this)[QStringLiteral("CONTROL_URL")] +
+                                                QStringLiteral("/log")))),
+             &body);
+        QStringList requests;
+        for (const QByteArray& line : body.split('\n')) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
+            if (entry.value(QStringLiteral("path")).toString() == QStringLiteral("/token"))
+                requests.append(entry.value(QStringLiteral("grant_type")).toString() + u' ' +
+                                QString::number(entry.value(QStringLiteral("status")).toInt()));
+        }
+        return requests;
+    }
+
+private:
+    static int wait(QNetworkReply* reply, QByteArray* body)
+    {
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        if (body)
+            *body = reply->readAll();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        reply->deleteLater();
+        return status;
+    }
+
+    FixtureInfo m_info;
+    QNetworkAccessManager m_network;
+};
+
+// What the Secret Service holds under the program's name for `name`, asked with secret-tool, a
+// client other than the program (QtKeychain's attributes: server = service name, user = key;
+// it keeps the bytes base64-encoded).
+inline QByteArray keyringLookup(const QString& name)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("secret-tool"),
+               {QStringLiteral("lookup"), QStringLiteral("server"), QStringLiteral("Pelmora"),
+                QStringLiteral("user"), name});
+    if (!tool.waitForFinished(15000))
+        return "secret-tool did not finish";
+    return QByteArray::fromBase64(tool.readAllStandardOutput(),
+                                  QByteArray::AbortOnBase64DecodingErrors);
+}
+
+// The files under `folder` whose bytes contain `secret`.
+inline QStringList filesContaining(const QString& folder, const QByteArray& secret)
+{
+    QStringList found;
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(secret))
+            found.append(file.fileName());
+    }
+    return found;
+}
+
+// A choice of the test provider's public client (or its confidential one, with its secret).
+inline signin::SignInChoice providerChoice(IdentityProvider& provider, bool confidential = false,
+                                           const QString& loginName = QStringLiteral("taro@example.test"))
+{
+    signin::SignInChoice choice;
+    choice.provider = QStringLiteral("custom");
+    choice.clientId = provider[confidential ? QStringLiteral("CONFIDENTIAL_CLIENT")
+                                            : QStringLiteral("PUBLIC_CLIENT")];
+    if (confidential)
+        choice.clientSecret = provider[QStringLiteral("CONFIDENTIAL_SECRET")];
+    choice.loginName = loginName;
+    choice.authorizationUrl = provider[QStringLiteral("AUTHORIZATION_URL")];
+    choice.tokenUrl = provider[QStringLiteral("TOKEN_URL")];
+    choice.scope = QStringLiteral("pop offline_access");
+    choice.server = QStringLiteral("pop3://127.0.0.1:110");
+    return choice;
+}
+
+struct SignInOutcome {
+    bool finished = false;
+    bool ok = false;
+    QString text;
+};
+
+// Signs in and waits for the end (the browser script takes well under the 30 s allowed).
+inline SignInOutcome signInAndWait(signin::SignInService& service, const signin::SignInChoice& choice)
+{
+    QSignalSpy done(&service, &signin::SignInService::finished);
+    service.signIn(choice);
+    SignInOutcome outcome;
+    if (done.isEmpty() && !done.wait(30000))
+        return outcome;
+    outcome.finished = true;
+    outcome.ok = done.first().at(0).toBool();
+    outcome.text = done.first().at(1).toString();
+    return outcome;
+}
+
+} // namespace pelmora::tests
+
+#define PELMORA_REQUIRE_FIXTURE(info)                                                              \
+    do {                                                                                           \
+        if (!(info).ready()) {                                                                     \
+            if (qEnvironmentVariableIsSet("CI"))                                                   \
+                QFAIL(qPrintable((info).reason));                                                  \
+            QSKIP(qPrintable((info).reason));                                                      \
+        }                                                                                          \
+    } while (false)
