@@ -10,16 +10,25 @@
 #include "settings/forms/IdPassForm.h"
 #include "settings/forms/OptionForm.h"
 #include "settings/forms/SetForm.h"
+#include "signin/SignInService.h"
+#include "signin/forms/SignInForm.h"
+
+#include "platform/ProgramPaths.h"
 
 #include <QGuiApplication>
 
 namespace pelmora::app {
 
+using namespace Qt::StringLiterals;
+
 Application::Application(platform::PlatformServices& platform)
     : m_platform(platform),
       m_store(platform.profileFiles, platform.codec, platform.programFolder),
       m_serverFile(platform.codec),
-      m_mailLibrary(platform.mailLibrary)
+      m_mailLibrary(platform.mailLibrary),
+      m_signIn(std::make_unique<signin::SignInService>(
+          platform::programFilePath(platform.programFolder, u"\\★MailData"_s),
+          platform.secretStore, platform.homepageBrowser))
 {
     m_mainForm = std::make_unique<MainForm>(MainFormContext{
         m_platform, m_store, m_serverFile, m_values, m_preferences, m_forms, m_mailLibrary});
@@ -36,10 +45,11 @@ Application::~Application() = default;
 struct Application::MailParts {
     explicit MailParts(Application& app)
         : mainWindow(*app.m_mainForm), account(app.m_forms),
-          board(app.m_forms), hangUp(app.m_platform.remoteAccess),
+          board(app.m_forms), signIn(*app.m_signIn, app.m_forms),
+          hangUp(app.m_platform.remoteAccess),
           check({app.m_platform.mailLibrary, app.m_platform.messageBox,
                  app.m_platform.programLauncher, app.m_platform.trayIcon,
-                 app.m_platform.tickCounter},
+                 app.m_platform.tickCounter, signIn},
                 {mainWindow, account, board}, app.m_preferences, app.m_store, app.m_values),
           checkRoutine(*app.m_mainForm, check), scheduler(app.m_preferences, checkRoutine)
     {
@@ -47,6 +57,7 @@ struct Application::MailParts {
     MainWindowForMail mainWindow;
     AccountDialogForMail account;
     NoticeBoardForMail board;
+    SignInForMail signIn;
     mail::DialUpHangUp hangUp;
     mail::MailCheck check;
     CheckRoutineForScheduler checkRoutine;
@@ -64,6 +75,7 @@ void Application::wireMailCheck()
     MainFormRoutines& routines = m_mainForm->routines();
     routines.checkMail = [this] { m_mail->check.CheckMail(); };
     routines.hangUp = [this] { m_mail->hangUp.Command5_Click(); };
+    routines.showSignIn = [this] { m_forms.show<signin::SignInForm>(); };
     m_mainForm->Timer1().setHandler([this] { m_mail->scheduler.Timer1_Timer(); });
     m_mainForm->Timer3().setHandler([this] { m_mail->scheduler.Timer3_Timer(); });
 }
@@ -80,6 +92,8 @@ void Application::registerForms()
         return new settings::OptionForm(m_values, m_serverFile, m_platform.windowPositioner,
                                         m_platform.messageBox);
     });
+    m_forms.registerForm<signin::SignInForm>(
+        [this] { return new signin::SignInForm(*m_signIn); });
     m_forms.registerForm<alert::MsgForm>(
         [this] { return new alert::MsgForm(m_platform.windowPositioner); });
 }

@@ -20,6 +20,9 @@
 namespace pelmora::mail {
 class CheckScheduler;
 }
+namespace pelmora::signin {
+class SignInService;
+}
 
 namespace pelmora::app {
 
@@ -39,6 +42,7 @@ public:
     settings::Preferences& preferences() { return m_preferences; }
     const mail::CheckScheduler& scheduler() const;
     settings::SettingsStore& store() { return m_store; }
+    signin::SignInService& signIn() { return *m_signIn; }
 
     // settings::DialogOpener
     void showAccountDialog() override;
@@ -56,6 +60,8 @@ private:
     settings::SettingsStore m_store;
     settings::ServerSettingsFile m_serverFile;
     mail::MailLibraryLifetime m_mailLibrary;
+    // The account's sign-in with its provider, for mailboxes that take a token, not a password.
+    std::unique_ptr<signin::SignInService> m_signIn;
     // Declared before the form host so that the dialogs, which write to the main window, are
     // destroyed first.
     std::unique_ptr<MainForm> m_mainForm;

@@ -6,6 +6,8 @@
 #include "alert/forms/MsgForm.h"
 #include "mail/MailCheck.h"
 #include "settings/forms/IdPassForm.h"
+#include "signin/SignInService.h"
+#include "signin/forms/SignInForm.h"
 
 namespace pelmora::app {
 
@@ -45,6 +47,18 @@ void NoticeBoardForMail::unload()
 {
     if (auto* board = m_forms.peek<alert::MsgForm>())
         board->unload();
+}
+
+bool SignInForMail::signsIn() const { return m_service.accountSignsIn(); }
+QString SignInForMail::server() const { return m_service.choice().server; }
+QString SignInForMail::loginName() const { return m_service.choice().loginName; }
+bool SignInForMail::signedIn() const { return m_service.state().signedIn; }
+void SignInForMail::showSignInWindow() { m_forms.show<signin::SignInForm>(); }
+
+mail::AccountSignIn::Token SignInForMail::accessToken(bool refresh)
+{
+    const signin::AccessToken answer = m_service.accessToken(refresh);
+    return {answer.ok, answer.token, answer.failure, answer.signInAgain};
 }
 
 } // namespace pelmora::app

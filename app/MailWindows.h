@@ -1,10 +1,14 @@
 #pragma once
 
 #include "mail/CheckScheduler.h"
+#include "mail/AccountSignIn.h"
 #include "mail/MailViews.h"
 
 namespace pelmora::mail {
 class MailCheck;
+}
+namespace pelmora::signin {
+class SignInService;
 }
 
 namespace pelmora::app {
@@ -64,6 +68,25 @@ public:
     void unload() override;
 
 private:
+    FormHost& m_forms;
+};
+
+// The account's sign-in as the check sees it; the sign-in window is reached through the form host.
+class SignInForMail final : public mail::AccountSignIn {
+public:
+    SignInForMail(signin::SignInService& service, FormHost& forms)
+        : m_service(service), m_forms(forms)
+    {
+    }
+    bool signsIn() const override;
+    QString server() const override;
+    QString loginName() const override;
+    bool signedIn() const override;
+    Token accessToken(bool refresh) override;
+    void showSignInWindow() override;
+
+private:
+    signin::SignInService& m_service;
     FormHost& m_forms;
 };
 

@@ -169,6 +169,8 @@ void MainForm::buildMenus()
     addItem(m_mfile, "mset", u"起動メーラーの設定"_s, [this] { Command7_Click(); });
     addItem(m_mfile, "mtask", u"タスクトレイに常駐"_s, [this] { Command1_Click(); });
     addItem(m_mfile, "mset2", u"設定"_s, [this] { Command9_Click(); });
+    // Sign-in with the mailbox's provider, for mailboxes that no longer take a password.
+    addItem(m_mfile, "msignin", u"サインイン"_s, [this] { run(m_routines.showSignIn); });
     addSeparator(m_mfile, "mline2");
     addItem(m_mfile, "mzenmen", u"常に前面表示"_s, [this] { mzenmen_Click(); });
     addItem(m_mfile, "mkaijyo", u"前面表示解除"_s, [this] { mkaijyo_Click(); });

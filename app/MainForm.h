@@ -37,6 +37,7 @@ struct MainFormRoutines {
     std::function<void()> hangUp;             // Command5: hang up dial-up connections
     std::function<void()> startAlert;         // Command2: "吠える♪"
     std::function<void()> stopAlert;          // Command3: "戻す"
+    std::function<void()> showSignIn;         // msignin: the sign-in window
     // Timer4's ticks that fell due while the window could not be seen (Timer4 rests then).
     std::function<void(std::int64_t)> catchUpCaption;
 };

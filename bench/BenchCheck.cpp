@@ -86,7 +86,7 @@ private:
 // mail shows nothing at all.
 struct QuietDesktop final : mail::CheckWindowView, mail::AccountDialogView,
                             mail::NoticeBoardView, platform::MessageBox, platform::ProgramLauncher,
-                            platform::TrayIcon, platform::TickCounter {
+                            platform::TrayIcon, platform::TickCounter, mail::AccountSignIn {
     bool Check2() const override { return true; }
     QString Text7() const override { return QString::fromUtf16(settings::kMailProgramNotSet); }
     void Command2_Click() override {}
@@ -108,6 +108,13 @@ struct QuietDesktop final : mail::CheckWindowView, mail::AccountDialogView,
     void setEventHandler(EventHandler) override {}
     bool showMessage(const QString&, const QString&) override { return false; }
     std::uint32_t timeGetTime() override { return 0; }
+    // The bench account logs in with its password.
+    bool signsIn() const override { return false; }
+    QString server() const override { return {}; }
+    QString loginName() const override { return {}; }
+    bool signedIn() const override { return false; }
+    Token accessToken(bool) override { return {}; }
+    void showSignInWindow() override {}
 };
 
 } // namespace
@@ -135,7 +142,7 @@ CheckResult runCheck(MailLibrary& library, const BenchServer& server)
     CountingLibrary counting(library);
     QuietDesktop desktop;
     const settings::Preferences preferences; // no hang-up, the board stays
-    mail::MailCheck check({counting, desktop, desktop, desktop, desktop},
+    mail::MailCheck check({counting, desktop, desktop, desktop, desktop, desktop},
                           {desktop, desktop, desktop}, preferences, store, values);
 
     QElapsedTimer clock;

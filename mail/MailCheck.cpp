@@ -76,9 +76,12 @@ void MailCheck::CheckMail()
 std::int32_t MailCheck::talkToServer()
 {
     MailLibrary& library = m_ports.library;
-    if (m_values.Pop3Server.isEmpty())
+    AccountSignIn& signIn = m_ports.signIn;
+    const bool withToken = signIn.signsIn();
+    const QString server = withToken ? signIn.server() : m_values.Pop3Server;
+    if (server.isEmpty())
         return 0;
-    const std::int32_t handle = library.NMailPop3Connect(toAnsi(m_values.Pop3Server));
+    std::int32_t handle = library.NMailPop3Connect(toAnsi(server));
     if (handle == MailLibrary::kNoConnection)
         return 0;
 
@@ -94,7 +97,15 @@ std::int32_t MailCheck::talkToServer()
     m_values.UserPassword = password;
 
     std::int32_t count = 0;
-    if (m_values.UserId.isEmpty() || m_values.UserPassword.isEmpty()) {
+    if (withToken) {
+        // The sign-in stands in for the ID and password: without one the user is asked to sign in.
+        if (!signIn.signedIn())
+            signIn.showSignInWindow();
+        else
+            count = logInWithToken(handle, server, buffers);
+        if (count > 0)
+            readMessages(handle, count, buffers);
+    } else if (m_values.UserId.isEmpty() || m_values.UserPassword.isEmpty()) {
         m_windows.account.show();
     } else {
         count = library.NMailPop3Authenticate(handle, toAnsi(m_values.UserId),
@@ -106,8 +117,41 @@ std::int32_t MailCheck::talkToServer()
         else if (count < 0)
             showLoginFailure(buffers.first);
     }
-    library.NMailPop3Close(handle);
+    if (handle != MailLibrary::kNoConnection)
+        library.NMailPop3Close(handle);
     return count;
+}
+
+std::int32_t MailCheck::logInWithToken(std::int32_t& handle, const QString& server, Buffers& buffers)
+{
+    MailLibrary& library = m_ports.library;
+    AccountSignIn& signIn = m_ports.signIn;
+    const QByteArray login = toAnsi(signIn.loginName());
+    for (bool refresh : {false, true}) {
+        const AccountSignIn::Token token = signIn.accessToken(refresh);
+        if (!token.ok) {
+            showFailure(token.failure);
+            if (token.signInAgain)
+                signIn.showSignInWindow();
+            return -1;
+        }
+        if (refresh) {
+            // The server has refused the first token; the new one goes on a new connection.
+            library.NMailPop3Close(handle);
+            handle = library.NMailPop3Connect(toAnsi(server));
+            if (handle == MailLibrary::kNoConnection)
+                return -1;
+        }
+        const std::int32_t count =
+            library.NMailPop3Authenticate(handle, login, token.token, MailLibrary::kLoginBearerToken);
+        if (count >= 0)
+            return count;
+        if (count != MailLibrary::kTokenRefused || refresh) {
+            showLoginFailure(buffers.first);
+            return count;
+        }
+    }
+    return -1;
 }
 
 // What one message gives decides nothing; but once the connection is gone every further call
@@ -139,8 +183,12 @@ void MailCheck::showLoginFailure(MailBuffer& buffer)
 {
     std::int32_t capacity = MailLibrary::kTextBufferCapacity;
     m_ports.library.NMailGetMessage(0, buffer, capacity);
-    const QString text = StripAtNul(
-        m_store.codec().fromAnsi(QByteArrayView(buffer.data(), qsizetype(buffer.size()))));
+    showFailure(StripAtNul(
+        m_store.codec().fromAnsi(QByteArrayView(buffer.data(), qsizetype(buffer.size())))));
+}
+
+void MailCheck::showFailure(const QString& text)
+{
     m_ports.messageBox.msgBox(text, platform::msgbox::kOkOnly, u"エラー"_s);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/AccountSignIn.h"
 #include "mail/MailViews.h"
 
 #include "settings/Preferences.h"
@@ -22,7 +23,8 @@ namespace pelmora::mail {
 // The characters before the first NUL of `text`, or the whole text when it holds none.
 QString StripAtNul(const QString& text);
 
-// One POP3 check of the mailbox: connect, log in with the stored account, read every message,
+// One POP3 check of the mailbox: connect, log in with the stored account (or, for an account that
+// signs in with its provider, with a token to the sign-in's server), read every message,
 // report a failed login; on new mail (a mailbox that is not empty) start the mail program or show
 // the notice board and start the alert; then hang up the dial-up connections when the
 // preferences say so.
@@ -38,6 +40,7 @@ public:
         platform::ProgramLauncher& launcher;
         platform::TrayIcon& tray;
         platform::TickCounter& ticks;
+        AccountSignIn& signIn;
     };
     struct Windows {
         CheckWindowView& mainWindow;
@@ -64,8 +67,12 @@ public:
 private:
     struct Buffers;
     std::int32_t talkToServer();
+    // Logs in on `handle` with a token, once more with a fresh token when the server refuses the
+    // first (then on a new connection, which `handle` is set to). The count, or < 0.
+    std::int32_t logInWithToken(std::int32_t& handle, const QString& server, Buffers& buffers);
     void readMessages(std::int32_t handle, std::int32_t count, Buffers& buffers);
     void showLoginFailure(platform::MailBuffer& buffer);
+    void showFailure(const QString& text);
     void announceNewMail(std::int32_t count);
     void startMailProgram(const QString& path);
     QByteArray toAnsi(const QString& text) const { return m_store.codec().toAnsi(text); }

@@ -9,6 +9,7 @@
 #include "settings/forms/IdPassForm.h"
 #include "settings/forms/OptionForm.h"
 #include "settings/forms/SetForm.h"
+#include "signin/forms/SignInForm.h"
 
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "platform/adapters/system/TerminationSignals.h"
@@ -147,7 +148,8 @@ void HostileCheckTest::everyLabelShowsPlainText()
     QList<QWidget*> windows{&app.mainForm(), &app.forms().get<settings::SetForm>(),
                             &app.forms().get<settings::IdPassForm>(),
                             &app.forms().get<settings::OptionForm>(),
-                            &app.forms().get<alert::MsgForm>()};
+                            &app.forms().get<alert::MsgForm>(),
+                            &app.forms().get<signin::SignInForm>()};
     int labels = 0;
     for (QWidget* window : windows) {
         for (QLabel* label : window->findChildren<QLabel*>()) {
