@@ -9,8 +9,10 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
         real.mailLibrary ? *real.mailLibrary : mailLibrary, profileFiles, codec, multimedia,
         tickCounter, windowPositioner, real.remoteAccess ? *real.remoteAccess : remoteAccess,
         trayIcon, fileDialog, fileTitle, real.messageBox ? *real.messageBox : messageBox,
-        real.programLauncher ? *real.programLauncher : programLauncher, homepageBrowser,
-        processExit, secretStore, [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
+        real.programLauncher ? *real.programLauncher : programLauncher,
+        real.homepageBrowser ? *real.homepageBrowser : homepageBrowser, processExit,
+        real.secretStore ? *real.secretStore : secretStore,
+        [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
         programFolder(), real.timerPace});
 }
 

@@ -20,12 +20,16 @@ struct FakePlatformReplacements {
     FakePlatformReplacements& with(platform::ProgramLauncher& real) { programLauncher = &real; return *this; }
     FakePlatformReplacements& with(platform::RemoteAccess& real) { remoteAccess = &real; return *this; }
     FakePlatformReplacements& with(platform::MessageBox& real) { messageBox = &real; return *this; }
+    FakePlatformReplacements& with(platform::HomepageBrowser& real) { homepageBrowser = &real; return *this; }
+    FakePlatformReplacements& with(platform::SecretStore& real) { secretStore = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
 
     platform::MailLibrary* mailLibrary = nullptr;
     platform::ProgramLauncher* programLauncher = nullptr;
     platform::RemoteAccess* remoteAccess = nullptr;
     platform::MessageBox* messageBox = nullptr;
+    platform::HomepageBrowser* homepageBrowser = nullptr;
+    platform::SecretStore* secretStore = nullptr;
     platform::TimerPace timerPace;
 };
 

@@ -19,6 +19,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
@@ -87,9 +88,38 @@ public:
     const QString& lastError() const { return m_lastError; }
 
     // Every access token issued so far stops being valid (refresh tokens stay).
-    bool expireAccessTokens() { return control("/expire-access"); }
+    bool expireAccessTokens() { return control(QStringLiteral("expire-access")) == 204; }
     // Every refresh and access token is revoked.
-    bool revoke() { return control("/revoke"); }
+    bool revoke() { return control(QStringLiteral("revoke")) == 204; }
+
+    // The provider's keys in the fixture's file, without their IDP_ prefix.
+    QString operator[](const QString& name) const { return m_info[QStringLiteral("IDP_") + name]; }
+    // One of the provider's test controls (see identity-provider.py); answers the HTTP status.
+    int control(const QString& name, const QUrlQuery& form = {})
+    {
+        return status(*postForm(key("IDP_CONTROL_URL") + u'/' + name, form));
+    }
+    // The provider's introspection of an access token: {"active": …, "username": …}.
+    QJsonObject introspect(const QByteArray& token)
+    {
+        QUrlQuery form;
+        form.addQueryItem(QStringLiteral("token"), QString::fromLatin1(token));
+        return QJsonDocument::fromJson(postForm(key("IDP_INTROSPECTION_URL"), form)->readAll()).object();
+    }
+    // The token requests the provider answered, as "grant_type status" lines, in order.
+    QStringList tokenRequests()
+    {
+        const auto log = finished(m_network.get(QNetworkRequest(QUrl(key("IDP_CONTROL_URL") +
+                                                                     QStringLiteral("/log")))));
+        QStringList requests;
+        for (const QByteArray& line : log->readAll().split('\n')) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
+            if (entry.value(QStringLiteral("path")).toString() == QStringLiteral("/token"))
+                requests.append(entry.value(QStringLiteral("grant_type")).toString() + u' ' +
+                                QString::number(entry.value(QStringLiteral("status")).toInt()));
+        }
+        return requests;
+    }
 
 private:
     using Reply = std::unique_ptr<QNetworkReply>;
@@ -116,22 +146,25 @@ private:
         return owned;
     }
 
+    static int status(const QNetworkReply& reply)
+    {
+        return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    }
     Reply post(const QString& url, const QList<std::pair<QString, QString>>& fields)
     {
         QUrlQuery form;
         for (const auto& [name, value] : fields)
             form.addQueryItem(name, value); // codes, verifiers and URLs: no "+" or "&" in them
+        return postForm(url, form);
+    }
+    Reply postForm(const QString& url, const QUrlQuery& form)
+    {
         QNetworkRequest request{QUrl(url)};
         request.setHeader(QNetworkRequest::ContentTypeHeader,
                           QStringLiteral("application/x-www-form-urlencoded"));
         return finished(m_network.post(request, form.toString(QUrl::FullyEncoded).toUtf8()));
     }
 
-    bool control(const char* path)
-    {
-        const auto reply = post(key("IDP_CONTROL_URL") + QString::fromLatin1(path), {});
-        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 204;
-    }
 
     DovecotInfo m_info;
     QNetworkAccessManager m_network;

@@ -6,6 +6,8 @@
 
 #include "platform/ports/HomepageBrowser.h"
 #include "signin/SignInService.h"
+#include "tests/servers/DovecotInfo.h"
+#include "tests/servers/IdentityProvider.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -32,34 +34,7 @@
 namespace pelmora::tests {
 
 // KEY=value lines a fixture wrote to the file named by an environment variable.
-struct FixtureInfo {
-    QHash<QString, QString> values;
-    QString reason;
-
-    QString operator[](const QString& key) const { return values.value(key); }
-    bool ready() const { return values.value(QStringLiteral("STATUS")) == QStringLiteral("ready"); }
-
-    static FixtureInfo load(const char* variable)
-    {
-        FixtureInfo info;
-        const QString path = qEnvironmentVariable(variable);
-        QFile file(path);
-        if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-            info.reason = QStringLiteral("no fixture information in %1 ('%2')")
-                              .arg(QString::fromLatin1(variable), path);
-            return info;
-        }
-        while (!file.atEnd()) {
-            const QString line = QString::fromUtf8(file.readLine()).trimmed();
-            const auto equals = line.indexOf(u'=');
-            if (equals > 0)
-                info.values.insert(line.left(equals), line.mid(equals + 1));
-        }
-        if (!info.ready())
-            info.reason = QStringLiteral("fixture unavailable: %1").arg(info[QStringLiteral("REASON")]);
-        return info;
-    }
-};
+using FixtureInfo = DovecotInfo;
 
 // Keeps the test's own home folder empty of anything but what the program writes, and puts the
 // program on the keyring fixture's bus. For initMain(), before anything connects to a bus.
@@ -124,69 +99,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<QProcess>> m_processes;
-};
-
-// The test identity provider's endpoints and controls.
-class IdentityProvider {
-public:
-    explicit IdentityProvider(FixtureInfo info) : m_info(std::move(info)) {}
-
-    QString operator[](const QString& key) const { return m_info[QStringLiteral("IDP_") + key]; }
-
-    // Posts a form; answers the HTTP status and fills `body`.
-    int post(const QString& url, const QUrlQuery& form, QByteArray* body = nullptr)
-    {
-        QNetworkRequest request{QUrl(url)};
-        request.setHeader(QNetworkRequest::ContentTypeHeader,
-                          QStringLiteral("application/x-www-form-urlencoded"));
-        return wait(m_network.post(request, form.toString(QUrl::FullyEncoded).toUtf8()), body);
-    }
-    int control(const QString& name, const QUrlQuery& form = {})
-    {
-        return post((*this)[QStringLiteral("CONTROL_URL")] + u'/' + name, form);
-    }
-    // The provider's introspection of an access token: {"active": …, "username": …}.
-    QJsonObject introspect(const QByteArray& token)
-    {
-        QUrlQuery form;
-        form.addQueryItem(QStringLiteral("token"), QString::fromLatin1(token));
-        QByteArray body;
-        post((*this)[QStringLiteral("INTROSPECTION_URL")], form, &body);
-        return QJsonDocument::fromJson(body).object();
-    }
-    // The token requests the provider answered, as "grant_type status" lines, in order.
-    QStringList tokenRequests()
-    {
-        QByteArray body;
-        wait(m_network.get(QNetworkRequest(QUrl((*this)[QStringLiteral("CONTROL_URL")] +
-                                                QStringLiteral("/log")))),
-             &body);
-        QStringList requests;
-        for (const QByteArray& line : body.split('\n')) {
-            const QJsonObject entry = QJsonDocument::fromJson(line).object();
-            if (entry.value(QStringLiteral("path")).toString() == QStringLiteral("/token"))
-                requests.append(entry.value(QStringLiteral("grant_type")).toString() + u' ' +
-                                QString::number(entry.value(QStringLiteral("status")).toInt()));
-        }
-        return requests;
-    }
-
-private:
-    static int wait(QNetworkReply* reply, QByteArray* body)
-    {
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        if (!reply->isFinished())
-            loop.exec();
-        if (body)
-            *body = reply->readAll();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        reply->deleteLater();
-        return status;
-    }
-
-    FixtureInfo m_info;
-    QNetworkAccessManager m_network;
 };
 
 // What the Secret Service holds under the program's name for `name`, asked with secret-tool, a
@@ -258,11 +170,4 @@ inline SignInOutcome signInAndWait(signin::SignInService& service, const signin:
 
 } // namespace pelmora::tests
 
-#define PELMORA_REQUIRE_FIXTURE(info)                                                              \
-    do {                                                                                           \
-        if (!(info).ready()) {                                                                     \
-            if (qEnvironmentVariableIsSet("CI"))                                                   \
-                QFAIL(qPrintable((info).reason));                                                  \
-            QSKIP(qPrintable((info).reason));                                                      \
-        }                                                                                          \
-    } while (false)
+#define PELMORA_REQUIRE_FIXTURE(info) PELMORA_REQUIRE_DOVECOT(info)
