@@ -19,9 +19,9 @@ using platform::makeTextBox;
 namespace {
 const QString kCustomKey = u"custom"_s;
 constexpr int kLabelLeft = 120;
-constexpr int kLabelWidth = 1740;
-constexpr int kBoxLeft = 1920;
-constexpr int kBoxWidth = 3840;
+constexpr int kLabelWidth = 2040;
+constexpr int kBoxLeft = 2220;
+constexpr int kBoxWidth = 3660;
 constexpr int kRowHeight = 300;
 constexpr int kRowStep = 420;
 } // namespace
@@ -44,7 +44,7 @@ SignInForm::SignInForm(SignInService& service, QWidget* parent)
 
 void SignInForm::buildLayout()
 {
-    setUpFixedFrame(u"SignInForm"_s, u"サインイン"_s, Frame::Dialog, 6000, 5160);
+    setUpFixedFrame(u"SignInForm"_s, u"サインイン"_s, Frame::Dialog, 6000, 4860);
 
     int top = 120;
     const auto row = [&](const char* name, const QString& caption) {
@@ -74,14 +74,14 @@ void SignInForm::buildLayout()
     m_scope = row("Text6", u"スコープ"_s);
     m_server = row("Text7", u"サーバー"_s);
 
-    m_state = makeLabel(this, u"Label1"_s, QString(), {kLabelLeft, top + 60, 5640, 720});
+    m_state = makeLabel(this, u"Label1"_s, QString(), {kLabelLeft, top + 60, 5760, 600});
     m_state->setWordWrap(true);
     m_state->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    top += 900;
+    top += 720;
 
-    m_signIn = makeButton(this, u"Command1"_s, u"サインイン"_s, {2160, top, 1680, 360});
+    m_signIn = makeButton(this, u"Command1"_s, u"サインイン"_s, {2220, top, 1680, 360});
     m_signIn->setDefault(true);
-    m_signOut = makeButton(this, u"Command2"_s, u"サインアウト"_s, {4080, top, 1680, 360});
+    m_signOut = makeButton(this, u"Command2"_s, u"サインアウト"_s, {4200, top, 1680, 360});
 }
 
 void SignInForm::Form_Load()
@@ -122,6 +122,9 @@ void SignInForm::providerChanged()
         m_scope->setText(preset->scope);
         m_server->setText(preset->server);
     }
+    // Long addresses are read from their beginning.
+    for (QLineEdit* box : {m_authorizationUrl, m_tokenUrl, m_scope, m_server})
+        box->setCursorPosition(0);
 }
 
 SignInChoice SignInForm::enteredChoice() const

@@ -1,11 +1,13 @@
 // Saves a picture of each settings dialog, filled with plausible values, as OUTDIR/OptionForm.png,
-// OUTDIR/IdPassForm.png and OUTDIR/SetForm.png: pelmora-screenshot-dialogs OUTDIR.
+// OUTDIR/IdPassForm.png, OUTDIR/SetForm.png and OUTDIR/SignInForm.png:
+// pelmora-screenshot-dialogs OUTDIR.
 // Run it on a real X server (xvfb-run -a, QT_QPA_PLATFORM=xcb) with a Japanese font installed.
 #include "app/Application.h"
 
 #include "settings/forms/IdPassForm.h"
 #include "settings/forms/OptionForm.h"
 #include "settings/forms/SetForm.h"
+#include "signin/forms/SignInForm.h"
 
 #include "platform/forms/JapaneseFont.h"
 
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTest>
 
@@ -61,6 +64,10 @@ int main(int argc, char** argv)
         saveBox->setChecked(true);
     ok = save(account, folder) && ok;
     ok = save(app.forms().show<pelmora::settings::SetForm>(), folder) && ok;
+    auto& signIn = app.forms().show<pelmora::signin::SignInForm>();
+    signIn.findChild<QLineEdit*>(u"Text1"_s)->setText(u"00000000-1111-2222-3333-444444444444"_s);
+    signIn.findChild<QLineEdit*>(u"Text3"_s)->setText(u"taro@outlook.jp"_s);
+    ok = save(signIn, folder) && ok;
     if (!ok) {
         std::fputs("pelmora-screenshot-dialogs: could not save every picture\n", stderr);
         return 1;
