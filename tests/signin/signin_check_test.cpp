@@ -120,7 +120,8 @@ void SignInCheckTest::signInThenCheckWithTokensTheProviderIssues()
     QVERIFY(provider.expireAccessTokens());
     dovecot.mark();
     program.checkFromTheMenu();
-    QVERIFY(dovecot.logged({u"Login: user=<"_s + user + u'>', u"method=OAUTHBEARER"_s}));
+    QVERIFY2(dovecot.logged({u"Login: user=<"_s + user + u'>', u"method=OAUTHBEARER"_s}),
+             qPrintable((dovecot.logLines() + program.errorBoxes()).join(u'\n')));
     QCOMPARE(provider.tokenRequests().last(), u"refresh_token 200"_s);
     QCOMPARE(program.alertsStarted, 2);
     QVERIFY(program.errorBoxes().isEmpty());
