@@ -134,11 +134,11 @@ QString startTlsRefused(QByteArrayView serverLine)
 }
 QString startTlsNoLongerOffered()
 {
-    return u"このサーバーは以前 STLS（TLS への切り替え）を提供していましたが、今回は提供していません。通信経路で STLS が取り除かれた恐れがあるため、パスワードを送らずに中止しました。"_s;
+    return u"このサーバーは以前 STLS（TLS への切り替え）を提供していましたが、今回は提供していません。通信経路で STLS が取り除かれた恐れがあるため、パスワードもトークンも送らずに中止しました。"_s;
 }
 QString startTlsNotOffered()
 {
-    return u"サーバーが STLS（TLS への切り替え）を提供していません。サーバー名に pop3+starttls:// が指定されているため、パスワードを平文では送らずに中止しました。"_s;
+    return u"サーバーが STLS（TLS への切り替え）を提供していません。サーバー名に pop3+starttls:// が指定されているため、パスワードもトークンも平文では送らずに中止しました。"_s;
 }
 QString badMessageCount(QByteArrayView serverLine)
 {
