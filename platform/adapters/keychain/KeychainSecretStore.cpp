@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <memory>
+
 namespace pelmora::platform {
 
 using namespace Qt::StringLiterals;
@@ -15,9 +17,21 @@ const QString kService = u"Pelmora"_s;
 
 using Outcome = SecretStore::Outcome;
 
-// Starts `job` and waits for it with the thread's events dispatched, at most `patience`. A job
-// that has not finished by then is left to finish and delete itself.
-bool runJob(QKeychain::Job* job, std::chrono::milliseconds patience)
+// A job of the program's service for the secret `name`, never falling back to a plain file.
+template <typename JobType>
+JobType* newJob(const QString& name)
+{
+    auto* job = new JobType(kService);
+    job->setInsecureFallback(false);
+    job->setKey(name);
+    return job;
+}
+
+// Starts `job` and waits for it with the thread's events dispatched, at most `patience`. Answers
+// the finished job, or nothing: a job that has not finished by then is left to finish and delete
+// itself.
+template <typename JobType>
+std::unique_ptr<JobType> run(JobType* job, std::chrono::milliseconds patience)
 {
     job->setAutoDelete(false);
     QEventLoop loop;
@@ -33,8 +47,9 @@ bool runJob(QKeychain::Job* job, std::chrono::milliseconds patience)
     if (!finished) {
         QObject::disconnect(job, nullptr, &loop, nullptr);
         job->setAutoDelete(true);
+        return nullptr;
     }
-    return finished;
+    return std::unique_ptr<JobType>(job);
 }
 
 SecretStore::Result unavailable(const QString& detail)
@@ -77,45 +92,37 @@ KeychainSecretStore::KeychainSecretStore(std::chrono::milliseconds patience)
 
 SecretStore::Result KeychainSecretStore::read(const QString& name)
 {
-    auto* job = new QKeychain::ReadPasswordJob(kService);
-    job->setInsecureFallback(false);
-    job->setKey(name);
-    if (!runJob(job, m_patience))
+    const auto job = run(newJob<QKeychain::ReadPasswordJob>(name), m_patience);
+    if (!job)
         return unavailable(timedOut(m_patience));
     Result result = fromJob(*job);
     if (result.outcome == Outcome::Done)
         result.secret = job->binaryData();
-    delete job;
     return result;
 }
 
 SecretStore::Result KeychainSecretStore::write(const QString& name, const QByteArray& secret)
 {
-    auto* job = new QKeychain::WritePasswordJob(kService);
-    job->setInsecureFallback(false);
-    job->setKey(name);
-    job->setBinaryData(secret);
-    if (!runJob(job, m_patience))
+    auto* prepared = newJob<QKeychain::WritePasswordJob>(name);
+    prepared->setBinaryData(secret);
+    const auto job = run(prepared, m_patience);
+    if (!job)
         return unavailable(timedOut(m_patience));
     Result result = fromJob(*job);
     // Writing never finds "nothing there"; any failure means the keyring did not keep it.
     if (result.outcome == Outcome::NotFound)
         result = unavailable(job->errorString().left(500));
-    delete job;
     return result;
 }
 
 SecretStore::Result KeychainSecretStore::remove(const QString& name)
 {
-    auto* job = new QKeychain::DeletePasswordJob(kService);
-    job->setInsecureFallback(false);
-    job->setKey(name);
-    if (!runJob(job, m_patience))
+    const auto job = run(newJob<QKeychain::DeletePasswordJob>(name), m_patience);
+    if (!job)
         return unavailable(timedOut(m_patience));
     Result result = fromJob(*job);
     if (result.outcome == Outcome::NotFound)
         result = {Outcome::Done, {}, {}};
-    delete job;
     return result;
 }
 
