@@ -30,16 +30,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         : (flags & 0x1c) == 0x1c         ? LoginMethod::BearerToken
                                          : LoginMethod::Apop;
     Session session({"user", "password", method}, (flags & 2) != 0, true,
-                    pelmora::pop3::ReadAhead{.bytes = 64, .firstBytes = 32, .messages = 2,
-                                             .commandBytes = 40});
+                    pelmora::pop3::ReadAhead{.bytes = 64, .firstBytes = 32, .flightBytes = 96,
+                                             .messages = 2, .commandBytes = 40});
     const std::size_t capacity = std::size_t((flags >> 2) & 7) * 7;
     std::string body(capacity, ' ');
     const std::size_t chunk = std::size_t(flags >> 5) * 5 + 1;
     int number = 1;
+    // What the session did not take while it paused, offered again first, as the driver does.
+    QByteArray unread;
 
     for (std::size_t pos = 0; pos < size; pos += chunk) {
         const std::size_t n = std::min(chunk, size - pos);
-        session.feed(QByteArrayView(reinterpret_cast<const char*>(data + pos), qsizetype(n)));
+        unread.append(reinterpret_cast<const char*>(data + pos), qsizetype(n));
+        unread.remove(0, session.feed(unread));
         switch (session.state()) {
         case Session::State::TlsHandshake:
             session.tlsEstablished();
@@ -59,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default:
             break;
         }
-        if (body.size() != capacity || session.bodiesAhead() > 2 || session.bytesAhead() > 64)
+        if (body.size() != capacity || session.bodiesAhead() > 2 || session.bytesKept() > 64
+            || session.bytesAhead() > 64 + 96)
             std::abort();
         const QByteArray outgoing = session.takeOutgoing();
         // Every command is one line: CRLF only at the ends of lines.

@@ -248,18 +248,30 @@ void Connection::wakeWaiter()
         m_loop->quit();
 }
 
+// Hands the session what has come, as far as it takes it: while it pauses (it keeps as much read
+// ahead as it may), the bytes stay in the socket and TCP holds the server back.
 void Connection::readFromSocket()
 {
     if (!m_session)
         return;
-    while (m_socket->bytesAvailable() > 0 && !sessionEnded()) {
+    if (!m_unread.isEmpty()) {
+        m_unread.remove(0, m_session->feed(m_unread));
+        if (!m_unread.isEmpty())
+            return;
+    }
+    while (m_socket->bytesAvailable() > 0 && !sessionEnded() && !m_session->readingPaused()) {
         const qint64 n = m_socket->read(m_readBuffer.data(), m_readBuffer.size());
         if (n <= 0)
             break;
         m_windowBytes += n;
         if (m_replyTimer.isActive())
             m_replyTimer.start(m_timeouts.reply);
-        m_session->feed(QByteArrayView(m_readBuffer.constData(), qsizetype(n)));
+        const QByteArrayView bytes(m_readBuffer.constData(), qsizetype(n));
+        const qsizetype used = m_session->feed(bytes);
+        if (used < bytes.size()) {
+            m_unread = bytes.sliced(used).toByteArray();
+            break;
+        }
     }
 }
 
@@ -267,6 +279,10 @@ void Connection::afterSessionActivity()
 {
     if (!m_session)
         return wakeWaiter();
+    // A request may end a pause: what waits in the socket is read now, since no new bytes (and so
+    // no readyRead) may come while Qt's buffer is full.
+    if ((!m_unread.isEmpty() || m_socket->bytesAvailable() > 0) && !m_session->readingPaused())
+        readFromSocket();
     const QByteArray outgoing = m_session->takeOutgoing();
     if (!outgoing.isEmpty() && m_socket->state() == QAbstractSocket::ConnectedState) {
         m_socket->write(outgoing);

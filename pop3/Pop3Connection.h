@@ -83,6 +83,7 @@ private:
     bool m_busy = false;
     QList<QSslError> m_sslErrors;
     QByteArray m_readBuffer;
+    QByteArray m_unread; // read from the socket, not yet taken by the paused session
 
     QEventLoop* m_loop = nullptr;
     const std::function<bool()>* m_done = nullptr;

@@ -41,24 +41,31 @@ struct Limits {
 // How far a session reads ahead of its caller when the server offers PIPELINING. A mail check asks
 // for the status, the size and the message of every message in turn, so the session asks the
 // server for the next messages before the caller does, and one round trip no longer costs one
-// message. What arrives before the caller wants it is kept within these bounds.
+// message. Two things are bounded apart: the bytes on their way, which sit in the network and in
+// the kernels' buffers, and the bytes kept in our memory once they have arrived.
 struct ReadAhead {
-    // Body bytes kept ahead of the caller: the bodies asked for ahead or kept, counted at the size
-    // LIST gave (a body is kept only up to that size, whatever the server sends). A body is asked
-    // for ahead only when it fits, however many messages that makes; larger messages are asked for
-    // when the caller wants them and go straight into its buffer.
+    // Body bytes kept ahead of the caller: bodies that have arrived (or are arriving) before the
+    // caller wants them, counted at the size LIST gave (a body is kept only up to that size,
+    // whatever the server sends), and the header each brings along (at most
+    // Limits::kMaxHeaderBytes, counted once it has come, so the bound may be passed by one header). When the next reply is a body that does not fit, the session
+    // stops taking bytes until the caller takes what is kept, and TCP holds the server back; a
+    // body larger than this is never read ahead but goes straight into the caller's buffer.
     std::int64_t bytes = 2 * 1024 * 1024;
     // Header bytes kept ahead (from TOP n 0). A header that arrives when they are full is not
     // kept but asked for again when the caller wants it.
     std::int64_t headerBytes = 256 * 1024;
-    // Body bytes that may be on their way at first. Like TCP's congestion window this grows by
-    // every body that arrives, up to `bytes`: a server that answers promptly soon has the whole
-    // bound in flight, one that is slow to answer is not handed a flood of requests.
-    std::int64_t firstBytes = 256 * 1024;
+    // Body bytes asked for ahead and not yet arrived: at first `firstBytes`, growing by every body
+    // that arrives up to `flightBytes`, like TCP's congestion window. A server that answers
+    // promptly soon has a link's worth of bodies asked for; one that is slow to answer is not
+    // handed a flood of requests. Bodies are asked for in order, as far as their sizes fit.
+    std::int64_t firstBytes = 1024 * 1024;
+    std::int64_t flightBytes = 16 * 1024 * 1024;
     // Messages after the caller's whose headers and sizes (TOP n 0, LIST n) may be asked for
-    // ahead; bodies are asked for only within them. Keeps the requests in flight to a few hundred
-    // and what is kept about messages ahead small. 0 turns reading ahead off.
-    int messages = 128;
+    // ahead; bodies are asked for only within them. Sizes are asked for a round trip before their
+    // bodies can be, so the reach must cover more than the messages a round trip brings. Keeps
+    // the requests in flight to a few hundred and what is kept about messages ahead small. 0
+    // turns reading ahead off.
+    int messages = 256;
     // Bytes of commands written and not yet answered. A server may stop reading commands until its
     // replies have been read; what we send stays well within any TCP receive window, so neither
     // side ever waits for the other to read.

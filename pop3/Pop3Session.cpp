@@ -174,7 +174,8 @@ Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAh
     m_readAhead.bytes = std::max<std::int64_t>(0, m_readAhead.bytes);
     m_readAhead.headerBytes = std::max<std::int64_t>(0, m_readAhead.headerBytes);
     m_readAhead.commandBytes = std::max<qsizetype>(0, m_readAhead.commandBytes);
-    m_window = std::clamp<std::int64_t>(m_readAhead.firstBytes, 0, m_readAhead.bytes);
+    m_readAhead.flightBytes = std::max<std::int64_t>(0, m_readAhead.flightBytes);
+    m_window = std::clamp<std::int64_t>(m_readAhead.firstBytes, 0, m_readAhead.flightBytes);
     // A CR or LF in a user name or password would end our command early and let the rest be
     // read as a command of its own.
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.password)) {
@@ -259,27 +260,37 @@ void Session::pump()
     }
 }
 
-void Session::feed(QByteArrayView input)
+qsizetype Session::feed(QByteArrayView input)
 {
     qsizetype pos = 0;
     while (pos < input.size()) {
         if (m_state == State::Failed || m_state == State::Closed)
-            return;
-        if (m_state == State::TlsHandshake)
-            return fail(failure::unexpectedDataBeforeTls());
-        if (m_inFlight.empty())
-            return fail(failure::unsolicitedData());
+            return input.size();
+        if (m_state == State::TlsHandshake) {
+            fail(failure::unexpectedDataBeforeTls());
+            return input.size();
+        }
+        if (m_inFlight.empty()) {
+            fail(failure::unsolicitedData());
+            return input.size();
+        }
+        if (!m_content && m_statusLine.isEmpty() && !makeRoomForNextBody())
+            return pos;
         if (m_content) {
             const qsizetype used = m_decoder.feed(input.sliced(pos), *m_content);
             pos += used;
             m_contentBytes += used;
-            if (m_contentBytes > Limits::kMaxReplyBytes)
-                return fail(failure::replyTooLong(Limits::kMaxReplyBytes));
+            if (m_contentBytes > Limits::kMaxReplyBytes) {
+                fail(failure::replyTooLong(Limits::kMaxReplyBytes));
+                return input.size();
+            }
             // An endless capability list must not keep the login waiting: it fails, it is never
             // taken as a list without STLS.
             if (m_content == &m_capabilities
-                && m_capabilities.lines() > Limits::kMaxCapabilityLines)
-                return fail(failure::capabilityListTooLong(Limits::kMaxCapabilityLines));
+                && m_capabilities.lines() > Limits::kMaxCapabilityLines) {
+                fail(failure::capabilityListTooLong(Limits::kMaxCapabilityLines));
+                return input.size();
+            }
             if (m_decoder.finished()) {
                 m_content = nullptr;
                 completeReply(true, std::exchange(m_contentStatus, {}));
@@ -288,18 +299,83 @@ void Session::feed(QByteArrayView input)
         }
         const auto newline = input.indexOf('\n', pos);
         const qsizetype end = newline < 0 ? input.size() : newline + 1;
-        if (m_statusLine.size() + (end - pos) > Limits::kMaxStatusLine + 2)
-            return fail(failure::replyLineTooLong(Limits::kMaxStatusLine));
+        if (m_statusLine.size() + (end - pos) > Limits::kMaxStatusLine + 2) {
+            fail(failure::replyLineTooLong(Limits::kMaxStatusLine));
+            return input.size();
+        }
         m_statusLine.append(input.sliced(pos, end - pos));
         pos = end;
         if (newline < 0)
-            return;
+            break;
         QByteArray line = std::exchange(m_statusLine, {});
         line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
         handleStatusLine(line);
     }
+    return input.size();
+}
+
+// Before the next reply begins: when it is a body to be kept that does not fit the bytes kept,
+// either reading pauses (answers false) or, while the caller waits for a later reply, the body is
+// given up: it is read and thrown away, and fetched again when the caller wants it.
+bool Session::makeRoomForNextBody()
+{
+    const Message* next = nextBodyToKeep();
+    if (!next || m_bytesKept + next->reserved <= m_readAhead.bytes)
+        return true;
+    if (!callerWaits())
+        return false;
+    const int number = m_inFlight.front().number;
+    Message& message = m_messages.find(number)->second;
+    release(message);
+    message.retr = Phase::Used;
+    headerWithoutBody(number, message);
+    return true;
+}
+
+bool Session::readingPaused() const
+{
+    if (m_content || !m_statusLine.isEmpty())
+        return false;
+    const Message* next = nextBodyToKeep();
+    return next && m_bytesKept + next->reserved > m_readAhead.bytes && !callerWaits();
+}
+
+// The message whose body is the next reply, when that body is read ahead for nobody waiting yet.
+const Session::Message* Session::nextBodyToKeep() const
+{
+    if (m_state != State::Transaction || m_inFlight.empty())
+        return nullptr;
+    const Pending& next = m_inFlight.front();
+    if (next.command != Command::Retr || next.ticket == m_directTicket)
+        return nullptr;
+    const auto it = m_messages.find(next.number);
+    if (it == m_messages.end() || it->second.retr != Phase::Asked
+        || it->second.retrTicket != next.ticket)
+        return nullptr;
+    if (m_waitingForReadAhead && m_wanted == next.number && m_callerBody)
+        return nullptr; // it goes straight into the caller's buffer
+    return &it->second;
+}
+
+bool Session::callerWaits() const
+{
+    if (m_state != State::Transaction)
+        return true;
+    if (m_waitingForReadAhead || m_directTicket != 0)
+        return true;
+    const auto it = m_messages.find(m_position);
+    if (it == m_messages.end())
+        return false;
+    switch (m_step) {
+    case Step::Header:
+        return it->second.top == Phase::Asked
+            || (it->second.headerFromBody && it->second.retr == Phase::Asked);
+    case Step::Size: return it->second.list == Phase::Asked;
+    case Step::Message: return false;
+    }
+    return false;
 }
 
 void Session::handleStatusLine(QByteArrayView line)
@@ -348,6 +424,8 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
                 message->intoCaller = true;
                 m_message.reset(m_callerBody);
             } else {
+                message->kept = true;
+                m_bytesKept += message->reserved;
                 message->body.assign(std::size_t(message->reserved) + 1, '\0');
                 m_message.reset(&message->body);
             }
@@ -616,8 +694,9 @@ Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
 }
 
 // Asks for what the caller will want next: the rest of its own message (after the header its
-// size), then the headers and sizes of the messages within reach after it, and, in order, their
-// bodies as far as they fit the byte bound and the window of bytes on their way.
+// size), then the sizes of the messages within reach after it, and, in order, their bodies as far
+// as they fit the window of bytes on their way. A body read ahead brings its header along; only
+// messages whose bodies are not read ahead have their headers asked for (TOP n 0).
 void Session::readAhead()
 {
     if (!m_pipelining || m_state != State::Transaction || m_position < 1
@@ -626,42 +705,41 @@ void Session::readAhead()
     auto it = entry(m_messages.lower_bound(m_position), m_position);
     if (it->second.list == Phase::NotAsked && m_step == Step::Header)
         askList(m_position, it->second);
-    askHeadersAndSizesAhead();
+    askSizesAhead();
     askBodiesAhead();
 }
 
-// Headers and sizes of the messages after the caller's, up to ReadAhead::messages ahead. Once the
-// reach is covered it is topped up an eighth at a time, so the requests go out in a few larger
-// writes instead of one small write per message the caller takes.
-void Session::askHeadersAndSizesAhead()
+// Sizes of the messages after the caller's, up to ReadAhead::messages ahead. Once the reach is
+// covered it is topped up an eighth at a time, so the requests go out in a few larger writes
+// instead of one small write per message the caller takes; the last messages of the mailbox go
+// as soon as they are in reach, so their bodies are not asked for late.
+void Session::askSizesAhead()
 {
     const std::int64_t reach =
         std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
     const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
-    if (m_infoNext > reach || (reach - m_infoNext + 1 < batch && m_infoNext > m_position + batch)
-        || m_headerBytesAhead >= m_readAhead.headerBytes)
+    const bool smallTopUp = reach - m_infoNext + 1 < batch && reach < m_messageCount;
+    if (m_infoNext > reach || (smallTopUp && m_infoNext > m_position + batch))
         return;
     auto it = m_messages.lower_bound(int(m_infoNext));
     for (; m_infoNext <= reach; ++m_infoNext, ++it) {
         it = entry(it, int(m_infoNext));
-        if (it->second.top == Phase::NotAsked)
-            askTop(int(m_infoNext), it->second);
         if (it->second.list == Phase::NotAsked)
             askList(int(m_infoNext), it->second);
     }
 }
 
-// Bodies in order from the caller's message, each as soon as its size is known and it fits both
-// the byte bound and the window. A body whose size is refused or larger than the whole bound is
-// not read ahead: the caller's own request fetches it straight into the caller's buffer. While
-// bodies are on their way, more are asked for only once an eighth of the room is free (again for
-// fewer, larger writes).
+// Bodies in order from the caller's message, each as soon as its size is known and it fits the
+// window of bytes on their way. A body whose size is refused or larger than the bytes that may be
+// kept is not read ahead: the caller's own request fetches it straight into the caller's buffer,
+// and its header is read ahead instead, while the headers kept have room.
+// While bodies are on their way, more are asked for only once an eighth of the window is free
+// (again for fewer, larger writes).
 void Session::askBodiesAhead()
 {
     const std::int64_t reach =
         std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
-    const std::int64_t room = std::min(m_readAhead.bytes - m_bytesAhead, m_window - m_bytesFlying);
-    if (m_bytesFlying > 0 && room < std::min(m_readAhead.bytes, m_window) / 8)
+    if (m_bytesFlying > 0 && m_window - m_bytesFlying < m_window / 8)
         return;
     auto it = m_messages.lower_bound(int(m_bodyNext));
     for (; m_bodyNext <= reach; ++m_bodyNext, ++it) {
@@ -675,12 +753,14 @@ void Session::askBodiesAhead()
         const std::int64_t size = message.size.value;
         if (!message.size.ok || size > m_readAhead.bytes) {
             message.retr = Phase::Used;
+            if (message.top == Phase::NotAsked && m_bodyNext > m_position
+                && m_headerBytesAhead < m_readAhead.headerBytes)
+                askTop(int(m_bodyNext), message);
             continue;
         }
         // A body larger than the window still goes when nothing else is on its way.
-        if (m_bytesAhead + size > m_readAhead.bytes
-            || (m_bytesFlying > 0 && m_bytesFlying + size > m_window))
-            return; // waits for bodies before it to arrive or to be taken
+        if (m_bytesFlying > 0 && m_bytesFlying + size > m_window)
+            return; // waits for bodies before it to arrive
         message.reserved = size;
         message.flying = true;
         m_bytesAhead += size;
@@ -700,7 +780,8 @@ std::int64_t Session::bytesHeld() const
 {
     std::int64_t held = 0;
     for (const auto& [number, message] : m_messages)
-        held += std::int64_t(message.body.size()) + message.headerKept;
+        held += std::int64_t(message.body.size()) + message.headerKept
+            + message.retrieval.header.size();
     return held;
 }
 
@@ -711,9 +792,13 @@ void Session::release(Message& message)
         m_message.detachBody();
     if (message.flying)
         m_bytesFlying -= message.reserved;
+    if (message.kept)
+        m_bytesKept -= message.reserved + message.headerOfBody;
     m_bytesAhead -= message.reserved;
     message.reserved = 0;
     message.flying = false;
+    message.kept = false;
+    message.headerOfBody = 0;
     message.intoCaller = false;
     message.body = {};
     message.retrieval = {};
@@ -757,15 +842,38 @@ void Session::requestHeader(int number)
         return;
     moveTo(number, Step::Header);
     Message& message = m_messages[number];
-    if (message.top == Phase::NotAsked || message.top == Phase::Used)
-        askTop(number, message);
+    if (message.top == Phase::NotAsked || message.top == Phase::Used) {
+        // A body read ahead (or on its way) brings the header: no TOP, no round trip of its own.
+        const bool bodyComing = message.retr == Phase::Asked && !message.intoCaller;
+        const bool bodyKept = message.retr == Phase::Answered && message.retrieval.ok;
+        message.headerFromBody = bodyComing || bodyKept;
+        if (!message.headerFromBody)
+            askTop(number, message);
+    }
     readAhead();
+}
+
+// The header was to come with a body read ahead that will not come after all: TOP asks for it.
+void Session::headerWithoutBody(int number, Message& message)
+{
+    if (!message.headerFromBody)
+        return;
+    message.headerFromBody = false;
+    if (m_state == State::Transaction)
+        askTop(number, message);
 }
 
 std::optional<Answer<QByteArray>> Session::takeHeader(int number)
 {
     const auto it = m_messages.find(number);
-    if (it == m_messages.end() || it->second.top != Phase::Answered)
+    if (it == m_messages.end())
+        return std::nullopt;
+    Message& message = it->second;
+    if (message.headerFromBody && message.retr == Phase::Answered && message.retrieval.ok) {
+        message.headerFromBody = false;
+        return Answer<QByteArray>{true, message.retrieval.header, {}};
+    }
+    if (message.top != Phase::Answered)
         return std::nullopt;
     it->second.top = Phase::Used;
     releaseHeader(it->second);
@@ -957,7 +1065,7 @@ void Session::onRetr(const Pending& pending, bool ok, QByteArrayView line)
     if (message->flying) {
         message->flying = false;
         m_bytesFlying -= message->reserved;
-        m_window = std::min(m_readAhead.bytes, m_window + message->reserved);
+        m_window = std::min(m_readAhead.flightBytes, m_window + message->reserved);
     }
     if (message->intoCaller) {
         release(*message);
@@ -970,9 +1078,15 @@ void Session::onRetr(const Pending& pending, bool ok, QByteArrayView line)
     }
     message->retr = Phase::Answered;
     message->retrieval = std::move(result);
+    // The header came apart from the body's buffer: it counts as kept too.
+    if (message->kept) {
+        message->headerOfBody = message->retrieval.header.size();
+        m_bytesKept += message->headerOfBody;
+    }
     if (!ok) {
         m_bytesAhead -= message->reserved;
         message->reserved = 0;
+        headerWithoutBody(pending.number, *message);
     }
     if (m_waitingForReadAhead && m_wanted == pending.number)
         deliverReadAhead(pending.number, *message);

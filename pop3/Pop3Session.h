@@ -59,9 +59,14 @@ struct Retrieval {
 // PIPELINING each request is one command and one round trip. With PIPELINING the session reads
 // ahead of its caller in the order a mail check asks (status, size and message of each message in
 // turn): asking about message n also asks the server about the next messages, bodies as far as
-// their sizes fit a byte bound (see ReadAhead), and their replies are kept until the caller asks.
-// A caller that asks in another order gets the same answers; what was read ahead for messages it
-// skips is dropped.
+// their sizes fit a window of bytes on their way (see ReadAhead), and their replies are kept until
+// the caller asks, within a bound of bytes kept. When the next reply is a body that does not fit
+// that bound and the caller waits for nothing, feed() stops taking bytes (readingPaused()): the
+// driver leaves them in the socket and TCP holds the server back until the caller asks again.
+// While the caller waits, the session never pauses: a body that does not fit is then read and
+// thrown away, and fetched again when the caller wants it (only a caller out of the check's order
+// meets this). A caller that asks in another order gets the same answers; what was read ahead for
+// messages it skips is dropped.
 class Session {
 public:
     enum class State : std::uint8_t {
@@ -100,7 +105,12 @@ public:
     // Whether the server listed STLS in its capabilities on the plain connection.
     bool startTlsOffered() const { return m_startTlsOffered; }
 
-    void feed(QByteArrayView bytes);
+    // Answers how many of `bytes` were taken: all of them, unless reading paused (see above); the
+    // rest is to be fed again once readingPaused() no longer holds.
+    qsizetype feed(QByteArrayView bytes);
+    // Whether the next reply is a body to be kept that does not fit the bytes kept while the
+    // caller waits for nothing: no bytes are taken until the caller asks for something.
+    bool readingPaused() const;
     QByteArray takeOutgoing() { return std::exchange(m_outgoing, {}); }
 
     State state() const { return m_state; }
@@ -112,8 +122,12 @@ public:
     // failure are still handed out.
     bool loggedIn() const { return m_loggedIn; }
     bool pipelining() const { return m_pipelining; }
-    // Whether a reply (or the TLS handshake) is outstanding, i.e. whether the reply timer runs.
-    bool awaitingReply() const { return !m_inFlight.empty() || m_state == State::TlsHandshake; }
+    // Whether a reply (or the TLS handshake) is outstanding and being read, i.e. whether the
+    // reply timer runs: not while reading is paused, since then the server waits for us.
+    bool awaitingReply() const
+    {
+        return (!m_inFlight.empty() && !readingPaused()) || m_state == State::TlsHandshake;
+    }
 
     // The driver tells the session what happened outside the protocol.
     void tlsEstablished();
@@ -133,10 +147,11 @@ public:
     void requestQuit();
 
     // What is read ahead: bodies asked for ahead or kept, and their bytes as LIST gave them; the
-    // bytes of the headers kept ahead; all commands sent whose replies have not been read yet, and
-    // their bytes.
+    // part of those bytes kept (arrived or arriving); the bytes of the headers kept ahead; all
+    // commands sent whose replies have not been read yet, and their bytes.
     int bodiesAhead() const;
     std::int64_t bytesAhead() const { return m_bytesAhead; }
+    std::int64_t bytesKept() const { return m_bytesKept; }
     std::int64_t headerBytesAhead() const { return m_headerBytesAhead; }
     std::size_t requestsInFlight() const { return m_inFlight.size(); }
     qsizetype commandBytesInFlight() const { return m_inFlightBytes; }
@@ -172,8 +187,11 @@ private:
         std::uint64_t retrTicket = 0;
         Answer<QByteArray> header;
         Answer<std::int64_t> size;   // kept after it was taken: reading ahead needs it
-        std::int64_t reserved = 0;   // this body's share of ReadAhead::bytes
-        bool flying = false;         // `reserved` also counts as on its way (m_bytesFlying)
+        std::int64_t reserved = 0;   // this body's bytes as LIST gave them (m_bytesAhead)
+        bool flying = false;         // `reserved` counts as on its way (m_bytesFlying)
+        bool kept = false;           // `reserved` counts as kept (m_bytesKept): it has a buffer
+        std::int64_t headerOfBody = 0; // the kept body's header, also counted in m_bytesKept
+        bool headerFromBody = false; // the caller's header comes with the body read ahead
         std::int64_t headerKept = 0; // the header's share of ReadAhead::headerBytes
         std::string body;            // the body read ahead: `reserved` bytes and a NUL
         bool intoCaller = false;     // its reply goes straight into the waiting caller's buffer
@@ -226,7 +244,8 @@ private:
     void moveTo(int number, Step step);
     Messages::iterator entry(Messages::iterator hint, int number);
     void readAhead();
-    void askHeadersAndSizesAhead();
+    void askSizesAhead();
+    void headerWithoutBody(int number, Message& message);
     void askBodiesAhead();
     void release(Message& message);
     void releaseHeader(Message& message);
@@ -256,6 +275,10 @@ private:
     void onList(const Pending& pending, bool ok, QByteArrayView line);
     void onRetr(const Pending& pending, bool ok, QByteArrayView line);
     void onQuit();
+    // Whether the caller waits for an answer not yet there (or the login or QUIT runs).
+    bool callerWaits() const;
+    const Message* nextBodyToKeep() const;
+    bool makeRoomForNextBody();
 
     Credentials m_credentials;
     bool m_secure;
@@ -297,13 +320,15 @@ private:
     Step m_step = Step::Header;
     Messages m_messages;
     // Where reading ahead goes on: every message after the caller's and before m_infoNext has its
-    // header and size asked for; every one from the caller's to before m_bodyNext has its body
+    // size asked for; every one from the caller's to before m_bodyNext has its body
     // asked for or settled (not read ahead).
     std::int64_t m_infoNext = 1;
     std::int64_t m_bodyNext = 1;
-    // Bodies reserved ahead (ReadAhead::bytes), the part of them still on its way and how much
-    // may be (ReadAhead::firstBytes, grown by every body that arrives); headers kept ahead.
+    // Bodies asked for ahead or kept, the part of them still on its way and how much may be
+    // (ReadAhead::firstBytes, grown by every body that arrives up to ReadAhead::flightBytes), the
+    // part of them kept (ReadAhead::bytes); headers kept ahead.
     std::int64_t m_bytesAhead = 0;
+    std::int64_t m_bytesKept = 0;
     std::int64_t m_headerBytesAhead = 0;
     std::int64_t m_bytesFlying = 0;
     std::int64_t m_window = 0;

@@ -181,7 +181,8 @@ private slots:
         QCOMPARE(m_library.NMailPop3Close(handle), 0);
         if (isDovecot()) {
             QVERIFY(logHasLine({u"Login: user=<three>, method=PLAIN"_s, tls}));
-            QVERIFY(logHasLine({u"pop3(three)"_s, u"top=3/"_s, u"retr=3/"_s}));
+            // Only the first header needs TOP: the others come with the bodies read ahead.
+            QVERIFY(logHasLine({u"pop3(three)"_s, u"top=1/"_s, u"retr=3/"_s}));
         }
     }
 

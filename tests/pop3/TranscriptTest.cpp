@@ -46,7 +46,8 @@ struct Transcript {
     ReadAhead readAhead = {};
 };
 
-// How a server reply is cut into the pieces handed to feed().
+// How a server reply is cut into the pieces handed to feed(). Bytes the session does not take
+// while it pauses are offered again after every step, as the socket driver does.
 using Splitter = std::function<QList<QByteArray>(int stepIndex, const QByteArray&)>;
 
 // Bodies written by RETR go here; it outlives every session of a run.
@@ -56,12 +57,16 @@ void play(const Transcript& t, const Splitter& split, const QString& how)
 {
     Session session(t.credentials, t.secure, true, t.readAhead);
     session.setServer("pop.pelmora.test", 995);
+    QByteArray unread;
+    const auto offer = [&] { unread.remove(0, session.feed(unread)); };
     for (int i = 0; i < int(t.steps.size()); ++i) {
         const Step& step = t.steps[std::size_t(i)];
         switch (step.kind) {
         case Step::Kind::Server:
-            for (const QByteArray& piece : split(i, step.bytes))
-                session.feed(piece);
+            for (const QByteArray& piece : split(i, step.bytes)) {
+                unread += piece;
+                offer();
+            }
             break;
         case Step::Kind::Client: {
             const QByteArray sent = session.takeOutgoing();
@@ -78,10 +83,12 @@ void play(const Transcript& t, const Splitter& split, const QString& how)
                 qWarning("failed at step %d (%s)", i, qPrintable(how));
                 return;
             }
+            offer();
             break;
         }
     }
     QCOMPARE(session.takeOutgoing(), QByteArray());
+    QCOMPARE(unread, QByteArray());
 }
 
 void playEverySplit(const Transcript& t)
@@ -515,29 +522,33 @@ private slots:
     }
 
     // With PIPELINING the session asks ahead of the caller in the order of a check: the rest of
-    // the caller's message, then headers and sizes of the next messages, and bodies as far as
-    // their sizes fit the byte bound. Here three messages ahead and 600 bytes: message 4 (700) never fits and comes straight into the caller's buffer when asked
-    // for, and message 5, longer than its size says, is cut there as it would be in the caller's
-    // buffer.
+    // the caller's message, then the sizes of the next messages, and bodies as far as their sizes
+    // fit the window; a body read ahead brings its header, so only message 1 (asked for before
+    // any size was known) and message 4 (700 bytes, more than may be kept: it comes straight into
+    // the caller's buffer when asked for) need TOP. Message 5, longer than its size says, is cut
+    // there as it would be in the caller's buffer. Three messages ahead, 600 bytes.
     void readingAheadInTheCheckOrder()
     {
         const auto retrieved = [](int n) {
             return expectRetrieved(subjectLine(n), messageText(n), 20);
         };
         playEverySplit({kAlice, false, loggedIn("+OK 5 1460\r\n", true) + std::vector<Step>{
-            askHeader(1),
-            client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\nTOP 3 0\r\nLIST 3\r\nTOP 4 0\r\nLIST 4\r\n"),
-            server(topReply(1) + listReply(1, 250) + topReply(2) + listReply(2, 250) + topReply(3)
-                   + listReply(3, 250) + topReply(4) + listReply(4, 700)),
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\nLIST 3\r\nLIST 4\r\n"),
+            server(topReply(1) + listReply(1, 250) + listReply(2, 250) + listReply(3, 250)
+                   + listReply(4, 700)),
             client("RETR 1\r\nRETR 2\r\n"),
             expectHeader(1, subjectLine(1)), askSize(1), client(""), expectSize(1, 250),
-            // Bodies that come before the caller asks are kept for it; taking one makes room.
-            server(retrReply(1) + retrReply(2)), client(""),
-            retrieve(1, 251), client("RETR 3\r\n"), retrieved(1),
-            askHeader(2), client("TOP 5 0\r\nLIST 5\r\n"), expectHeader(2, subjectLine(2)),
+            // Bodies that come before the caller asks are kept for it; as they arrive the window
+            // grows, and message 4's header is asked for since its body will not be read ahead.
+            server(retrReply(1) + retrReply(2)), client("RETR 3\r\nTOP 4 0\r\n"),
+            retrieve(1, 251), client(""), retrieved(1),
+            askHeader(2), client("LIST 5\r\n"), expectHeader(2, subjectLine(2)),
             retrieve(2, 251), client(""), retrieved(2),
-            askHeader(3), client(""), expectHeader(3, subjectLine(3)),
-            server(retrReply(3) + topReply(5) + listReply(5, 10)), client("RETR 5\r\n"),
+            // The header of a body still on its way comes with it.
+            askHeader(3), client(""),
+            act([](Session& s) { QVERIFY(!s.takeHeader(3).has_value()); }),
+            server(retrReply(3) + topReply(4) + listReply(5, 10)), client("RETR 5\r\n"),
+            expectHeader(3, subjectLine(3)),
             retrieve(3, 251), retrieved(3),
             askHeader(4), client(""), expectHeader(4, subjectLine(4)),
             askSize(4), client(""), expectSize(4, 700),
@@ -548,6 +559,7 @@ private slots:
             act([](Session& s) {
                 QCOMPARE(s.bodiesAhead(), 0);
                 QCOMPARE(s.bytesAhead(), 0);
+                QCOMPARE(s.bytesKept(), 0);
                 QCOMPARE(s.headerBytesAhead(), 0);
             }),
             act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n")},
@@ -561,11 +573,10 @@ private slots:
     {
         std::vector<Step> steps = loggedIn("+OK 6 120\r\n", true) + std::vector<Step>{
             askHeader(1),
-            client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\nTOP 3 0\r\nLIST 3\r\n"
-                   "TOP 4 0\r\nLIST 4\r\nTOP 5 0\r\nLIST 5\r\nTOP 6 0\r\nLIST 6\r\n")};
-        QByteArray headersAndSizes;
+            client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\nLIST 3\r\nLIST 4\r\nLIST 5\r\nLIST 6\r\n")};
+        QByteArray headersAndSizes = topReply(1);
         for (int n = 1; n <= 6; ++n)
-            headersAndSizes += topReply(n) + listReply(n, 20);
+            headersAndSizes += listReply(n, 20);
         steps = steps + std::vector<Step>{
             server(headersAndSizes), client("RETR 1\r\nRETR 2\r\n"),
             server(retrReply(1)), client("RETR 3\r\nRETR 4\r\n"),
@@ -581,24 +592,55 @@ private slots:
     }
 
     // A server that does not read our commands until its replies have been read: what is written
-    // and not yet answered stays within the bound (here 40 bytes), and the rest follows as
+    // and not yet answered stays within the bound (here 25 bytes), and the rest follows as
     // replies come in, without anything lost or reordered.
     void commandsWaitForRepliesBeyondTheirBound()
     {
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
-            act([](Session& s) { QCOMPARE(s.commandBytesInFlight(), 34); }),
-            server(topReply(1)), client("TOP 3 0\r\n"),
-            server(listReply(1, 20)), client("LIST 3\r\n"),
-            server(topReply(2) + listReply(2, 20)), client("RETR 1\r\nRETR 2\r\n"),
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\n"),
+            act([](Session& s) { QCOMPARE(s.commandBytesInFlight(), 25); }),
+            server(topReply(1)), client("LIST 3\r\n"),
+            server(listReply(1, 20)), client("RETR 1\r\n"),
+            server(listReply(2, 20)), client("RETR 2\r\n"),
             expectHeader(1, subjectLine(1)),
-            server(topReply(3) + listReply(3, 20) + retrReply(1)), client("RETR 3\r\n"),
-            act([](Session& s) { QVERIFY(s.commandBytesInFlight() <= 40); }),
+            server(listReply(3, 20) + retrReply(1)), client("RETR 3\r\n"),
+            act([](Session& s) { QVERIFY(s.commandBytesInFlight() <= 25); }),
             server(retrReply(2) + retrReply(3)),
             retrieve(1, 21), expectRetrieved(subjectLine(1), messageText(1), 20),
             askHeader(3), expectHeader(3, subjectLine(3)),
             retrieve(3, 21), expectRetrieved(subjectLine(3), messageText(3), 20)},
-            {.bytes = 1000, .firstBytes = 1000, .messages = 4, .commandBytes = 40}});
+            {.bytes = 1000, .firstBytes = 1000, .messages = 4, .commandBytes = 25}});
+    }
+
+    // What is kept is bounded apart from what is asked for: with room for two bodies and their
+    // headers (32 bytes each), the session stops taking bytes before the third body, and the
+    // caller waits for nothing; each body it takes lets the next one in.
+    void readingPausesWhileWhatIsKeptIsFull()
+    {
+        std::vector<Step> steps = loggedIn("+OK 4 80\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\nLIST 3\r\nLIST 4\r\n"),
+            server(topReply(1) + listReply(1, 20) + listReply(2, 20) + listReply(3, 20)
+                   + listReply(4, 20)),
+            client("RETR 1\r\nRETR 2\r\nRETR 3\r\nRETR 4\r\n"),
+            expectHeader(1, subjectLine(1)),
+            server(retrReply(1) + retrReply(2) + retrReply(3) + retrReply(4)),
+            act([](Session& s) {
+                QVERIFY(s.readingPaused());
+                QVERIFY(!s.awaitingReply()); // no reply timer runs: we keep the server waiting
+                QCOMPARE(s.bytesKept(), 64);
+                QCOMPARE(s.requestsInFlight(), 2u);
+            })};
+        for (int n = 1; n <= 4; ++n) {
+            steps = steps + std::vector<Step>{
+                askHeader(n), expectHeader(n, subjectLine(n)), askSize(n), expectSize(n, 20),
+                retrieve(n, 21), expectRetrieved(subjectLine(n), messageText(n), 20),
+                act([n](Session& s) {
+                    QCOMPARE(s.readingPaused(), n == 1);
+                    QVERIFY(s.bytesKept() <= 64);
+                })};
+        }
+        steps.push_back(client(""));
+        playEverySplit({kAlice, false, steps, {.bytes = 64, .firstBytes = 1000, .messages = 8}});
     }
 
     // A caller that leaves the check's order still gets the right answers: a body read ahead for
@@ -608,14 +650,14 @@ private slots:
     void callerOutOfStepWithTheReadAhead()
     {
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
-            server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20)),
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\n"),
+            server(topReply(1) + listReply(1, 20) + listReply(2, 20)),
             client("RETR 1\r\n"),
-            retrieve(2, 100), client("RETR 2\r\nTOP 3 0\r\nLIST 3\r\n"),
+            retrieve(2, 100), client("RETR 2\r\nLIST 3\r\n"),
             server(retrReply(1) + retrReply(2)), expectRetrieved(subjectLine(2), messageText(2), 20),
             // Back to message 1: what was asked for after it is dropped, its replies too.
             retrieve(1, 8), client("RETR 1\r\n"),
-            server(topReply(3) + listReply(3, 10) + retrReply(1)),
+            server(listReply(3, 10) + retrReply(1)),
             expectRetrieved(subjectLine(1), "Subject", 20),
             askHeader(3), client("TOP 3 0\r\nLIST 3\r\n"),
             server(topReply(3) + listReply(3, 10)), client("RETR 3\r\n"),
@@ -640,13 +682,13 @@ private slots:
     void failuresAndQuitWhileReadingAhead()
     {
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
-            server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20)),
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\n"),
+            server(topReply(1) + listReply(1, 20) + listReply(2, 20)),
             client("RETR 1\r\nRETR 2\r\n"),
             server("-ERR Message 1 is gone\r\n"),
             retrieve(1, 21), client(""),
             expectRetrievalFailed(failure::serverRejected("-ERR Message 1 is gone")),
-            askHeader(2), client("TOP 3 0\r\nLIST 3\r\n"), expectHeader(2, subjectLine(2)),
+            askHeader(2), client("LIST 3\r\n"),
             retrieve(2, 21), server("+OK\r\nSubject: 2\r\n"),
             act([](Session& s) {
                 QVERIFY(!s.retrieval().done);
@@ -654,23 +696,37 @@ private slots:
                 s.abort(failure::connectionLost());
                 QCOMPARE(s.bodiesAhead(), 0);
                 QCOMPARE(s.bytesAhead(), 0);
+                QCOMPARE(s.bytesKept(), 0);
             }),
             expectRetrievalFailed(failure::connectionLost()), client("")},
             {.bytes = 100, .firstBytes = 100, .messages = 1}});
+        // A body read ahead that the server refuses while the caller waits for the header it
+        // was to bring: the header is asked for with TOP after all.
+        playEverySplit({kAlice, false, loggedIn("+OK 2 40\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\n"),
+            server(topReply(1) + listReply(1, 20) + listReply(2, 20)),
+            client("RETR 1\r\nRETR 2\r\n"),
+            expectHeader(1, subjectLine(1)), askHeader(2), client(""),
+            server(retrReply(1) + "-ERR Message 2 is locked\r\n"), client("TOP 2 0\r\n"),
+            server(topReply(2)), expectHeader(2, subjectLine(2)),
+            retrieve(2, 21), client(""),
+            expectRetrievalFailed(failure::serverRejected("-ERR Message 2 is locked"))},
+            {.bytes = 100, .firstBytes = 100, .messages = 1}});
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nTOP 2 0\r\nLIST 2\r\n"),
+            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\n"),
             act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n"),
-            server(topReply(1) + listReply(1, 20) + topReply(2) + listReply(2, 20) + "+OK Bye\r\n"),
+            server(topReply(1) + listReply(1, 20) + listReply(2, 20) + "+OK Bye\r\n"),
             expectState(State::Closed), client("")},
             {.bytes = 100, .firstBytes = 100, .messages = 1}});
     }
 
     // With the program's own bounds, through a check of a mailbox of many tiny messages, one of
     // big messages, two whose LIST lies (tiny sizes for big bodies, sizes beyond the bound for
-    // tiny ones) and one of 60 KB headers, against a server that answers everything at once: never
-    // more bytes kept or reserved ahead than the bounds, never more unanswered command bytes than
-    // theirs, bodies read ahead as far as the bytes allow, and every header and message arrives
-    // as the caller's buffer holds it.
+    // tiny ones) and one of 60 KB headers, against a server that answers everything at once and a
+    // driver that leaves in the socket what the session does not take: never more bytes kept,
+    // asked for ahead or held than the bounds, never more unanswered command bytes than theirs,
+    // more bodies asked for than may be kept where they are small enough, and every header and
+    // message arrives as the caller's buffer holds it.
     void readAheadStaysWithinItsBoundsThroughACheck()
     {
         const ReadAhead bounds;
@@ -678,12 +734,12 @@ private slots:
             std::int64_t listed; // what LIST says
             std::int64_t sent;   // what RETR sends
             int count;
-            int bodiesAhead;     // the most bodies read ahead at once
+            int bodiesAhead;     // at least this many bodies read ahead at once (0: none)
             int headerPad = 0;   // bytes of an extra header field
         };
         const Mailbox mailboxes[] = {
             {60, 60, 100'000, bounds.messages + 1},
-            {bounds.bytes / 3 + 1, bounds.bytes / 3 + 1, 20, 2},
+            {bounds.bytes / 3 + 1, bounds.bytes / 3 + 1, 20, 3},
             {60, 50'000, 1'000, bounds.messages + 1},
             {bounds.bytes + 1, 60, 20, 0},
             {60, 60, 1'000, bounds.messages + 1, 60'000},
@@ -699,6 +755,7 @@ private slots:
             QCOMPARE(session.state(), State::Transaction);
             int mostBodies = 0;
             std::int64_t mostBytes = 0;
+            std::int64_t mostKept = 0;
             std::int64_t mostHeaderBytes = 0;
             std::int64_t mostHeld = 0;
             std::size_t mostRequests = 0;
@@ -709,12 +766,33 @@ private slots:
                     fields += "X-Pad: " + QByteArray(box.headerPad, 'p') + "\r\n";
                 return fields;
             };
-            const auto text = [&box](int n) -> QByteArray {
-                const QByteArray head = subjectLine(n) + "\r\n";
-                return head + QByteArray(box.sent - head.size() - 2, 'x') + "\r\n";
+            // The message: its header (as TOP gives it), a blank line and filling up to box.sent.
+            const auto text = [&box, &header](int n) -> QByteArray {
+                const QByteArray head = header(n) + "\r\n";
+                return head + QByteArray(std::max<qsizetype>(0, box.sent - head.size() - 2), 'x')
+                    + "\r\n";
             };
-            // Answers every command sent, until the session sends nothing more.
+            // The server's replies not yet taken by the session.
+            QByteArray unread;
+            // Hands over what the session takes, in pieces as a socket hands them over.
+            const auto offer = [&] {
+                while (!unread.isEmpty() && !session.readingPaused()) {
+                    const qsizetype n = std::min(Limits::kReadChunk, unread.size());
+                    const qsizetype used = session.feed(QByteArrayView(unread).first(n));
+                    unread.remove(0, used);
+                    mostBytes = std::max(mostBytes, session.bytesAhead());
+                    mostKept = std::max(mostKept, session.bytesKept());
+                    mostHeaderBytes = std::max(mostHeaderBytes, session.headerBytesAhead());
+                    mostHeld = std::max(mostHeld, session.bytesHeld());
+                    mostBodies = std::max(mostBodies, session.bodiesAhead());
+                    if (used < n)
+                        break;
+                }
+            };
+            // Answers every command sent, until the session sends nothing more and takes nothing
+            // more for now.
             const auto serve = [&] {
+                offer();
                 for (QByteArray sent = session.takeOutgoing(); !sent.isEmpty();
                      sent = session.takeOutgoing()) {
                     mostBodies = std::max(mostBodies, session.bodiesAhead());
@@ -731,14 +809,8 @@ private slots:
                         else if (words[0] == "RETR")
                             replies += "+OK\r\n" + text(n) + ".\r\n";
                     }
-                    // In pieces, as a socket hands them over.
-                    for (qsizetype at = 0; at < replies.size(); at += Limits::kReadChunk) {
-                        session.feed(QByteArrayView(replies).sliced(at).first(
-                            std::min(Limits::kReadChunk, replies.size() - at)));
-                        mostBytes = std::max(mostBytes, session.bytesAhead());
-                        mostHeaderBytes = std::max(mostHeaderBytes, session.headerBytesAhead());
-                        mostHeld = std::max(mostHeld, session.bytesHeld());
-                    }
+                    unread += replies;
+                    offer();
                 }
             };
             const int checked = std::min(box.count, 300);
@@ -753,15 +825,21 @@ private slots:
                 session.requestMessage(n, &g_body);
                 serve();
                 QVERIFY(session.retrieval().done && session.retrieval().ok);
-                QCOMPARE(session.retrieval().size, box.sent);
-                QCOMPARE(QByteArray(g_body.c_str()), text(n).first(std::min(box.listed, box.sent)));
+                const QByteArray sent = text(n);
+                QCOMPARE(session.retrieval().size, sent.size());
+                QCOMPARE(QByteArray(g_body.c_str()), sent.first(std::min<qsizetype>(box.listed, sent.size())));
                 session.detachBody();
             }
-            QCOMPARE(mostBodies, box.bodiesAhead);
-            QVERIFY(mostBytes <= bounds.bytes);
+            if (box.bodiesAhead == 0)
+                QCOMPARE(mostBodies, 0);
+            QVERIFY(mostBodies >= box.bodiesAhead && mostBodies <= bounds.messages + 1);
+            // The last body kept may bring a header of the longest kept over the bound.
+            QVERIFY(mostKept <= bounds.bytes + Limits::kMaxHeaderBytes);
+            QVERIFY(mostBytes <= bounds.flightBytes + bounds.bytes);
             QVERIFY(mostHeaderBytes <= bounds.headerBytes);
             // Each buffer also holds its NUL.
-            QVERIFY(mostHeld <= bounds.bytes + bounds.headerBytes + mostBodies);
+            QVERIFY(mostHeld
+                    <= bounds.bytes + Limits::kMaxHeaderBytes + bounds.headerBytes + mostBodies);
             QVERIFY(mostCommandBytes <= bounds.commandBytes);
             QVERIFY(mostRequests <= std::size_t(3 * (bounds.messages + 1)));
         }
