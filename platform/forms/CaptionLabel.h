@@ -1,16 +1,19 @@
 #pragma once
 
+#include <QImage>
 #include <QLabel>
-#include <QStaticText>
 
 namespace pelmora::platform {
 
 // A plain-text label that looks exactly like a QLabel (a line left aligned, centred vertically,
-// clipped by the label's rectangle) but lays its text out once instead of at every paint. QLabel
-// shapes and lays out its text anew each time it paints, which for the caption moved every 20 ms
-// was the largest part of the program's own work at rest; here the laid-out line is kept until the
-// text, the font or the height changes, and a paint only draws its glyphs. Texts that are not one
-// plain line (line breaks, tabs) are left to QLabel, which knows how to place them.
+// clipped by the label's rectangle) but draws its text once instead of at every paint. QLabel
+// shapes, lays out and rasterises its text anew each time it paints, which for the caption moved
+// every 20 ms was the largest part of the program's own work at rest. Here the text is drawn once
+// into a transparent picture, as QLabel would draw it, whenever the text, the font, the colour or
+// the size changes; a paint only lays the picture's inked part over what is beneath. Blending a
+// glyph's coverage over the background gives the same pixels whether it is done at once or
+// through the transparent picture, so nothing on screen changes. Texts that are not one plain
+// line (line breaks, tabs) are left to QLabel, which knows how to place them.
 class CaptionLabel final : public QLabel {
     Q_OBJECT
 public:
@@ -21,13 +24,17 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Lays the text out when it, the font or the height changed; false for a text QLabel draws.
+    // Draws the text into the picture when anything it depends on changed; false for a text
+    // QLabel draws itself.
     bool prepare();
 
-    QStaticText m_line;
-    QString m_lineText;
-    int m_lineHeightFor = -1; // the label's height the line was placed for
-    qreal m_top = 0;          // the top of the line, so that its middle is the label's middle
+    QImage m_picture;
+    QRect m_inked; // the part of the picture the text covers
+    QString m_pictureText;
+    QSize m_pictureSize;
+    QColor m_pictureColour;
+    qreal m_pictureScale = 0;
+    Qt::Alignment m_pictureAlignment;
     bool m_oneLine = false;
     bool m_fontChanged = true;
 };
