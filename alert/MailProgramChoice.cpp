@@ -23,7 +23,7 @@ void MailProgramChoice::Command7_Click()
 
 void MailProgramChoice::Timer4_Timer()
 {
-    m_window.setText8(fileTitle(m_window.Text7()));
+    m_window.setText8(fileTitleOfText7());
     m_window.setLabel1Caption(m_window.Text7().isEmpty() ? u"設定されていません。"_s
                                                          : m_window.Text8());
     const int left = m_window.Label1Left();
@@ -61,6 +61,19 @@ int MailProgramChoice::captionLeftAfter(int left, std::int64_t ticks)
     // number of twips goes.
     place -= std::min<std::int64_t>(ticks, INT32_MAX) * kCaptionStep;
     return int(std::max<std::int64_t>(place, INT32_MIN));
+}
+
+QString MailProgramChoice::fileTitleOfText7()
+{
+    // The title depends on the path alone: worked out again only when the path has changed,
+    // not at each of the caption's 50 ticks a second.
+    const QString path = m_window.Text7();
+    if (!m_titled || path != m_titledPath) {
+        m_title = fileTitle(path);
+        m_titledPath = path;
+        m_titled = true;
+    }
+    return m_title;
 }
 
 QString MailProgramChoice::fileTitle(const QString& path) const

@@ -38,11 +38,16 @@ public:
 private:
     // GetFileTitleA into a title buffer of 250 characters; empty when it writes nothing.
     QString fileTitle(const QString& path) const;
+    // fileTitle(Text7), kept for the path it was worked out for.
+    QString fileTitleOfText7();
 
     platform::FileDialog& m_dialog;
     platform::FileTitle& m_fileTitle;
     const platform::AnsiCodec& m_codec;
     MailProgramWindowView& m_window;
+    QString m_titledPath;
+    QString m_title;
+    bool m_titled = false;
 };
 
 } // namespace pelmora::alert

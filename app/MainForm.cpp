@@ -6,6 +6,7 @@
 #include "settings/forms/SetForm.h"
 #include "settings/Preferences.h"
 
+#include "platform/forms/CaptionLabel.h"
 #include "platform/forms/JapaneseFont.h"
 #include "platform/ProgramPaths.h"
 #include "platform/forms/Twips.h"
@@ -137,6 +138,9 @@ void MainForm::buildClientArea()
     strip->setObjectName(u"Picture5Bitmap"_s);
     strip->setPixmap(QPixmap(u":/pelmora/strip.png"_s));
     strip->setGeometry(0, 0, 397, 65);
+    // The strip's picture has no transparency and covers the whole strip: what lies beneath it
+    // never shows, so Qt need not paint it again each time the caption moves.
+    strip->setAttribute(Qt::WA_OpaquePaintEvent);
 
     m_image1 = new QLabel(m_picture5);
     placeControl(m_image1, u"Image1"_s, {0, 0, 240, 240});
@@ -144,7 +148,9 @@ void MainForm::buildClientArea()
 
     m_label1Caption = u"インターバルチェック"_s;
     m_label1Left = 2760;
-    m_label1 = makeLabel(m_picture5, u"Label1"_s, m_label1Caption, {m_label1Left, 0, 2415, 255});
+    // Moved every 20 ms: a label that keeps its laid-out text (QLabel lays it out at every paint).
+    m_label1 = new platform::CaptionLabel(m_label1Caption, m_picture5);
+    placeControl(m_label1, u"Label1"_s, {m_label1Left, 0, 2415, 255});
     m_label1->setFont(platform::japaneseGothicFont(11.25, true));
     platform::setTextColor(m_label1, kYellow);
 }
