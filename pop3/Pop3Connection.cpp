@@ -42,7 +42,7 @@ Connection::Connection(ServerAddress address, Timeouts timeouts,
     m_readBuffer.resize(Limits::kReadChunk);
     // Qt stops reading from the kernel when this much is waiting, so a flooding server is held
     // back by TCP instead of filling memory while another connection's call runs.
-    m_socket->setReadBufferSize(4 * Limits::kReadChunk);
+    m_socket->setReadBufferSize(Limits::kSocketBuffer);
     m_connectTimer.setSingleShot(true);
     m_replyTimer.setSingleShot(true);
     m_windowTimer.setSingleShot(true);

@@ -34,8 +34,12 @@ struct Limits {
     // Bytes of one multi-line reply, as sent (dot-stuffing included), before it counts as endless
     // and the connection fails: a server that floods faster than any time limit notices.
     static constexpr std::int64_t kMaxReplyBytes = kMaxTrustedMessageSize + kMaxTrustedMessageSize / 4;
-    // Bytes read from the socket at a time; Qt's own read buffer is capped at a few of these.
+    // Bytes read from the socket at a time.
     static constexpr qsizetype kReadChunk = 64 * 1024;
+    // Qt's own read buffer: it stops reading from the kernel when this much is waiting. Large
+    // enough that a fast link is not held back while the event loop is busy elsewhere for a
+    // moment, small enough that a flooding server is held back by TCP.
+    static constexpr qint64 kSocketBuffer = 1024 * 1024;
 };
 
 // How far a session reads ahead of its caller when the server offers PIPELINING. A mail check asks
@@ -54,22 +58,23 @@ struct ReadAhead {
     // Header bytes kept ahead (from TOP n 0). A header that arrives when they are full is not
     // kept but asked for again when the caller wants it.
     std::int64_t headerBytes = 256 * 1024;
-    // Body bytes asked for ahead and not yet arrived: at first `firstBytes`, growing by every body
-    // that arrives up to `flightBytes`, like TCP's congestion window. A server that answers
-    // promptly soon has a link's worth of bodies asked for; one that is slow to answer is not
+    // Body bytes asked for ahead and not yet arrived: at first `firstBytes` (what may be kept
+    // anyway), growing by every body that arrives up to `flightBytes`, like TCP's congestion
+    // window. A server that answers promptly soon has a link's worth of bodies asked for (a fast
+    // link 10 ms away needs several megabytes on their way); one that is slow to answer is not
     // handed a flood of requests. Bodies are asked for in order, as far as their sizes fit.
-    std::int64_t firstBytes = 1024 * 1024;
-    std::int64_t flightBytes = 16 * 1024 * 1024;
+    std::int64_t firstBytes = 2 * 1024 * 1024;
+    std::int64_t flightBytes = 32 * 1024 * 1024;
     // Messages after the caller's whose headers and sizes (TOP n 0, LIST n) may be asked for
     // ahead; bodies are asked for only within them. Sizes are asked for a round trip before their
     // bodies can be, so the reach must cover more than the messages a round trip brings. Keeps
     // the requests in flight to a few hundred and what is kept about messages ahead small. 0
     // turns reading ahead off.
-    int messages = 256;
+    int messages = 512;
     // Bytes of commands written and not yet answered. A server may stop reading commands until its
     // replies have been read; what we send stays well within any TCP receive window, so neither
     // side ever waits for the other to read.
-    qsizetype commandBytes = 8 * 1024;
+    qsizetype commandBytes = 16 * 1024;
 };
 
 } // namespace pelmora::pop3
