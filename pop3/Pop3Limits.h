@@ -34,6 +34,9 @@ struct Limits {
     // Bytes of one multi-line reply, as sent (dot-stuffing included), before it counts as endless
     // and the connection fails: a server that floods faster than any time limit notices.
     static constexpr std::int64_t kMaxReplyBytes = kMaxTrustedMessageSize + kMaxTrustedMessageSize / 4;
+    // Messages whose sizes are kept from the LIST of all messages (8 bytes each); the sizes of
+    // messages beyond are asked for one by one.
+    static constexpr std::int64_t kMaxListedSizes = 65'536;
     // Bytes read from the socket at a time.
     static constexpr qsizetype kReadChunk = 64 * 1024;
     // Qt's own read buffer: it stops reading from the kernel when this much is waiting. Large

@@ -396,7 +396,7 @@ void Session::handleStatusLine(QByteArrayView line)
         return fail(failure::garbledReply(line));
 
     const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top
-        || pending.command == Command::Retr;
+        || pending.command == Command::Retr || pending.command == Command::ListAll;
     if (ok && multiLine) {
         m_contentStatus = line.toByteArray();
         m_decoder = {};
@@ -413,6 +413,9 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
     case Command::Top:
         m_top.reset(nullptr);
         return m_top;
+    case Command::ListAll:
+        m_scanList.reset(&m_listedSizes);
+        return m_scanList;
     case Command::Retr:
         // Straight into the caller's buffer, into the buffer of a body read ahead, or, when
         // nobody wants this reply any more, nowhere.
@@ -456,13 +459,15 @@ void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuatio
     case Command::AuthResponse: onAuthResponse(ok, continuation, statusLine); break;
     case Command::AuthAbort: onAuthAbort(statusLine); break;
     case Command::Stat: onStat(ok, statusLine); break;
+    case Command::ListAll: m_listAllPending = false; break; // sizes missing are asked one by one
     case Command::Top: onTop(pending, ok, statusLine); break;
     case Command::List: onList(pending, ok, statusLine); break;
     case Command::Retr: onRetr(pending, ok, statusLine); break;
     case Command::Quit: onQuit(); break;
     }
     // A size that came in, or a body that came or was refused, may let other bodies be asked for.
-    if (pending.command == Command::List || pending.command == Command::Retr)
+    if (pending.command == Command::List || pending.command == Command::Retr
+        || pending.command == Command::ListAll)
         readAhead();
     pump();
 }
@@ -613,6 +618,12 @@ void Session::onPassOrApop(bool ok, QByteArrayView line)
         return fail(failure::loginRejected(line));
     setState(State::Stat);
     send(Command::Stat, 0, "STAT");
+    // The sizes of all messages come in the same round trip as the count; reading ahead needs
+    // them before it can ask for bodies.
+    if (m_pipelining && m_readAhead.messages > 0) {
+        m_listAllPending = true;
+        send(Command::ListAll, 0, "LIST");
+    }
 }
 
 void Session::onStat(bool ok, QByteArrayView line)
@@ -626,6 +637,7 @@ void Session::onStat(bool ok, QByteArrayView line)
     if (!count)
         return fail(failure::badMessageCount(line));
     m_messageCount = int(*count);
+    m_listedSizes.assign(std::size_t(std::min<std::int64_t>(*count, Limits::kMaxListedSizes)), -1);
     m_loggedIn = true;
     setState(State::Transaction);
 }
@@ -642,6 +654,23 @@ void Session::askList(int number, Message& message)
 {
     message.list = Phase::Asked;
     message.listTicket = send(Command::List, number, "LIST " + QByteArray::number(number));
+}
+
+void Session::askSize(int number, Message& message)
+{
+    if (!takeListedSize(number, message))
+        askList(number, message);
+}
+
+bool Session::takeListedSize(int number, Message& message)
+{
+    if (number < 1 || std::size_t(number) > m_listedSizes.size()
+        || m_listedSizes[std::size_t(number - 1)] < 0)
+        return false;
+    message.list = Phase::Answered;
+    message.listTicket = 0;
+    message.size = {true, m_listedSizes[std::size_t(number - 1)], {}};
+    return true;
 }
 
 void Session::askRetr(int number, Message& message)
@@ -703,8 +732,8 @@ void Session::readAhead()
         || m_readAhead.messages == 0)
         return;
     auto it = entry(m_messages.lower_bound(m_position), m_position);
-    if (it->second.list == Phase::NotAsked && m_step == Step::Header)
-        askList(m_position, it->second);
+    if (it->second.list == Phase::NotAsked && m_step == Step::Header && !m_listAllPending)
+        askSize(m_position, it->second);
     askSizesAhead();
     askBodiesAhead();
 }
@@ -719,13 +748,13 @@ void Session::askSizesAhead()
         std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
     const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
     const bool smallTopUp = reach - m_infoNext + 1 < batch && reach < m_messageCount;
-    if (m_infoNext > reach || (smallTopUp && m_infoNext > m_position + batch))
+    if (m_listAllPending || m_infoNext > reach || (smallTopUp && m_infoNext > m_position + batch))
         return;
     auto it = m_messages.lower_bound(int(m_infoNext));
     for (; m_infoNext <= reach; ++m_infoNext, ++it) {
         it = entry(it, int(m_infoNext));
         if (it->second.list == Phase::NotAsked)
-            askList(int(m_infoNext), it->second);
+            askSize(int(m_infoNext), it->second);
     }
 }
 
@@ -842,6 +871,13 @@ void Session::requestHeader(int number)
         return;
     moveTo(number, Step::Header);
     Message& message = m_messages[number];
+    // Once its size is known this message's body may go now and bring the header along; else the
+    // header is asked for first and reading ahead follows.
+    if (message.list == Phase::NotAsked && !m_listAllPending)
+        takeListedSize(number, message);
+    const bool sizeKnown = message.list == Phase::Answered || message.list == Phase::Used;
+    if (sizeKnown)
+        readAhead();
     if (message.top == Phase::NotAsked || message.top == Phase::Used) {
         // A body read ahead (or on its way) brings the header: no TOP, no round trip of its own.
         const bool bodyComing = message.retr == Phase::Asked && !message.intoCaller;
@@ -850,7 +886,8 @@ void Session::requestHeader(int number)
         if (!message.headerFromBody)
             askTop(number, message);
     }
-    readAhead();
+    if (!sizeKnown)
+        readAhead();
 }
 
 // The header was to come with a body read ahead that will not come after all: TOP asks for it.
@@ -887,7 +924,7 @@ void Session::requestSize(int number)
     moveTo(number, Step::Size);
     Message& message = m_messages[number];
     if (message.list == Phase::NotAsked || message.list == Phase::Used)
-        askList(number, message);
+        askSize(number, message);
     readAhead();
 }
 

@@ -3,6 +3,7 @@
 #include "pop3/MessageReceiver.h"
 #include "pop3/MultiLineDecoder.h"
 #include "pop3/Pop3Limits.h"
+#include "pop3/ScanListReader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -52,7 +53,8 @@ struct Retrieval {
 // Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
 // then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS (USER
 // and PASS together when the server offers PIPELINING) or AUTH with a bearer token, and STAT once
-// the password is accepted.
+// the password is accepted (with PIPELINING, LIST without an argument along with it: the sizes of
+// all messages in the same round trip, so bodies can be asked for as soon as the caller starts).
 // When TLS is required (see requireTls) and the server does not switch to it, the login fails
 // before the password goes out. A bearer token goes out only over TLS, whatever is required.
 // Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
@@ -164,7 +166,7 @@ private:
         Auth,         // AUTH <mechanism>, waiting for the server's "+"
         AuthResponse, // the initial response with the token
         AuthAbort,    // our answer to the server's error challenge
-        Stat, Top, List, Retr, Quit,
+        Stat, ListAll, Top, List, Retr, Quit,
     };
     struct Pending {
         Command command;
@@ -236,6 +238,9 @@ private:
     void pump();
     void askTop(int number, Message& message);
     void askList(int number, Message& message);
+    // The size from the LIST of all messages when it gave one, else LIST n.
+    void askSize(int number, Message& message);
+    bool takeListedSize(int number, Message& message);
     void askRetr(int number, Message& message);
     Message* requestedBy(const Pending& pending, Phase Message::*phase,
                          std::uint64_t Message::*ticket);
@@ -311,6 +316,11 @@ private:
     std::int64_t m_contentBytes = 0; // of the multi-line reply being read
     MultiLineDecoder m_decoder;
     CapabilityReader m_capabilities;
+    ScanListReader m_scanList;
+    // Sizes from the LIST of all messages (index n - 1, -1 where none came), for at most
+    // Limits::kMaxListedSizes messages; while that reply is awaited no LIST n is asked ahead.
+    std::vector<std::int64_t> m_listedSizes;
+    bool m_listAllPending = false;
     MessageReceiver m_top;
     MessageReceiver m_message;
 

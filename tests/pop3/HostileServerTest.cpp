@@ -475,6 +475,8 @@ private slots:
                 socket.write("+OK\r\nPIPELINING\r\n.\r\n");
             else if (command == "STAT")
                 socket.write("+OK 3 60\r\n");
+            else if (command == "LIST")
+                socket.write("+OK\r\n1 20\r\n2 20\r\n3 20\r\n.\r\n");
             else if (command.startsWith("LIST"))
                 socket.write("+OK " + number + " 20\r\n");
             else if (command == "RETR 2") {

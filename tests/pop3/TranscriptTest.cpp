@@ -189,14 +189,20 @@ const QByteArray kGreeting = "+OK Dovecot ready. <123.456@pelmora.test>\r\n";
 const QByteArray kNoCapa = "-ERR Unknown command\r\n";
 const QByteArray kUserPass[] = {"USER alice\r\n", "+OK\r\n", "PASS s3cret\r\n", "+OK Logged in.\r\n"};
 
-std::vector<Step> loggedIn(const QByteArray& stat, bool pipelining = false)
+// A server that will not list all messages at once: sizes are then asked for one by one.
+const QByteArray kNoListOfAll = "-ERR Give a message number\r\n";
+
+// `listOfAll`: the reply to LIST without an argument, which goes along with STAT when the server
+// offers PIPELINING.
+std::vector<Step> loggedIn(const QByteArray& stat, bool pipelining = false,
+                           const QByteArray& listOfAll = kNoListOfAll)
 {
     if (pipelining) {
         // USER and PASS in one round trip; nothing follows PASS before its reply.
         return {server(kGreeting), client("CAPA\r\n"),
                 server("+OK\r\nUIDL\r\nPIPELINING\r\nTOP\r\n.\r\n"),
                 client(kUserPass[0] + kUserPass[2]), server(kUserPass[1] + kUserPass[3]),
-                client("STAT\r\n"), server(stat)};
+                client("STAT\r\nLIST\r\n"), server(stat + listOfAll)};
     }
     return {server(kGreeting), client("CAPA\r\n"), server(kNoCapa),
             client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
@@ -350,10 +356,15 @@ private slots:
     // OAUTHBEARER when offered, else XOAUTH2; the SASL list is read however long its line.
     void tokenLoginSendsEachMechanismsBytes()
     {
-        const std::vector<Step> loggedInAfterToken = {
-            server("+OK Logged in.\r\n"), client("STAT\r\n"), server("+OK 3 300\r\n"),
-            expectState(State::Transaction),
-            act([](Session& s) { QCOMPARE(s.messageCount(), 3); })};
+        // With PIPELINING the sizes of all messages are asked for along with the count.
+        const auto loggedInAfterToken = [](bool pipelining) {
+            return std::vector<Step>{
+                server("+OK Logged in.\r\n"), client(pipelining ? "STAT\r\nLIST\r\n" : "STAT\r\n"),
+                server(pipelining ? "+OK 3 300\r\n+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n"
+                                  : "+OK 3 300\r\n"),
+                expectState(State::Transaction),
+                act([](Session& s) { QCOMPARE(s.messageCount(), 3); })};
+        };
         const QByteArray longSasl = "SASL PLAIN LOGIN CRAM-MD5 DIGEST-MD5 GSSAPI NTLM SCRAM-SHA-1 "
                                     "SCRAM-SHA-256 "
             + QByteArray(100, 'X') + " XOAUTH2 OAUTHBEARER";
@@ -362,11 +373,11 @@ private slots:
                 upToAuth("+OK\r\nPIPELINING\r\n" + longSasl + "\r\nUSER\r\n.\r\n",
                          "AUTH OAUTHBEARER\r\n")
                 + std::vector<Step>{server(continuation), client(kOauthBearerResponse)}
-                + loggedInAfterToken});
+                + loggedInAfterToken(true)});
             playEverySplit({kTokenUser, true,
                 upToAuth("+OK\r\nSASL PLAIN XOAUTH2\r\n.\r\n", "AUTH XOAUTH2\r\n")
                 + std::vector<Step>{server(continuation), client(kXoauth2Response)}
-                + loggedInAfterToken});
+                + loggedInAfterToken(false)});
         }
         // "=" and "," in the name are escaped in OAUTHBEARER's header (RFC 5801's saslname).
         playEverySplit({{"a=b,c", "tok-123", LoginMethod::BearerToken}, true,
@@ -475,7 +486,7 @@ private slots:
             // After TLS the server no longer offers STLS; the client must not ask again.
             server("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n"),
             client(kUserPass[0] + kUserPass[2]), server(kUserPass[1] + kUserPass[3]),
-            client("STAT\r\n"), server("+OK 0 0\r\n"),
+            client("STAT\r\nLIST\r\n"), server("+OK 0 0\r\n+OK\r\n.\r\n"),
             expectState(State::Transaction),
             act([](Session& s) { QVERIFY(s.pipelining()); })}});
         // Already secure (pop3s): STLS in the list is ignored.
@@ -564,6 +575,35 @@ private slots:
             }),
             act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n")},
             {.bytes = 600, .firstBytes = 600, .messages = 3}});
+    }
+
+    // With PIPELINING the sizes of all messages come with the count, so the bodies are asked for
+    // as soon as the caller starts, and each brings its header: three commands for three
+    // messages. Sizes the list does not give (or gives beyond belief) are asked for one by one.
+    void sizesOfAllMessagesComeWithTheCount()
+    {
+        std::vector<Step> steps =
+            loggedIn("+OK 3 60\r\n", true, "+OK 3 messages\r\n1 20\r\n2 20\r\n3 20\r\n.\r\n")
+            + std::vector<Step>{askHeader(1), client("RETR 1\r\nRETR 2\r\nRETR 3\r\n"),
+                                server(retrReply(1) + retrReply(2) + retrReply(3))};
+        for (int n = 1; n <= 3; ++n) {
+            steps = steps + std::vector<Step>{
+                askHeader(n), expectHeader(n, subjectLine(n)), askSize(n), expectSize(n, 20),
+                retrieve(n, 21), expectRetrieved(subjectLine(n), messageText(n), 20)};
+        }
+        steps.push_back(client(""));
+        const ReadAhead bounds{.bytes = 1000, .firstBytes = 1000, .messages = 8};
+        playEverySplit({kAlice, false, steps, bounds});
+        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true,
+                                                "+OK\r\n1 20 extra\r\n2 268435457\r\nthree 20\r\n"
+                                                + QByteArray(100, '7') + " 20\r\n.\r\n")
+                                           + std::vector<Step>{
+            askHeader(1), client("LIST 2\r\nLIST 3\r\nRETR 1\r\n"),
+            server(listReply(2, 20) + listReply(3, 20)), client("RETR 2\r\nRETR 3\r\n"),
+            server(retrReply(1) + retrReply(2) + retrReply(3)),
+            expectHeader(1, subjectLine(1)), askSize(1), expectSize(1, 20),
+            askHeader(2), expectHeader(2, subjectLine(2)), askSize(2), expectSize(2, 20),
+            askHeader(3), expectHeader(3, subjectLine(3)), client("")}, bounds});
     }
 
     // Bodies on their way are bounded by a window that starts small and grows by every body that
@@ -747,8 +787,12 @@ private slots:
         for (const Mailbox& box : mailboxes) {
             Session session(kAlice, false, true);
             const QByteArray stat = "+OK " + QByteArray::number(box.count) + " 1\r\n";
+            QByteArray listOfAll = "+OK\r\n";
+            for (int n = 1; n <= box.count; ++n)
+                listOfAll += QByteArray::number(n) + ' ' + QByteArray::number(box.listed) + "\r\n";
+            listOfAll += ".\r\n";
             for (const QByteArray& reply : {kGreeting, QByteArray("+OK\r\nPIPELINING\r\n.\r\n"),
-                                            kUserPass[1], kUserPass[3], stat}) {
+                                            kUserPass[1], kUserPass[3], QByteArray(stat + listOfAll)}) {
                 session.takeOutgoing();
                 session.feed(reply);
             }

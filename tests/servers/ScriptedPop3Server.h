@@ -68,6 +68,8 @@ private:
             socket.write("-ERR no CAPA here\r\n");
         else if (command == "STAT")
             socket.write("+OK 1 100\r\n");
+        else if (command == "LIST")
+            socket.write("+OK\r\n1 100\r\n.\r\n");
         else if (command.startsWith("LIST"))
             socket.write("+OK 1 100\r\n");
         else if (command.startsWith("TOP"))
