@@ -134,6 +134,10 @@ void MainForm::buildClientArea()
     m_picture5 = new QFrame(m_client);
     placeControl(m_picture5, u"Picture5"_s, {0, 1200, 3015, 300});
     m_picture5->setFrameShape(QFrame::NoFrame);
+    // The strip's picture below covers the whole strip, so nothing beneath the strip shows
+    // through it: saying so keeps each move of the caption from repainting the animation frame,
+    // whose bottom row the strip overlaps by a pixel.
+    m_picture5->setAttribute(Qt::WA_OpaquePaintEvent);
     auto* strip = new QLabel(m_picture5);
     strip->setObjectName(u"Picture5Bitmap"_s);
     strip->setPixmap(QPixmap(u":/pelmora/strip.png"_s));
