@@ -1,5 +1,6 @@
 #include "pop3/Pop3Session.h"
 
+#include "pop3/DecimalNumber.h"
 #include "pop3/FailureText.h"
 #include "pop3/Pop3Limits.h"
 
@@ -21,22 +22,6 @@ namespace {
 bool hasLineBreakOrNul(QByteArrayView text)
 {
     return text.contains('\r') || text.contains('\n') || text.contains('\0');
-}
-
-// A decimal number without sign, or nothing when it is not one or does not fit `max`.
-std::optional<std::int64_t> parseCount(QByteArrayView token, std::int64_t max)
-{
-    if (token.isEmpty() || token.size() > 18)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (const char c : token) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value > max)
-        return std::nullopt;
-    return value;
 }
 
 // The words after "+OK", split at single spaces as RFC 1939 writes them.

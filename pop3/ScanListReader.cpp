@@ -1,28 +1,9 @@
 #include "pop3/ScanListReader.h"
 
+#include "pop3/DecimalNumber.h"
 #include "pop3/Pop3Limits.h"
 
-#include <optional>
-
 namespace pelmora::pop3 {
-
-namespace {
-
-// Digits only, at most `max`.
-std::optional<std::int64_t> number(QByteArrayView digits, std::int64_t max)
-{
-    if (digits.isEmpty() || digits.size() > 18)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value <= max ? std::optional(value) : std::nullopt;
-}
-
-} // namespace
 
 void ScanListReader::reset(std::vector<std::int64_t>* sizes)
 {
@@ -62,8 +43,8 @@ void ScanListReader::endLine()
         size = size.first(end);
     else if (cut)
         return;
-    const auto n = number(line.first(space), std::int64_t(m_sizes->size()));
-    const auto bytes = number(size, Limits::kMaxTrustedMessageSize);
+    const auto n = parseCount(line.first(space), std::int64_t(m_sizes->size()));
+    const auto bytes = parseCount(size, Limits::kMaxTrustedMessageSize);
     if (n && *n >= 1 && bytes)
         (*m_sizes)[std::size_t(*n - 1)] = *bytes;
 }
