@@ -134,17 +134,20 @@ void MainForm::buildClientArea()
     m_picture5 = new QFrame(m_client);
     placeControl(m_picture5, u"Picture5"_s, {0, 1200, 3015, 300});
     m_picture5->setFrameShape(QFrame::NoFrame);
-    // The strip's picture below covers the whole strip, so nothing beneath the strip shows
-    // through it: saying so keeps each move of the caption from repainting the animation frame,
-    // whose bottom row the strip overlaps by a pixel.
-    m_picture5->setAttribute(Qt::WA_OpaquePaintEvent);
     auto* strip = new QLabel(m_picture5);
     strip->setObjectName(u"Picture5Bitmap"_s);
-    strip->setPixmap(QPixmap(u":/pelmora/strip.png"_s));
+    const QPixmap stripPicture(u":/pelmora/strip.png"_s);
+    strip->setPixmap(stripPicture);
     strip->setGeometry(0, 0, 397, 65);
-    // The strip's picture has no transparency and covers the whole strip: what lies beneath it
-    // never shows, so Qt need not paint it again each time the caption moves.
-    strip->setAttribute(Qt::WA_OpaquePaintEvent);
+    // The strip's picture has no transparency and covers the whole strip: nothing beneath it
+    // shows, so Qt need not paint the window's background there each time the caption moves, nor
+    // the animation frame, which reaches a pixel under the strip. Only while the picture is there:
+    // without it the strip would keep the trail of the moving caption.
+    if (!stripPicture.isNull() && !stripPicture.hasAlpha()
+        && stripPicture.rect().contains(QRect(QPoint(0, 0), m_picture5->size()))) {
+        strip->setAttribute(Qt::WA_OpaquePaintEvent);
+        m_picture5->setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
     m_image1 = new QLabel(m_picture5);
     placeControl(m_image1, u"Image1"_s, {0, 0, 240, 240});

@@ -14,7 +14,10 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFrame>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -141,6 +144,16 @@ void MainWindowTest::windowHasItsCaptionSizeAndColours()
     QCOMPARE(window.minimumSize(), window.maximumSize());
     // The resting dog is shown.
     QVERIFY(program.fake.animationPane.currentUrl.endsWith(u"\\画像データ\\MoveDog.gif"_s));
+    // The pictures built into the program are there: the window's icon, and the bottom strip's
+    // picture on the screen (left of where the caption starts, right of the lamp).
+    QVERIFY(!QPixmap(u":/pelmora/pelmora.png"_s).isNull());
+    const QImage strip(u":/pelmora/strip.png"_s);
+    QVERIFY(!strip.isNull());
+    const QPoint inStrip(100, 10);
+    const QPoint stripTop = window.findChild<QFrame*>(u"Picture5"_s)->pos();
+    const QImage shown = client->grab().toImage();
+    QCOMPARE(QColor(shown.pixel(stripTop + inStrip)), QColor(strip.pixel(inStrip)));
+    QVERIFY(QColor(strip.pixel(inStrip)) != QColor(0x40, 0x40, 0x40));
 }
 
 void MainWindowTest::hiddenControlsCannotBeSeenOrReached()
