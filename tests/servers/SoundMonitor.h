@@ -2,10 +2,11 @@
 
 // What reaches the sound server, as a listener would hear it: records the PulseAudio fixture's
 // monitor source with parec (8 kHz mono, 16-bit) while the test's event loop runs, and counts
-// the streams playing into the server with pactl.
+// this process's streams playing into the server with pactl.
 
 #include "tests/servers/PulseAudioFixture.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QtEndian>
 
@@ -39,15 +40,22 @@ public:
                        QStringLiteral("--rate=%1").arg(kRate)});
         return m_parec.waitForStarted(5000) && QTest::qWaitFor([this] { return seconds() > 0.1; });
     }
-    // How many streams play into the server now (its sink inputs), by asking the server.
+    // How many streams this test process plays into the server now (its sink inputs), by asking
+    // the server. Other tests may play into the same server at the same time; their streams
+    // carry their own process ids and are not counted.
     static int playingStreams()
     {
         QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
-                                              QStringLiteral("sink-inputs")});
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
         if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
             return -1;
-        return int(pactl.readAllStandardOutput().count('\n'));
+        const QByteArray ours =
+            "application.process.id = \"" + QByteArray::number(QCoreApplication::applicationPid())
+            + '"';
+        int count = 0;
+        for (const QByteArray& line : pactl.readAllStandardOutput().split('\n'))
+            count += line.trimmed() == ours;
+        return count;
     }
     // How much has been recorded, in seconds.
     double seconds() const { return double(m_bytes.size() / 2) / kRate; }
