@@ -2,6 +2,7 @@
 
 #include "pop3/FailureText.h"
 #include "pop3/TrustedCertificates.h"
+#include "platform/PromptAcknowledgement.h"
 
 #include <QEventLoop>
 #include <QSslConfiguration>
@@ -54,6 +55,7 @@ Connection::Connection(ServerAddress address, Timeouts timeouts,
     connect(&m_windowTimer, &QTimer::timeout, this, &Connection::onReplyWindowEnd);
     connect(m_socket, &QSslSocket::connected, this, [this] {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        m_acknowledgesPromptly = platform::AcknowledgePromptly(m_socket->socketDescriptor());
         wakeWaiter();
     });
     connect(m_socket, &QSslSocket::readyRead, this, [this] {
@@ -132,6 +134,7 @@ Answer<int> Connection::login(Credentials credentials)
     if (m_session->state() == Session::State::Failed)
         return failed<int>(sessionFailure());
     m_session->setServer(m_address.host.toUtf8(), m_address.port);
+    m_session->setPasswordWithUser(m_acknowledgesPromptly);
     if (m_address.security == ServerAddress::Security::StartTlsRequired)
         m_session->requireTls(Session::TlsRequirement::AskedFor);
     else if (m_startTlsMemory && m_startTlsMemory->offeredBefore(m_address))
@@ -287,6 +290,9 @@ void Connection::afterSessionActivity()
     if (!outgoing.isEmpty() && m_socket->state() == QAbstractSocket::ConnectedState) {
         m_socket->write(outgoing);
         m_socket->flush();
+        // The replies to these commands are acknowledged as they come, so a server that answers
+        // in several small writes is not held back by its Nagle's algorithm.
+        m_acknowledgesPromptly = platform::AcknowledgePromptly(m_socket->socketDescriptor());
     }
     if (m_session->state() == Session::State::TlsHandshake && !m_startedTls)
         startTls();

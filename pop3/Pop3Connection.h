@@ -81,6 +81,8 @@ private:
     std::uint64_t m_repliesSeen = 0;
     bool m_startedTls = false;
     bool m_busy = false;
+    // Whether the system acknowledges replies at once when asked (platform::AcknowledgePromptly).
+    bool m_acknowledgesPromptly = false;
     QList<QSslError> m_sslErrors;
     QByteArray m_readBuffer;
     QByteArray m_unread; // read from the socket, not yet taken by the paused session

@@ -520,7 +520,7 @@ void Session::beginLogin()
         beginTokenLogin();
     } else if (m_credentials.method == LoginMethod::UserPass) {
         send(Command::User, 0, "USER " + m_credentials.user);
-        if (m_pipelining)
+        if (m_pipelining && m_passwordWithUser)
             send(Command::Pass, 0, "PASS " + m_credentials.password);
     } else {
         if (m_timestamp.isEmpty())
@@ -593,7 +593,7 @@ void Session::onUser(bool ok, QByteArrayView line)
 {
     if (!ok)
         return fail(failure::loginRejected(line));
-    if (!m_pipelining)
+    if (!m_pipelining || !m_passwordWithUser)
         send(Command::Pass, 0, "PASS " + m_credentials.password);
 }
 

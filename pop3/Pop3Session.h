@@ -101,6 +101,11 @@ public:
         m_host = std::move(host);
         m_port = port;
     }
+    // Whether PASS may go along with USER when the server offers PIPELINING (a round trip less).
+    // Only where the driver has replies acknowledged promptly: the server's reply to PASS
+    // otherwise waits behind the acknowledgement of its reply to USER (see
+    // platform::AcknowledgePromptly). Set before the greeting is fed.
+    void setPasswordWithUser(bool allowed) { m_passwordWithUser = allowed; }
     // Whether the login failed because the server refused the bearer token (rather than, say,
     // not offering a way to take it): a fresh token may do on a new connection.
     bool tokenRefused() const { return m_tokenRefused; }
@@ -303,6 +308,7 @@ private:
 
     QByteArray m_timestamp;
     bool m_pipelining = false;
+    bool m_passwordWithUser = true;
     int m_messageCount = 0;
     bool m_loggedIn = false;
 

@@ -325,6 +325,20 @@ private slots:
             server("+OK\r\n-ERR [AUTH] Authentication failed.\r\n"),
             expectFailure(failure::loginRejected("-ERR [AUTH] Authentication failed.")),
             client("")}});
+        // Where replies are not acknowledged promptly PASS waits for USER's reply, PIPELINING or
+        // not, and a refused user name never sees the password.
+        const QByteArray pipelining = "+OK\r\nPIPELINING\r\n.\r\n";
+        playEverySplit({kAlice, false, {
+            act([](Session& s) { s.setPasswordWithUser(false); }),
+            server(kGreeting), client("CAPA\r\n"), server(pipelining),
+            client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
+            client("STAT\r\nLIST\r\n"), server("+OK 0 0\r\n+OK\r\n.\r\n"),
+            expectState(State::Transaction)}});
+        playEverySplit({kAlice, false, {
+            act([](Session& s) { s.setPasswordWithUser(false); }),
+            server(kGreeting), client("CAPA\r\n"), server(pipelining),
+            client(kUserPass[0]), server("-ERR [AUTH] No such user.\r\n"),
+            expectFailure(failure::loginRejected("-ERR [AUTH] No such user.")), client("")}});
         playEverySplit({kAlice, false, loggedIn("+OK many 10\r\n") + std::vector<Step>{
             expectFailure(failure::badMessageCount("+OK many 10"))}});
         playEverySplit({kAlice, false, loggedIn("+OK 2147483648 10\r\n") + std::vector<Step>{
