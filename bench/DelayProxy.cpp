@@ -1,7 +1,8 @@
 // A TCP proxy on 127.0.0.1 that makes a slow link out of loopback: every chunk read from either
 // side is held for the one-way delay before it is written to the other side, in order, so each
 // request and its reply cost one round trip of 2 x DELAY_MS more than on loopback. (The kernel
-// here has no netem.) The TCP handshake itself is not delayed: a connect completes at once.
+// here has no netem.) The TCP handshake itself is not delayed: a connect completes at once, and
+// acknowledgements are the proxy's own, sent at once (see readSide).
 //
 //   pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S]
 //
@@ -82,6 +83,13 @@ bool readSide(Direction& d, std::chrono::milliseconds delay)
     const ssize_t n = ::recv(d.from, buffer, sizeof buffer, 0);
     if (n < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    // A link does not hold acknowledgements back; the proxy's own kernel would (by up to 40 ms,
+    // once the connection looks interactive), and a sender whose Nagle's algorithm waits for them
+    // (Dovecot after its "+OK" to USER) would stall on the proxy whatever the client does. So the
+    // proxy acknowledges what it reads at once, as a client that asks for that does (the library
+    // does; the floor and curl send nothing that would make the server wait for it).
+    const int one = 1;
+    ::setsockopt(d.from, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
     d.held.push_back({Clock::now() + delay, std::string(buffer, std::size_t(n)), 0});
     d.heldBytes += std::size_t(n);
     if (n == 0)
