@@ -15,7 +15,8 @@ bool AcknowledgePromptly(qintptr descriptor)
     return descriptor >= 0
         && ::setsockopt(int(descriptor), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on) == 0;
 #else
-    // A Windows build sets SIO_TCP_SET_ACK_FREQUENCY here.
+    // Not offered here (Windows has SIO_TCP_SET_ACK_FREQUENCY for this): the caller waits for
+    // each reply before the next command that would make the server wait for an acknowledgement.
     Q_UNUSED(descriptor);
     return false;
 #endif
