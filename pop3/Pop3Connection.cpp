@@ -292,7 +292,7 @@ void Connection::afterSessionActivity()
         m_socket->flush();
         // The replies to these commands are acknowledged as they come, so a server that answers
         // in several small writes is not held back by its Nagle's algorithm.
-        m_acknowledgesPromptly = platform::AcknowledgePromptly(m_socket->socketDescriptor());
+        platform::AcknowledgePromptly(m_socket->socketDescriptor());
     }
     if (m_session->state() == Session::State::TlsHandshake && !m_startedTls)
         startTls();

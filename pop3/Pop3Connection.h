@@ -81,7 +81,8 @@ private:
     std::uint64_t m_repliesSeen = 0;
     bool m_startedTls = false;
     bool m_busy = false;
-    // Whether the system acknowledges replies at once when asked (platform::AcknowledgePromptly).
+    // Whether the system took the request to acknowledge replies at once when the socket connected
+    // (platform::AcknowledgePromptly); the session then sends PASS along with USER.
     bool m_acknowledgesPromptly = false;
     QList<QSslError> m_sslErrors;
     QByteArray m_readBuffer;

@@ -54,9 +54,10 @@ struct ReadAhead {
     // Body bytes kept ahead of the caller: bodies that have arrived (or are arriving) before the
     // caller wants them, counted at the size LIST gave (a body is kept only up to that size,
     // whatever the server sends), and the header each brings along (at most
-    // Limits::kMaxHeaderBytes, counted once it has come, so the bound may be passed by one header). When the next reply is a body that does not fit, the session
-    // stops taking bytes until the caller takes what is kept, and TCP holds the server back; a
-    // body larger than this is never read ahead but goes straight into the caller's buffer.
+    // Limits::kMaxHeaderBytes, counted once it has come, so the bound may be passed by one
+    // header). When the next reply is a body that does not fit, the session stops taking bytes
+    // until the caller takes what is kept, and TCP holds the server back; a body larger than this
+    // is never read ahead but goes straight into the caller's buffer.
     std::int64_t bytes = 2 * 1024 * 1024;
     // Header bytes kept ahead (from TOP n 0). A header that arrives when they are full is not
     // kept but asked for again when the caller wants it.

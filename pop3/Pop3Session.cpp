@@ -306,8 +306,7 @@ qsizetype Session::feed(QByteArrayView input)
 // given up: it is read and thrown away, and fetched again when the caller wants it.
 bool Session::makeRoomForNextBody()
 {
-    const Message* next = nextBodyToKeep();
-    if (!next || m_bytesKept + next->reserved <= m_readAhead.bytes)
+    if (!nextBodyOverBound())
         return true;
     if (!callerWaits())
         return false;
@@ -323,8 +322,13 @@ bool Session::readingPaused() const
 {
     if (m_content || !m_statusLine.isEmpty())
         return false;
+    return nextBodyOverBound() && !callerWaits();
+}
+
+const Session::Message* Session::nextBodyOverBound() const
+{
     const Message* next = nextBodyToKeep();
-    return next && m_bytesKept + next->reserved > m_readAhead.bytes && !callerWaits();
+    return next && m_bytesKept + next->reserved > m_readAhead.bytes ? next : nullptr;
 }
 
 // The message whose body is the next reply, when that body is read ahead for nobody waiting yet.

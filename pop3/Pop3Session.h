@@ -52,9 +52,10 @@ struct Retrieval {
 //
 // Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
 // then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS (USER
-// and PASS together when the server offers PIPELINING) or AUTH with a bearer token, and STAT once
-// the password is accepted (with PIPELINING, LIST without an argument along with it: the sizes of
-// all messages in the same round trip, so bodies can be asked for as soon as the caller starts).
+// and PASS together when the server offers PIPELINING, unless setPasswordWithUser(false)) or
+// AUTH with a bearer token, and STAT once the password is accepted (with PIPELINING, LIST without
+// an argument along with it: the sizes of all messages in the same round trip, so bodies can be
+// asked for as soon as the caller starts).
 // When TLS is required (see requireTls) and the server does not switch to it, the login fails
 // before the password goes out. A bearer token goes out only over TLS, whatever is required.
 // Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
@@ -288,6 +289,8 @@ private:
     // Whether the caller waits for an answer not yet there (or the login or QUIT runs).
     bool callerWaits() const;
     const Message* nextBodyToKeep() const;
+    // nextBodyToKeep(), when it does not fit the bytes that may be kept.
+    const Message* nextBodyOverBound() const;
     bool makeRoomForNextBody();
 
     Credentials m_credentials;
