@@ -19,7 +19,7 @@ using platform::MailLibrary;
 namespace {
 
 // Passes every call on to the library under test and keeps what the check itself throws away:
-// the count the login reported and the bytes every retrieval reported.
+// the count the login reported and the header bytes every message call reported.
 class CountingLibrary final : public MailLibrary {
 public:
     explicit CountingLibrary(MailLibrary& real) : m_real(real) {}

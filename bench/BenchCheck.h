@@ -19,14 +19,14 @@ struct BenchServer {
 };
 
 struct CheckResult {
-    bool ok = false;          // logged in, and every message was sized and retrieved
+    bool ok = false;          // logged in, and every message's size and header were read
     std::int32_t count = 0;   // messages the login reported
-    std::int64_t bytes = 0;   // message bytes the retrievals reported
+    std::int64_t bytes = 0;   // header bytes the message calls reported
     double seconds = 0;       // from the connect to the end of the close
 };
 
-// One CheckMail against `server`: connect, log in, status, size and retrieval of every message,
-// close. Times it from the start of the check to its end.
+// One CheckMail against `server`: connect, log in, status, size and message call of every message
+// (the library reads headers only), close. Times it from the start of the check to its end.
 CheckResult runCheck(platform::MailLibrary& library, const BenchServer& server);
 
 } // namespace pelmora::bench
