@@ -15,8 +15,7 @@
 
 #include "bench/BenchCheck.h"
 #include "bench/Pop3Floor.h"
-#include "mail/MailLibraryLifetime.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 #include "tests/servers/DovecotInfo.h"
 
 #include <QCoreApplication>
@@ -84,9 +83,7 @@ bench::BenchServer serverOf(const Mailbox& box)
 
 int speed(const Mailbox& box, int rounds)
 {
-    pop3::Pop3MailLibrary library;
-    mail::MailLibraryLifetime lifetime(library); // opened and released as the program does
-    lifetime.initialise();
+    pop3::Pop3Mailbox library;
     const bench::BenchServer server = serverOf(box);
     // Dovecot builds its index and the page cache fills on the first reading.
     const auto warm = bench::runCheck(library, server);
@@ -132,15 +129,12 @@ int speed(const Mailbox& box, int rounds)
                 "RESULT floor=%.4f\nRESULT peak_kb=%lld\n",
                 box.count, rounds, median(ours), median(curls), median(floors),
                 statusKilobytes("VmHWM:"));
-    lifetime.release();
     return 0;
 }
 
 int memory(const Mailbox& box, int checks)
 {
-    pop3::Pop3MailLibrary library;
-    mail::MailLibraryLifetime lifetime(library); // opened and released as the program does
-    lifetime.initialise();
+    pop3::Pop3Mailbox library;
     const bench::BenchServer server = serverOf(box);
     const long long atStart = statusKilobytes("VmRSS:");
     long long afterTenth = -1;
@@ -160,7 +154,6 @@ int memory(const Mailbox& box, int checks)
                 "RESULT rss_10_kb=%lld\nRESULT rss_end_kb=%lld\nRESULT peak_kb=%lld\n",
                 checks, atStart, afterFirstPeak, afterTenth, statusKilobytes("VmRSS:"),
                 statusKilobytes("VmHWM:"));
-    lifetime.release();
     return 0;
 }
 
@@ -191,11 +184,13 @@ int main(int argc, char** argv)
     }
     // The number of messages, from a login of our own.
     {
-        pop3::Pop3MailLibrary probe;
-        const std::int32_t handle =
-            probe.NMailPop3Connect(box.host + ':' + QByteArray::number(box.port));
-        box.count = handle < 0 ? -1 : probe.NMailPop3Authenticate(handle, box.user, box.password, 0);
-        probe.NMailPop3Close(handle);
+        pop3::Pop3Mailbox probe;
+        const auto session =
+            probe.open(QString::fromUtf8(box.host + ':' + QByteArray::number(box.port)), nullptr);
+        const auto login = session ? session->logIn({QString::fromUtf8(box.user),
+                                                     QString::fromUtf8(box.password)})
+                                   : platform::MailboxAnswer<int>{-1, {}, {}};
+        box.count = login.ok() ? login.value : -1;
         if (box.count <= 0) {
             std::fprintf(stderr, "pop3_bench: cannot log in as %s\n", box.user.constData());
             return 1;

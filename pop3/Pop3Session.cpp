@@ -243,10 +243,7 @@ bool Session::callerWaits() const
     if (m_state != State::Transaction)
         return true;
     const auto it = m_messages.find(m_position);
-    if (it == m_messages.end())
-        return false;
-    return m_step == Step::Header ? it->second.top == Phase::Asked
-                                  : it->second.list == Phase::Asked;
+    return it != m_messages.end() && it->second.top == Phase::Asked;
 }
 
 void Session::handleStatusLine(QByteArrayView line)
@@ -266,8 +263,7 @@ void Session::handleStatusLine(QByteArrayView line)
     else
         return fail(failure::garbledReply(line));
 
-    const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top
-        || pending.command == Command::ListAll;
+    const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top;
     if (ok && multiLine) {
         m_contentStatus = line.toByteArray();
         m_decoder = {};
@@ -285,9 +281,6 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
     case Command::Top:
         m_top.reset();
         return m_top;
-    case Command::ListAll:
-        m_scanList.reset(&m_listedSizes);
-        return m_scanList;
     default:
         m_capabilities.reset();
         return m_capabilities;
@@ -316,14 +309,9 @@ void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuatio
     case Command::AuthResponse: onAuthResponse(ok, continuation, statusLine); break;
     case Command::AuthAbort: onAuthAbort(statusLine); break;
     case Command::Stat: onStat(ok, statusLine); break;
-    case Command::ListAll: m_listAllPending = false; break; // sizes missing are asked one by one
     case Command::Top: onTop(pending, ok, statusLine); break;
-    case Command::List: onList(pending, ok, statusLine); break;
     case Command::Quit: onQuit(); break;
     }
-    // Once the sizes of all messages are in, reading ahead goes on without LIST n.
-    if (pending.command == Command::ListAll)
-        readAhead();
     pump();
 }
 
@@ -476,12 +464,6 @@ void Session::onPassOrApop(bool ok, QByteArrayView line)
         return fail(failure::loginRejected(line));
     setState(State::Stat);
     send(Command::Stat, 0, "STAT");
-    // The sizes of all messages come in the same round trip as the count, so none is asked for
-    // on its own.
-    if (m_pipelining && m_readAhead.messages > 0) {
-        m_listAllPending = true;
-        send(Command::ListAll, 0, "LIST");
-    }
 }
 
 void Session::onStat(bool ok, QByteArrayView line)
@@ -495,7 +477,6 @@ void Session::onStat(bool ok, QByteArrayView line)
     if (!count)
         return fail(failure::badMessageCount(line));
     m_messageCount = int(*count);
-    m_listedSizes.assign(std::size_t(std::min<std::int64_t>(*count, Limits::kMaxListedSizes)), -1);
     m_loggedIn = true;
     setState(State::Transaction);
 }
@@ -508,36 +489,11 @@ void Session::askTop(int number, Message& message)
     message.topTicket = send(Command::Top, number, "TOP " + QByteArray::number(number) + " 0");
 }
 
-void Session::askList(int number, Message& message)
-{
-    message.list = Phase::Asked;
-    message.listTicket = send(Command::List, number, "LIST " + QByteArray::number(number));
-}
-
-void Session::askSize(int number, Message& message)
-{
-    if (!takeListedSize(number, message))
-        askList(number, message);
-}
-
-bool Session::takeListedSize(int number, Message& message)
-{
-    if (number < 1 || std::size_t(number) > m_listedSizes.size()
-        || m_listedSizes[std::size_t(number - 1)] < 0)
-        return false;
-    message.list = Phase::Answered;
-    message.listTicket = 0;
-    message.size = {true, m_listedSizes[std::size_t(number - 1)], {}};
-    return true;
-}
-
-// The message a reply belongs to, when that request is still the one wanted.
-Session::Message* Session::requestedBy(const Pending& pending, Phase Message::*phase,
-                                       std::uint64_t Message::*ticket)
+Session::Message* Session::requestedBy(const Pending& pending)
 {
     const auto it = m_messages.find(pending.number);
-    if (it == m_messages.end() || it->second.*phase != Phase::Asked
-        || it->second.*ticket != pending.ticket)
+    if (it == m_messages.end() || it->second.top != Phase::Asked
+        || it->second.topTicket != pending.ticket)
         return nullptr;
     return &it->second;
 }
@@ -545,11 +501,10 @@ Session::Message* Session::requestedBy(const Pending& pending, Phase Message::*p
 // The caller is at `number` now: what was kept about messages before it goes. A caller that
 // goes back reads ahead again from there; what was asked for beyond its reach is dropped (the
 // replies are read and thrown away).
-void Session::moveTo(int number, Step step)
+void Session::moveTo(int number)
 {
     const bool back = number < m_position;
     m_position = number;
-    m_step = step;
     const auto before = m_messages.lower_bound(number);
     for (auto it = m_messages.begin(); it != before;)
         drop(it++);
@@ -558,9 +513,8 @@ void Session::moveTo(int number, Step step)
         for (auto it = m_messages.upper_bound(int(std::min<std::int64_t>(reach, INT_MAX)));
              it != m_messages.end();)
             drop(it++);
-        m_sizeNext = m_headerNext = std::int64_t(number) + 1;
+        m_headerNext = std::int64_t(number) + 1;
     }
-    m_sizeNext = std::max(m_sizeNext, std::int64_t(number) + 1);
     m_headerNext = std::max(m_headerNext, std::int64_t(number) + 1);
 }
 
@@ -573,39 +527,26 @@ Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
     return m_messages.try_emplace(hint, number);
 }
 
-// Asks for what the caller will want next: the size of its own message (after the header), then
-// the sizes and headers of the messages within reach after it.
+// Asks for the headers of the messages after the caller's, up to ReadAhead::messages ahead. Once
+// the reach is covered it is topped up an eighth at a time, so the requests go out in a few
+// larger writes instead of one small write per message the caller takes; the last messages of
+// the mailbox go as soon as they are in reach.
 void Session::readAhead()
 {
-    if (!m_pipelining || m_state != State::Transaction || m_position < 1
+    if (!m_pipelining || !m_headersOffered || m_state != State::Transaction || m_position < 1
         || m_readAhead.messages == 0)
         return;
-    auto it = entry(m_messages.lower_bound(m_position), m_position);
-    if (it->second.list == Phase::NotAsked && m_step == Step::Header && !m_listAllPending)
-        askSize(m_position, it->second);
-    if (!m_listAllPending)
-        askAhead(m_sizeNext, &Message::list, &Session::askSize);
-    if (m_headersOffered)
-        askAhead(m_headerNext, &Message::top, &Session::askTop);
-}
-
-// Up to ReadAhead::messages after the caller's. Once the reach is covered it is topped up an
-// eighth at a time, so the requests go out in a few larger writes instead of one small write per
-// message the caller takes; the last messages of the mailbox go as soon as they are in reach.
-void Session::askAhead(std::int64_t& next, Phase Message::*phase,
-                       void (Session::*ask)(int, Message&))
-{
     const std::int64_t reach =
         std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
     const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
-    const bool smallTopUp = reach - next + 1 < batch && reach < m_messageCount;
-    if (next > reach || (smallTopUp && next > m_position + batch))
+    const bool smallTopUp = reach - m_headerNext + 1 < batch && reach < m_messageCount;
+    if (m_headerNext > reach || (smallTopUp && m_headerNext > m_position + batch))
         return;
-    auto it = m_messages.lower_bound(int(next));
-    for (; next <= reach; ++next, ++it) {
-        it = entry(it, int(next));
-        if (it->second.*phase == Phase::NotAsked)
-            (this->*ask)(int(next), it->second);
+    auto it = m_messages.lower_bound(int(m_headerNext));
+    for (; m_headerNext <= reach; ++m_headerNext, ++it) {
+        it = entry(it, int(m_headerNext));
+        if (it->second.top == Phase::NotAsked)
+            askTop(int(m_headerNext), it->second);
     }
 }
 
@@ -616,7 +557,7 @@ void Session::stopAskingForHeaders()
     std::erase_if(m_unsent, [this](const Pending& pending) {
         if (pending.command != Command::Top)
             return false;
-        if (Message* message = requestedBy(pending, &Message::top, &Message::topTicket))
+        if (Message* message = requestedBy(pending))
             message->top = Phase::NotAsked;
         return true;
     });
@@ -644,9 +585,8 @@ void Session::requestHeader(int number)
 {
     if (m_state != State::Transaction)
         return;
-    moveTo(number, Step::Header);
-    auto it = entry(m_messages.lower_bound(number), number);
-    Message& message = it->second;
+    moveTo(number);
+    Message& message = entry(m_messages.lower_bound(number), number)->second;
     if (message.top == Phase::NotAsked || message.top == Phase::Used) {
         if (m_headersOffered) {
             askTop(number, message);
@@ -668,42 +608,20 @@ std::optional<Answer<QByteArray>> Session::takeHeader(int number)
     return std::exchange(it->second.header, {});
 }
 
-void Session::requestSize(int number)
-{
-    if (m_state != State::Transaction)
-        return;
-    moveTo(number, Step::Size);
-    auto it = entry(m_messages.lower_bound(number), number);
-    if (it->second.list == Phase::NotAsked || it->second.list == Phase::Used)
-        askSize(number, it->second);
-    readAhead();
-}
-
-std::optional<Answer<std::int64_t>> Session::takeSize(int number)
-{
-    const auto it = m_messages.find(number);
-    if (it == m_messages.end() || it->second.list != Phase::Answered)
-        return std::nullopt;
-    it->second.list = Phase::Used;
-    return it->second.size;
-}
-
 void Session::requestQuit()
 {
     if (m_state == State::Failed || m_state == State::Closed || m_state == State::Quitting)
         return;
     dropAll();
     // Requests not yet sent are of no use any more.
-    std::erase_if(m_unsent, [](const Pending& pending) {
-        return pending.command == Command::Top || pending.command == Command::List;
-    });
+    std::erase_if(m_unsent, [](const Pending& pending) { return pending.command == Command::Top; });
     setState(State::Quitting);
     send(Command::Quit, 0, "QUIT");
 }
 
 void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
 {
-    Message* message = requestedBy(pending, &Message::top, &Message::topTicket);
+    Message* message = requestedBy(pending);
     QByteArray header = m_top.takeHeader();
     if (!ok)
         stopAskingForHeaders();
@@ -727,29 +645,6 @@ void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
     }
     message->headerKept = size;
     m_headerBytesAhead += size;
-}
-
-void Session::onList(const Pending& pending, bool ok, QByteArrayView line)
-{
-    Message* message = requestedBy(pending, &Message::list, &Message::listTicket);
-    if (!message)
-        return;
-    message->list = Phase::Answered;
-    const int number = pending.number;
-    if (!ok) {
-        message->size = {false, 0, failure::serverRejected(line)};
-        return;
-    }
-    // "+OK n size": the number must be the one asked for and the size one we can believe.
-    const auto words = wordsAfterStatus(line);
-    const auto echoed = words.size() >= 2 ? parseCount(words[0], std::numeric_limits<int>::max())
-                                          : std::nullopt;
-    const auto size = words.size() >= 2 ? parseCount(words[1], Limits::kMaxTrustedMessageSize)
-                                        : std::nullopt;
-    if (!echoed || *echoed != number || !size)
-        message->size = {false, 0, failure::untrustedSize(number, line)};
-    else
-        message->size = {true, *size, {}};
 }
 
 void Session::onQuit() { setState(State::Closed); }

@@ -6,7 +6,7 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
     : FakeProgramFolder(dataFolder)
 {
     m_services.reset(new platform::PlatformServices{
-        real.mailLibrary ? *real.mailLibrary : mailLibrary, profileFiles, codec, multimedia,
+        real.mailbox ? *real.mailbox : mailbox, profileFiles, codec, multimedia,
         tickCounter, windowPositioner, real.remoteAccess ? *real.remoteAccess : remoteAccess,
         trayIcon, fileDialog, fileTitle, real.messageBox ? *real.messageBox : messageBox,
         real.programLauncher ? *real.programLauncher : programLauncher,

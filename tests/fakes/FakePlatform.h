@@ -16,7 +16,7 @@ namespace pelmora::fakes {
 // the pace of the main window's timers.
 struct FakePlatformReplacements {
     FakePlatformReplacements() = default;
-    FakePlatformReplacements& with(platform::MailLibrary& real) { mailLibrary = &real; return *this; }
+    FakePlatformReplacements& with(platform::Mailbox& real) { mailbox = &real; return *this; }
     FakePlatformReplacements& with(platform::ProgramLauncher& real) { programLauncher = &real; return *this; }
     FakePlatformReplacements& with(platform::RemoteAccess& real) { remoteAccess = &real; return *this; }
     FakePlatformReplacements& with(platform::MessageBox& real) { messageBox = &real; return *this; }
@@ -24,7 +24,7 @@ struct FakePlatformReplacements {
     FakePlatformReplacements& with(platform::SecretStore& real) { secretStore = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
 
-    platform::MailLibrary* mailLibrary = nullptr;
+    platform::Mailbox* mailbox = nullptr;
     platform::ProgramLauncher* programLauncher = nullptr;
     platform::RemoteAccess* remoteAccess = nullptr;
     platform::MessageBox* messageBox = nullptr;
@@ -43,7 +43,7 @@ public:
 
     platform::PlatformServices& services() { return *m_services; }
 
-    FakeMailLibrary mailLibrary{log};
+    FakeMailbox mailbox{log};
     FakeMultimedia multimedia{log};
     FakeTickCounter tickCounter;
     FakeWindowPositioner windowPositioner{log};

@@ -15,7 +15,7 @@
 #include "platform/adapters/system/TerminationSignals.h"
 #include "mail/MailCheck.h"
 #include "pop3/FailureText.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/mail/CheckingProgram.h"
@@ -200,28 +200,28 @@ void HostileCheckTest::endRequestDuringAWaitEndsTheCheck()
 }
 
 // Two servers that would keep one check going for days: one claims two billion messages and
-// refuses every request about them at once, one feeds a header a byte at a time for ever. The
-// first check ends after the messages no real mailbox has; the second once it has taken longer
-// than any real check, with an "エラー" box that says so. Both boards show the claimed count, and
-// the program answers throughout.
+// answers every header at once, one feeds a header a byte at a time for ever. The first check
+// ends after the messages no real mailbox has; the second once it has taken longer than any real
+// check, with an "エラー" box that says so. Both boards show the claimed count, and the program
+// answers throughout.
 void HostileCheckTest::checkThatWouldNeverEndIsBounded()
 {
-    ScriptedServer refusing("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+    ScriptedServer endless("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
         if (command == "CAPA")
-            socket.write("+OK\r\nPIPELINING\r\n.\r\n");
+            socket.write("+OK\r\nPIPELINING\r\nTOP\r\n.\r\n");
         else if (command == "STAT")
             socket.write("+OK 2147483647 0\r\n");
-        else if (command.startsWith("LIST"))
-            socket.write("-ERR no such message\r\n");
+        else if (command.startsWith("TOP"))
+            socket.write("+OK\r\nSubject: again\r\n\r\n.\r\n");
         else
             return false;
         return true;
     });
-    Program program(refusing.address());
+    Program program(endless.address());
     program.app.mainForm().Command8_Click();
     QCOMPARE(program.boardCount(), u"2147483647"_s);
-    QVERIFY(messageRequests(refusing) >= mail::MailCheck::kMaxMessagesRead);
-    QVERIFY(messageRequests(refusing) < 2 * mail::MailCheck::kMaxMessagesRead);
+    QVERIFY(messageRequests(endless) >= mail::MailCheck::kMaxMessagesRead);
+    QVERIFY(messageRequests(endless) < 2 * mail::MailCheck::kMaxMessagesRead);
     QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
 
     ScriptedServer feeding("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {

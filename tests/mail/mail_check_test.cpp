@@ -10,7 +10,7 @@
 
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "pop3/FailureText.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/mail/CheckingProgram.h"
