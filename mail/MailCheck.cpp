@@ -115,7 +115,7 @@ std::int32_t MailCheck::talkToServer()
         if (count > 0)
             readMessages(handle, count, buffers);
         else if (count < 0)
-            showLoginFailure(buffers.first);
+            showLibraryFailure(buffers.first);
     }
     if (handle != MailLibrary::kNoConnection)
         library.NMailPop3Close(handle);
@@ -147,7 +147,7 @@ std::int32_t MailCheck::logInWithToken(std::int32_t& handle, const QString& serv
         if (count >= 0)
             return count;
         if (count != MailLibrary::kTokenRefused || refresh) {
-            showLoginFailure(buffers.first);
+            showLibraryFailure(buffers.first);
             return count;
         }
     }
@@ -160,26 +160,33 @@ std::int32_t MailCheck::logInWithToken(std::int32_t& handle, const QString& serv
 void MailCheck::readMessages(std::int32_t handle, std::int32_t count, Buffers& b)
 {
     MailLibrary& library = m_ports.library;
-    constexpr std::int32_t lost = MailLibrary::kConnectionLost;
+    const std::int32_t last = std::min(count, kMaxMessagesRead);
     for (std::int32_t n = 1;; ++n) {
-        const std::int32_t status =
-            library.NMailPop3GetMailStatus(handle, n, b.first, b.second, b.third, b.fourth, 0);
-        if (status == lost)
+        if (endsReading(library.NMailPop3GetMailStatus(handle, n, b.first, b.second, b.third,
+                                                       b.fourth, 0),
+                        b))
             return;
         const std::int32_t size = library.NMailPop3GetMailSize(handle, n);
-        if (size == lost)
+        if (endsReading(size, b))
             return;
         MailBuffer body(bodyBufferSize(size), ' ');
-        const std::int32_t received =
-            library.NMailPop3GetMail(handle, n, b.first, b.second, b.third, b.fourth, body, 0, 0);
-        if (received == lost)
+        if (endsReading(library.NMailPop3GetMail(handle, n, b.first, b.second, b.third, b.fourth,
+                                                 body, 0, 0),
+                        b))
             return;
-        if (n == count) // compared before the step, so n never passes the largest count
+        if (n == last) // compared before the step, so n never passes the largest count
             return;
     }
 }
 
-void MailCheck::showLoginFailure(MailBuffer& buffer)
+bool MailCheck::endsReading(std::int32_t answer, Buffers& buffers)
+{
+    if (answer == MailLibrary::kCheckTooLong)
+        showLibraryFailure(buffers.first);
+    return answer == MailLibrary::kConnectionLost || answer == MailLibrary::kCheckTooLong;
+}
+
+void MailCheck::showLibraryFailure(MailBuffer& buffer)
 {
     std::int32_t capacity = MailLibrary::kTextBufferCapacity;
     m_ports.library.NMailGetMessage(0, buffer, capacity);

@@ -24,7 +24,8 @@ namespace pelmora::mail {
 QString StripAtNul(const QString& text);
 
 // One POP3 check of the mailbox: connect, log in with the stored account (or, for an account that
-// signs in with its provider, with a token to the sign-in's server), read every message,
+// signs in with its provider, with a token to the sign-in's server), read every message's header
+// (never a body: the mailbox stays exactly as it was),
 // report a failed login; on new mail (a mailbox that is not empty) start the mail program or show
 // the notice board and start the alert; then hang up the dial-up connections when the
 // preferences say so.
@@ -48,9 +49,13 @@ public:
         NoticeBoardView& board;
     };
 
-    // No message buffer is made larger than this, whatever size the server claims; the library
-    // cuts a longer message to the buffer.
-    static constexpr std::size_t kMaxBodyBuffer = 64 * 1024 * 1024;
+    // No message buffer is made larger than this, whatever size the server claims: the library
+    // reads a message's header only and cuts it to the buffer.
+    static constexpr std::size_t kMaxBodyBuffer = 64 * 1024 + 1;
+    // Messages read in one check at most. No mailbox anyone reads comes near it; a server that
+    // claims two billion messages and answers each at once would otherwise keep the check going
+    // for days. The count the board shows stays the server's.
+    static constexpr std::int32_t kMaxMessagesRead = 100'000;
 
     // The preferences are read when they are used: the hang-up after the check, the board's
     // one second when the board is shown.
@@ -61,7 +66,7 @@ public:
     bool isRunning() const { return m_running; }
 
     // The message buffer for a message of `size` bytes: size + 1, none for a size that cannot be
-    // told (negative), at most kMaxBodyBuffer.
+    // told (negative), at most kMaxBodyBuffer (what the library reads of a message fits).
     static std::size_t bodyBufferSize(std::int32_t size);
 
 private:
@@ -71,7 +76,10 @@ private:
     // first (then on a new connection, which `handle` is set to). The count, or < 0.
     std::int32_t logInWithToken(std::int32_t& handle, const QString& server, Buffers& buffers);
     void readMessages(std::int32_t handle, std::int32_t count, Buffers& buffers);
-    void showLoginFailure(platform::MailBuffer& buffer);
+    // Whether a message call's answer ends the reading: the connection is gone, or it was ended
+    // because the check took too long (which the user is told).
+    bool endsReading(std::int32_t answer, Buffers& buffers);
+    void showLibraryFailure(platform::MailBuffer& buffer);
     void showFailure(const QString& text);
     void announceNewMail(std::int32_t count);
     void startMailProgram(const QString& path);

@@ -54,6 +54,14 @@ QString replyTimedOut(std::chrono::milliseconds limit)
 {
     return u"サーバーの応答がタイムアウトしました（%1 待ちました）。"_s.arg(seconds(limit));
 }
+QString checkTookTooLong(std::chrono::milliseconds limit)
+{
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(limit).count();
+    const QString span = minutes > 0 && limit.count() % 60'000 == 0
+        ? QString::number(minutes) + u" 分"_s
+        : seconds(limit);
+    return u"サーバーとのやり取りが %1 を超えても終わらないため、メールの確認を打ち切りました。"_s.arg(span);
+}
 QString connectionLost() { return u"サーバーとの接続が途中で切れました。"_s; }
 QString connectionClosedByCaller() { return u"接続はすでに閉じられています。"_s; }
 QString garbledReply(QByteArrayView line)
@@ -147,6 +155,10 @@ QString badMessageCount(QByteArrayView serverLine)
 QString noSuchMessage(int number, int count)
 {
     return u"メール番号 %1 はありません（メールは %2 通です）。"_s.arg(number).arg(count);
+}
+QString headersNotOffered()
+{
+    return u"サーバーが TOP（ヘッダーだけの取得）を提供していないため、ヘッダーは読みません。"_s;
 }
 QString untrustedSize(int number, QByteArrayView serverLine)
 {

@@ -47,6 +47,8 @@ Connection::Connection(ServerAddress address, Timeouts timeouts,
     m_connectTimer.setSingleShot(true);
     m_replyTimer.setSingleShot(true);
     m_windowTimer.setSingleShot(true);
+    m_wholeTimer.setSingleShot(true);
+    connect(&m_wholeTimer, &QTimer::timeout, this, &Connection::onOutlived);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         m_connectTimedOut = true;
         wakeWaiter();
@@ -100,11 +102,12 @@ QString Connection::sessionFailure() const
 std::optional<QString> Connection::open()
 {
     BusyScope busy(m_busy);
+    m_wholeTimer.start(m_timeouts.whole);
     m_connectTimer.start(m_timeouts.connect);
     m_socket->connectToHost(m_address.host, m_address.port);
     waitUntil([this] {
         return m_socket->state() == QAbstractSocket::ConnectedState || m_connectFailed
-            || m_connectTimedOut || m_closedByCaller;
+            || m_connectTimedOut || m_closedByCaller || m_outlived;
     });
     m_connectTimer.stop();
     if (m_socket->state() == QAbstractSocket::ConnectedState && !m_closedByCaller)
@@ -114,6 +117,8 @@ std::optional<QString> Connection::open()
     m_socket->abort();
     if (m_closedByCaller)
         return failure::connectionClosedByCaller();
+    if (m_outlived)
+        return failure::checkTookTooLong(m_timeouts.whole);
     if (m_connectTimedOut && !m_connectFailed)
         return failure::connectTimedOut(m_address.host, m_timeouts.connect);
     return notFound ? failure::hostNotFound(m_address.host, detail)
@@ -128,6 +133,8 @@ Answer<int> Connection::login(Credentials credentials)
             return {true, m_session->messageCount(), {}};
         return failed<int>(sessionFailure());
     }
+    if (m_outlived)
+        return failed<int>(failure::checkTookTooLong(m_timeouts.whole));
     const bool implicitTls = m_address.security == ServerAddress::Security::ImplicitTls;
     const bool tlsAvailable = QSslSocket::supportsSsl();
     m_session = std::make_unique<Session>(std::move(credentials), implicitTls, tlsAvailable);
@@ -165,6 +172,8 @@ Answer<QByteArray> Connection::header(int number)
     BusyScope busy(m_busy);
     if (!hasLoggedIn())
         return failed<QByteArray>(m_session ? sessionFailure() : failure::notLoggedIn());
+    if (number == m_lastHeaderNumber)
+        return m_lastHeader;
     m_session->requestHeader(number);
     afterSessionActivity();
     std::optional<Answer<QByteArray>> answer;
@@ -173,7 +182,11 @@ Answer<QByteArray> Connection::header(int number)
             answer = m_session->takeHeader(number);
         return answer.has_value() || sessionEnded();
     });
-    return answer ? *answer : failed<QByteArray>(sessionFailure());
+    if (!answer)
+        return failed<QByteArray>(sessionFailure());
+    m_lastHeaderNumber = number;
+    m_lastHeader = *answer;
+    return *answer;
 }
 
 Answer<std::int64_t> Connection::size(int number)
@@ -190,23 +203,6 @@ Answer<std::int64_t> Connection::size(int number)
         return answer.has_value() || sessionEnded();
     });
     return answer ? *answer : failed<std::int64_t>(sessionFailure());
-}
-
-Answer<std::int64_t> Connection::message(int number, std::string& body, QByteArray& header)
-{
-    BusyScope busy(m_busy);
-    if (!hasLoggedIn())
-        return failed<std::int64_t>(m_session ? sessionFailure() : failure::notLoggedIn());
-    m_session->requestMessage(number, &body);
-    afterSessionActivity();
-    waitUntil([this] { return m_session->retrieval().done || sessionEnded(); });
-    // The caller's buffer is only ours for the length of this call.
-    m_session->detachBody();
-    const Retrieval& retrieval = m_session->retrieval();
-    if (!retrieval.done || !retrieval.ok)
-        return failed<std::int64_t>(retrieval.done ? retrieval.failure : sessionFailure());
-    header = retrieval.header;
-    return {true, retrieval.size, {}};
 }
 
 void Connection::close()
@@ -229,6 +225,7 @@ void Connection::close()
     }
     m_closedByCaller = true;
     m_socket->abort();
+    m_wholeTimer.stop();
 }
 
 bool Connection::waitUntil(const std::function<bool()>& done)
@@ -373,6 +370,23 @@ void Connection::onReplyWindowEnd()
         return onReplyTimeout();
     m_windowBytes = 0;
     m_windowTimer.start(m_timeouts.reply);
+}
+
+// The session says QUIT (best effort: whatever the server is still sending is not waited for) and
+// ends with a text that says why; every call waiting on it returns.
+void Connection::onOutlived()
+{
+    m_outlived = true;
+    if (m_session && !sessionEnded()) {
+        if (isLoggedIn()) {
+            m_session->requestQuit();
+            m_socket->write(m_session->takeOutgoing());
+            m_socket->flush();
+        }
+        m_session->abort(failure::checkTookTooLong(m_timeouts.whole));
+    }
+    m_socket->abort();
+    afterSessionActivity();
 }
 
 void Connection::onReplyTimeout()

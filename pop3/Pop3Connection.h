@@ -34,10 +34,10 @@ public:
     // Resolves the name and opens TCP. Answers the failure text, or nothing on success.
     std::optional<QString> open();
     Answer<int> login(Credentials credentials);
+    // The header of message `number` (TOP number 0). Asked again for the same message, the header
+    // of the last call is answered without asking the server.
     Answer<QByteArray> header(int number);
     Answer<std::int64_t> size(int number);
-    // Writes the body into `body` up to its capacity; answers the message's size as received.
-    Answer<std::int64_t> message(int number, std::string& body, QByteArray& header);
     // Says QUIT (when the session is still usable) and closes. When a call on this connection is
     // waiting, that call fails at once instead.
     void close();
@@ -49,6 +49,8 @@ public:
     // Whether the login failed because the server refused the bearer token.
     bool tokenRefused() const { return m_session && m_session->tokenRefused(); }
     int messageCount() const;
+    // Whether the connection was ended because it outlived Timeouts::whole.
+    bool outlived() const { return m_outlived; }
 
 private:
     // Runs the local event loop until `done` holds or the session failed or closed; answers
@@ -61,6 +63,7 @@ private:
     void onEncrypted();
     void onReplyTimeout();
     void onReplyWindowEnd();
+    void onOutlived();
     void startReplyTimers();
     void startTls();
     bool sessionEnded() const;
@@ -73,6 +76,11 @@ private:
     std::shared_ptr<StartTlsMemory> m_startTlsMemory;
     QTimer m_replyTimer;  // silence: restarted by every byte that comes
     QTimer m_windowTimer; // crawling: at least Timeouts::minimumBytes per window
+    QTimer m_wholeTimer;  // the connection's whole life: Timeouts::whole
+    bool m_outlived = false;
+    // The header answered last, so the same message's header twice costs one TOP.
+    int m_lastHeaderNumber = 0;
+    Answer<QByteArray> m_lastHeader;
     std::int64_t m_windowBytes = 0;
     bool m_connectFailed = false;
     bool m_connectTimedOut = false;

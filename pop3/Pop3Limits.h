@@ -18,22 +18,31 @@ struct Timeouts {
     // that trickles a few bytes at a time, cannot hold a call for ever.
     std::chrono::milliseconds reply{30'000};
     std::int64_t minimumBytes = 1024;
+    // A connection's whole life, from connecting to closing. No real mailbox takes this long to
+    // read even over dial-up (its headers, that is: bodies are never read); a server that keeps a
+    // reply alive by feeding it slowly, or answers two billion requests one by one, does. Past it
+    // the session says QUIT, ends, and says why.
+    std::chrono::milliseconds whole{30 * 60'000};
 };
 
 // Limits that keep memory bounded whatever the server sends.
 struct Limits {
     // A status line (+OK … / -ERR …) longer than this is a protocol error. RFC 2449 allows 512.
     static constexpr qsizetype kMaxStatusLine = 4096;
-    // Header bytes kept from TOP and RETR to fill the subject, sender, date and header texts.
+    // Header bytes kept from TOP n 0 to fill the subject, sender, date and header texts.
     static constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
+    // Bytes of a TOP n 0 reply before it counts as endless and the connection fails. The header
+    // is all it should hold; some servers send body lines anyway, which are read and dropped.
+    static constexpr std::int64_t kMaxHeaderReplyBytes = 4 * 1024 * 1024;
     // CAPA lines read before the list counts as endless and the login fails. Each line is looked
     // at as it arrives and only what the session acts on is kept, so line lengths do not matter.
     static constexpr qsizetype kMaxCapabilityLines = 1000;
-    // Largest LIST size believed: the caller allocates size + 1 bytes for the body.
+    // Largest LIST size believed; a larger one is a failure of that message's size.
     static constexpr std::int64_t kMaxTrustedMessageSize = 256LL * 1024 * 1024;
-    // Bytes of one multi-line reply, as sent (dot-stuffing included), before it counts as endless
-    // and the connection fails: a server that floods faster than any time limit notices.
-    static constexpr std::int64_t kMaxReplyBytes = kMaxTrustedMessageSize + kMaxTrustedMessageSize / 4;
+    // Bytes of any other multi-line reply (CAPA, the LIST of all messages), as sent
+    // (dot-stuffing included), before it counts as endless and the connection fails: a server
+    // that floods faster than any time limit notices. A LIST of four million messages fits.
+    static constexpr std::int64_t kMaxReplyBytes = 64 * 1024 * 1024;
     // Messages whose sizes are kept from the LIST of all messages (8 bytes each); the sizes of
     // messages beyond are asked for one by one.
     static constexpr std::int64_t kMaxListedSizes = 65'536;
@@ -46,34 +55,18 @@ struct Limits {
 };
 
 // How far a session reads ahead of its caller when the server offers PIPELINING. A mail check asks
-// for the status, the size and the message of every message in turn, so the session asks the
-// server for the next messages before the caller does, and one round trip no longer costs one
-// message. Two things are bounded apart: the bytes on their way, which sit in the network and in
-// the kernels' buffers, and the bytes kept in our memory once they have arrived.
+// for the header and the size of every message in turn, so the session asks the server for the
+// headers (TOP n 0) and sizes of the next messages before the caller does, and one round trip no
+// longer costs one message.
 struct ReadAhead {
-    // Body bytes kept ahead of the caller: bodies that have arrived (or are arriving) before the
-    // caller wants them, counted at the size LIST gave (a body is kept only up to that size,
-    // whatever the server sends), and the header each brings along (at most
-    // Limits::kMaxHeaderBytes, counted once it has come, so the bound may be passed by one
-    // header). When the next reply is a body that does not fit, the session stops taking bytes
-    // until the caller takes what is kept, and TCP holds the server back; a body larger than this
-    // is never read ahead but goes straight into the caller's buffer.
-    std::int64_t bytes = 2 * 1024 * 1024;
-    // Header bytes kept ahead (from TOP n 0). A header that arrives when they are full is not
-    // kept but asked for again when the caller wants it.
+    // Header bytes kept ahead of the caller. When they are full and the next reply is a header
+    // for nobody waiting yet, the session stops taking bytes until the caller takes what is kept,
+    // and TCP holds the server back; so the bound may be passed by one header
+    // (Limits::kMaxHeaderBytes) at most.
     std::int64_t headerBytes = 256 * 1024;
-    // Body bytes asked for ahead and not yet arrived: at first `firstBytes` (what may be kept
-    // anyway), growing by every body that arrives up to `flightBytes`, like TCP's congestion
-    // window. A server that answers promptly soon has a link's worth of bodies asked for (a fast
-    // link 10 ms away needs several megabytes on their way); one that is slow to answer is not
-    // handed a flood of requests. Bodies are asked for in order, as far as their sizes fit.
-    std::int64_t firstBytes = 2 * 1024 * 1024;
-    std::int64_t flightBytes = 32 * 1024 * 1024;
-    // Messages after the caller's whose headers and sizes (TOP n 0, LIST n) may be asked for
-    // ahead; bodies are asked for only within them. Sizes are asked for a round trip before their
-    // bodies can be, so the reach must cover more than the messages a round trip brings. Keeps
-    // the requests in flight to a few hundred and what is kept about messages ahead small. 0
-    // turns reading ahead off.
+    // Messages after the caller's whose headers and sizes may be asked for ahead. Keeps the
+    // requests in flight to a few hundred and what is kept about messages ahead small. 0 turns
+    // reading ahead off.
     int messages = 512;
     // Bytes of commands written and not yet answered. A server may stop reading commands until its
     // replies have been read; what we send stays well within any TCP receive window, so neither

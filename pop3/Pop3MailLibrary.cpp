@@ -108,6 +108,8 @@ std::int32_t Pop3MailLibrary::unusableHandle(std::int32_t handle) const
 std::int32_t Pop3MailLibrary::messageFailed(const Connection& connection, const QString& text)
 {
     failWith(text);
+    if (connection.outlived())
+        return kCheckTooLong;
     // A session that left the transaction state after logging in has failed or closed for good.
     return connection.isLoggedIn() ? kFailed : kConnectionLost;
 }
@@ -189,12 +191,14 @@ std::int32_t Pop3MailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t
         return unusableHandle(handle);
     if (!checkNumber(*connection, number))
         return kFailed;
-    QByteArray rawHeader;
-    const auto answer = connection->message(number, body, rawHeader);
+    // The header is what is read of a message (TOP n 0; after the status call of the same message
+    // it is already there): its body is never retrieved, so the server marks nothing as read.
+    const auto answer = connection->header(number);
     if (!answer.ok)
         return messageFailed(*connection, answer.failure);
-    fillTexts(rawHeader, subject, from, date, header);
-    return clampToInt32(answer.value);
+    fillTexts(answer.value, subject, from, date, header);
+    writeMailText(body, body.size(), answer.value);
+    return clampToInt32(answer.value.size());
 }
 
 std::int32_t Pop3MailLibrary::NMailGetMessage(std::int32_t, MailBuffer& buffer,

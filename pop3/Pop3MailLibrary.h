@@ -31,12 +31,12 @@ using platform::MailBuffer;
 //   NMailPop3GetMailStatus  `number`, having filled subject, from, date (decoded) and the raw
 //                           header from TOP number 0; -1 on failure
 //   NMailPop3GetMailSize    the size from LIST number; -1 when unknown or not believable
-//   NMailPop3GetMail        the message's size as received; the four texts as for the status,
-//                           the whole message (header, blank line, body) in `body`, cut to its
-//                           capacity; -1 on failure
+//   NMailPop3GetMail        the bytes of the message read: its header only (no RETR, so the
+//                           server marks nothing as read), also in `body`, cut to its capacity;
+//                           the four texts as for the status; -1 on failure
 //   (the three above answer kConnectionLost instead of -1 once the connection is gone: the
 //   server closed it, a reply timed out, or the handle was closed meanwhile; such a call
-//   returns at once)
+//   returns at once; and kCheckTooLong once it outlived Timeouts::whole)
 //   NMailPop3Close          0, or -1 for an unknown handle
 //   NMailGetMessage         the length of the text written
 // Texts are written as the codec's ANSI bytes (UTF-8 when no codec is given).

@@ -78,89 +78,13 @@ QByteArray apopTimestamp(QByteArrayView greeting)
 
 } // namespace
 
-void Session::CapabilityReader::reset()
-{
-    m_wordSize = 0;
-    m_wordCut = false;
-    m_wordIndex = 0;
-    m_saslLine = false;
-    m_lines = 0;
-    m_startTls = false;
-    m_pipelining = false;
-    m_oauthBearer = false;
-    m_xoauth2 = false;
-}
-
-void Session::CapabilityReader::append(QByteArrayView bytes)
-{
-    const auto isBlank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-    };
-    qsizetype i = 0;
-    while (i < bytes.size()) {
-        // Past a line's name only the words of SASL matter: the rest of the line is skipped.
-        if (m_wordIndex > 0 && !m_saslLine) {
-            const qsizetype newline = bytes.indexOf('\n', i);
-            if (newline < 0)
-                return;
-            i = newline;
-        }
-        const char c = bytes[i++];
-        if (c == '\n') {
-            endWord();
-            endLine();
-        } else if (isBlank(c)) {
-            endWord();
-        } else if (m_wordSize < kKeptWord) {
-            m_word[m_wordSize++] = c;
-        } else {
-            m_wordCut = true;
-        }
-    }
-}
-
-void Session::CapabilityReader::endWord()
-{
-    if (m_wordSize == 0)
-        return; // blanks before or between words
-    const auto is = [this](QByteArrayView name) {
-        return !m_wordCut
-            && QByteArrayView(m_word, m_wordSize).compare(name, Qt::CaseInsensitive) == 0;
-    };
-    if (m_wordIndex == 0) {
-        if (is("STLS"))
-            m_startTls = true;
-        else if (is("PIPELINING"))
-            m_pipelining = true;
-        m_saslLine = is("SASL");
-    } else if (m_saslLine) {
-        if (is("OAUTHBEARER"))
-            m_oauthBearer = true;
-        else if (is("XOAUTH2"))
-            m_xoauth2 = true;
-    }
-    ++m_wordIndex;
-    m_wordSize = 0;
-    m_wordCut = false;
-}
-
-void Session::CapabilityReader::endLine()
-{
-    ++m_lines;
-    m_wordIndex = 0;
-    m_saslLine = false;
-}
-
 Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead)
     : m_credentials(std::move(credentials)), m_secure(secure), m_tlsAvailable(tlsAvailable),
       m_readAhead(readAhead)
 {
     m_readAhead.messages = std::max(0, m_readAhead.messages);
-    m_readAhead.bytes = std::max<std::int64_t>(0, m_readAhead.bytes);
     m_readAhead.headerBytes = std::max<std::int64_t>(0, m_readAhead.headerBytes);
     m_readAhead.commandBytes = std::max<qsizetype>(0, m_readAhead.commandBytes);
-    m_readAhead.flightBytes = std::max<std::int64_t>(0, m_readAhead.flightBytes);
-    m_window = std::clamp<std::int64_t>(m_readAhead.firstBytes, 0, m_readAhead.flightBytes);
     // A CR or LF in a user name or password would end our command early and let the rest be
     // read as a command of its own.
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.password)) {
@@ -186,11 +110,9 @@ void Session::setState(State next)
         m_inFlight.clear();
         m_inFlightBytes = 0;
         m_content = nullptr;
-        m_message.detachBody();
+        // After a failure the answers read completely are still there to take.
         if (next == State::Closed)
             dropAll();
-        else
-            forgetUnanswered();
     }
 }
 
@@ -199,11 +121,6 @@ void Session::fail(const QString& text)
     if (m_state == State::Failed)
         return;
     m_failure = text;
-    if (!m_retrieval.done && m_state == State::Transaction) {
-        m_retrieval.done = true;
-        m_retrieval.ok = false;
-        m_retrieval.failure = text;
-    }
     setState(State::Failed);
 }
 
@@ -259,14 +176,14 @@ qsizetype Session::feed(QByteArrayView input)
             fail(failure::unsolicitedData());
             return input.size();
         }
-        if (!m_content && m_statusLine.isEmpty() && !makeRoomForNextBody())
+        if (!m_content && m_statusLine.isEmpty() && readingPaused())
             return pos;
         if (m_content) {
             const qsizetype used = m_decoder.feed(input.sliced(pos), *m_content);
             pos += used;
             m_contentBytes += used;
-            if (m_contentBytes > Limits::kMaxReplyBytes) {
-                fail(failure::replyTooLong(Limits::kMaxReplyBytes));
+            if (m_contentBytes > m_contentLimit) {
+                fail(failure::replyTooLong(m_contentLimit));
                 return input.size();
             }
             // An endless capability list must not keep the login waiting: it fails, it is never
@@ -301,70 +218,35 @@ qsizetype Session::feed(QByteArrayView input)
     return input.size();
 }
 
-// Before the next reply begins: when it is a body to be kept that does not fit the bytes kept,
-// either reading pauses (answers false) or, while the caller waits for a later reply, the body is
-// given up: it is read and thrown away, and fetched again when the caller wants it.
-bool Session::makeRoomForNextBody()
-{
-    if (!nextBodyOverBound())
-        return true;
-    if (!callerWaits())
-        return false;
-    const int number = m_inFlight.front().number;
-    Message& message = m_messages.find(number)->second;
-    release(message);
-    message.retr = Phase::Used;
-    headerWithoutBody(number, message);
-    return true;
-}
-
 bool Session::readingPaused() const
 {
     if (m_content || !m_statusLine.isEmpty())
         return false;
-    return nextBodyOverBound() && !callerWaits();
+    return nextHeaderOverBound() && !callerWaits();
 }
 
-const Session::Message* Session::nextBodyOverBound() const
+bool Session::nextHeaderOverBound() const
 {
-    const Message* next = nextBodyToKeep();
-    return next && m_bytesKept + next->reserved > m_readAhead.bytes ? next : nullptr;
-}
-
-// The message whose body is the next reply, when that body is read ahead for nobody waiting yet.
-const Session::Message* Session::nextBodyToKeep() const
-{
-    if (m_state != State::Transaction || m_inFlight.empty())
-        return nullptr;
+    if (m_state != State::Transaction || m_inFlight.empty()
+        || m_headerBytesAhead < m_readAhead.headerBytes)
+        return false;
     const Pending& next = m_inFlight.front();
-    if (next.command != Command::Retr || next.ticket == m_directTicket)
-        return nullptr;
+    if (next.command != Command::Top || next.number == m_position)
+        return false;
     const auto it = m_messages.find(next.number);
-    if (it == m_messages.end() || it->second.retr != Phase::Asked
-        || it->second.retrTicket != next.ticket)
-        return nullptr;
-    if (m_waitingForReadAhead && m_wanted == next.number && m_callerBody)
-        return nullptr; // it goes straight into the caller's buffer
-    return &it->second;
+    return it != m_messages.end() && it->second.top == Phase::Asked
+        && it->second.topTicket == next.ticket;
 }
 
 bool Session::callerWaits() const
 {
     if (m_state != State::Transaction)
         return true;
-    if (m_waitingForReadAhead || m_directTicket != 0)
-        return true;
     const auto it = m_messages.find(m_position);
     if (it == m_messages.end())
         return false;
-    switch (m_step) {
-    case Step::Header:
-        return it->second.top == Phase::Asked
-            || (it->second.headerFromBody && it->second.retr == Phase::Asked);
-    case Step::Size: return it->second.list == Phase::Asked;
-    case Step::Message: return false;
-    }
-    return false;
+    return m_step == Step::Header ? it->second.top == Phase::Asked
+                                  : it->second.list == Phase::Asked;
 }
 
 void Session::handleStatusLine(QByteArrayView line)
@@ -385,11 +267,12 @@ void Session::handleStatusLine(QByteArrayView line)
         return fail(failure::garbledReply(line));
 
     const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top
-        || pending.command == Command::Retr || pending.command == Command::ListAll;
+        || pending.command == Command::ListAll;
     if (ok && multiLine) {
         m_contentStatus = line.toByteArray();
         m_decoder = {};
         m_contentBytes = 0;
+        m_contentLimit = contentLimit(pending);
         m_content = &contentSinkFor(pending);
         return;
     }
@@ -400,35 +283,20 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
 {
     switch (pending.command) {
     case Command::Top:
-        m_top.reset(nullptr);
+        m_top.reset();
         return m_top;
     case Command::ListAll:
         m_scanList.reset(&m_listedSizes);
         return m_scanList;
-    case Command::Retr:
-        // Straight into the caller's buffer, into the buffer of a body read ahead, or, when
-        // nobody wants this reply any more, nowhere.
-        if (pending.ticket == m_directTicket) {
-            m_message.reset(m_callerBody);
-        } else if (Message* message = requestedBy(pending, &Message::retr, &Message::retrTicket)) {
-            if (m_waitingForReadAhead && m_wanted == pending.number && m_callerBody) {
-                // The caller already waits for this body: it goes straight into its buffer.
-                message->intoCaller = true;
-                m_message.reset(m_callerBody);
-            } else {
-                message->kept = true;
-                m_bytesKept += message->reserved;
-                message->body.assign(std::size_t(message->reserved) + 1, '\0');
-                m_message.reset(&message->body);
-            }
-        } else {
-            m_message.reset(nullptr);
-        }
-        return m_message;
     default:
         m_capabilities.reset();
         return m_capabilities;
     }
+}
+
+std::int64_t Session::contentLimit(const Pending& pending) const
+{
+    return pending.command == Command::Top ? Limits::kMaxHeaderReplyBytes : Limits::kMaxReplyBytes;
 }
 
 void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuation)
@@ -451,12 +319,10 @@ void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuatio
     case Command::ListAll: m_listAllPending = false; break; // sizes missing are asked one by one
     case Command::Top: onTop(pending, ok, statusLine); break;
     case Command::List: onList(pending, ok, statusLine); break;
-    case Command::Retr: onRetr(pending, ok, statusLine); break;
     case Command::Quit: onQuit(); break;
     }
-    // A size that came in, or a body that came or was refused, may let other bodies be asked for.
-    if (pending.command == Command::List || pending.command == Command::Retr
-        || pending.command == Command::ListAll)
+    // Once the sizes of all messages are in, reading ahead goes on without LIST n.
+    if (pending.command == Command::ListAll)
         readAhead();
     pump();
 }
@@ -478,6 +344,9 @@ void Session::onCapa(bool ok)
         m_capabilities.reset();
     const bool startTls = ok && m_capabilities.startTls();
     m_pipelining = ok && m_capabilities.pipelining();
+    // A server that cannot list its capabilities may still know TOP; one that lists them without
+    // TOP is not asked for headers.
+    m_headersOffered = !ok || m_capabilities.top();
     if (!m_secure && !startTls) {
         if (m_tlsRequirement == TlsRequirement::OfferedBefore)
             return fail(failure::startTlsNoLongerOffered());
@@ -607,8 +476,8 @@ void Session::onPassOrApop(bool ok, QByteArrayView line)
         return fail(failure::loginRejected(line));
     setState(State::Stat);
     send(Command::Stat, 0, "STAT");
-    // The sizes of all messages come in the same round trip as the count; reading ahead needs
-    // them before it can ask for bodies.
+    // The sizes of all messages come in the same round trip as the count, so none is asked for
+    // on its own.
     if (m_pipelining && m_readAhead.messages > 0) {
         m_listAllPending = true;
         send(Command::ListAll, 0, "LIST");
@@ -662,12 +531,6 @@ bool Session::takeListedSize(int number, Message& message)
     return true;
 }
 
-void Session::askRetr(int number, Message& message)
-{
-    message.retr = Phase::Asked;
-    message.retrTicket = send(Command::Retr, number, "RETR " + QByteArray::number(number));
-}
-
 // The message a reply belongs to, when that request is still the one wanted.
 Session::Message* Session::requestedBy(const Pending& pending, Phase Message::*phase,
                                        std::uint64_t Message::*ticket)
@@ -695,11 +558,10 @@ void Session::moveTo(int number, Step step)
         for (auto it = m_messages.upper_bound(int(std::min<std::int64_t>(reach, INT_MAX)));
              it != m_messages.end();)
             drop(it++);
-        m_infoNext = std::int64_t(number) + 1;
-        m_bodyNext = number;
+        m_sizeNext = m_headerNext = std::int64_t(number) + 1;
     }
-    m_infoNext = std::max(m_infoNext, std::int64_t(number) + 1);
-    m_bodyNext = std::max(m_bodyNext, std::int64_t(number));
+    m_sizeNext = std::max(m_sizeNext, std::int64_t(number) + 1);
+    m_headerNext = std::max(m_headerNext, std::int64_t(number) + 1);
 }
 
 // The entry of `number`, found or made; `hint` is where it is or would be (the walks below go up
@@ -711,10 +573,8 @@ Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
     return m_messages.try_emplace(hint, number);
 }
 
-// Asks for what the caller will want next: the rest of its own message (after the header its
-// size), then the sizes of the messages within reach after it, and, in order, their bodies as far
-// as they fit the window of bytes on their way. A body read ahead brings its header along; only
-// messages whose bodies are not read ahead have their headers asked for (TOP n 0).
+// Asks for what the caller will want next: the size of its own message (after the header), then
+// the sizes and headers of the messages within reach after it.
 void Session::readAhead()
 {
     if (!m_pipelining || m_state != State::Transaction || m_position < 1
@@ -723,103 +583,43 @@ void Session::readAhead()
     auto it = entry(m_messages.lower_bound(m_position), m_position);
     if (it->second.list == Phase::NotAsked && m_step == Step::Header && !m_listAllPending)
         askSize(m_position, it->second);
-    askSizesAhead();
-    askBodiesAhead();
+    if (!m_listAllPending)
+        askAhead(m_sizeNext, &Message::list, &Session::askSize);
+    if (m_headersOffered)
+        askAhead(m_headerNext, &Message::top, &Session::askTop);
 }
 
-// Sizes of the messages after the caller's, up to ReadAhead::messages ahead. Once the reach is
-// covered it is topped up an eighth at a time, so the requests go out in a few larger writes
-// instead of one small write per message the caller takes; the last messages of the mailbox go
-// as soon as they are in reach, so their bodies are not asked for late.
-void Session::askSizesAhead()
+// Up to ReadAhead::messages after the caller's. Once the reach is covered it is topped up an
+// eighth at a time, so the requests go out in a few larger writes instead of one small write per
+// message the caller takes; the last messages of the mailbox go as soon as they are in reach.
+void Session::askAhead(std::int64_t& next, Phase Message::*phase,
+                       void (Session::*ask)(int, Message&))
 {
     const std::int64_t reach =
         std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
     const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
-    const bool smallTopUp = reach - m_infoNext + 1 < batch && reach < m_messageCount;
-    if (m_listAllPending || m_infoNext > reach || (smallTopUp && m_infoNext > m_position + batch))
+    const bool smallTopUp = reach - next + 1 < batch && reach < m_messageCount;
+    if (next > reach || (smallTopUp && next > m_position + batch))
         return;
-    auto it = m_messages.lower_bound(int(m_infoNext));
-    for (; m_infoNext <= reach; ++m_infoNext, ++it) {
-        it = entry(it, int(m_infoNext));
-        if (it->second.list == Phase::NotAsked)
-            askSize(int(m_infoNext), it->second);
+    auto it = m_messages.lower_bound(int(next));
+    for (; next <= reach; ++next, ++it) {
+        it = entry(it, int(next));
+        if (it->second.*phase == Phase::NotAsked)
+            (this->*ask)(int(next), it->second);
     }
 }
 
-// Bodies in order from the caller's message, each as soon as its size is known and it fits the
-// window of bytes on their way. A body whose size is refused or larger than the bytes that may be
-// kept is not read ahead: the caller's own request fetches it straight into the caller's buffer,
-// and its header is read ahead instead, while the headers kept have room.
-// While bodies are on their way, more are asked for only once an eighth of the window is free
-// (again for fewer, larger writes).
-void Session::askBodiesAhead()
+// The server refused a TOP: no more are asked for, and those not sent yet are taken back.
+void Session::stopAskingForHeaders()
 {
-    const std::int64_t reach =
-        std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
-    if (m_bytesFlying > 0 && m_window - m_bytesFlying < m_window / 8)
-        return;
-    auto it = m_messages.lower_bound(int(m_bodyNext));
-    for (; m_bodyNext <= reach; ++m_bodyNext, ++it) {
-        if (it == m_messages.end() || it->first != m_bodyNext)
-            return; // its size has not been asked for yet
-        Message& message = it->second;
-        if (message.retr != Phase::NotAsked)
-            continue;
-        if (message.list == Phase::NotAsked || message.list == Phase::Asked)
-            return; // its size is not known yet; bodies are asked for in order
-        const std::int64_t size = message.size.value;
-        if (!message.size.ok || size > m_readAhead.bytes) {
-            message.retr = Phase::Used;
-            if (message.top == Phase::NotAsked && m_bodyNext > m_position
-                && m_headerBytesAhead < m_readAhead.headerBytes)
-                askTop(int(m_bodyNext), message);
-            continue;
-        }
-        // A body larger than the window still goes when nothing else is on its way.
-        if (m_bytesFlying > 0 && m_bytesFlying + size > m_window)
-            return; // waits for bodies before it to arrive
-        message.reserved = size;
-        message.flying = true;
-        m_bytesAhead += size;
-        m_bytesFlying += size;
-        askRetr(int(m_bodyNext), message);
-    }
-}
-
-int Session::bodiesAhead() const
-{
-    return int(std::count_if(m_messages.begin(), m_messages.end(), [](const auto& entry) {
-        return entry.second.retr == Phase::Asked || entry.second.retr == Phase::Answered;
-    }));
-}
-
-std::int64_t Session::bytesHeld() const
-{
-    std::int64_t held = 0;
-    for (const auto& [number, message] : m_messages)
-        held += std::int64_t(message.body.size()) + message.headerKept
-            + message.retrieval.header.size();
-    return held;
-}
-
-// Gives back a body's share of the bound and of the window, and its memory.
-void Session::release(Message& message)
-{
-    if (m_message.writesInto(&message.body))
-        m_message.detachBody();
-    if (message.flying)
-        m_bytesFlying -= message.reserved;
-    if (message.kept)
-        m_bytesKept -= message.reserved + message.headerOfBody;
-    m_bytesAhead -= message.reserved;
-    message.reserved = 0;
-    message.flying = false;
-    message.kept = false;
-    message.headerOfBody = 0;
-    message.intoCaller = false;
-    message.body = {};
-    message.retrieval = {};
+    m_headersOffered = false;
+    std::erase_if(m_unsent, [this](const Pending& pending) {
+        if (pending.command != Command::Top)
+            return false;
+        if (Message* message = requestedBy(pending, &Message::top, &Message::topTicket))
+            message->top = Phase::NotAsked;
+        return true;
+    });
 }
 
 void Session::releaseHeader(Message& message)
@@ -830,7 +630,6 @@ void Session::releaseHeader(Message& message)
 
 void Session::drop(Messages::iterator it)
 {
-    release(it->second);
     releaseHeader(it->second);
     m_messages.erase(it);
 }
@@ -839,19 +638,6 @@ void Session::dropAll()
 {
     while (!m_messages.empty())
         drop(m_messages.begin());
-    m_waitingForReadAhead = false;
-}
-
-// The connection is gone: bodies still on their way never come, complete answers stay.
-void Session::forgetUnanswered()
-{
-    for (auto& [number, message] : m_messages) {
-        if (message.retr == Phase::Asked) {
-            release(message);
-            message.retr = Phase::Used;
-        }
-    }
-    m_waitingForReadAhead = false;
 }
 
 void Session::requestHeader(int number)
@@ -859,47 +645,23 @@ void Session::requestHeader(int number)
     if (m_state != State::Transaction)
         return;
     moveTo(number, Step::Header);
-    Message& message = m_messages[number];
-    // Once its size is known this message's body may go now and bring the header along; else the
-    // header is asked for first and reading ahead follows.
-    if (message.list == Phase::NotAsked && !m_listAllPending)
-        takeListedSize(number, message);
-    const bool sizeKnown = message.list == Phase::Answered || message.list == Phase::Used;
-    if (sizeKnown)
-        readAhead();
+    auto it = entry(m_messages.lower_bound(number), number);
+    Message& message = it->second;
     if (message.top == Phase::NotAsked || message.top == Phase::Used) {
-        // A body read ahead (or on its way) brings the header: no TOP, no round trip of its own.
-        const bool bodyComing = message.retr == Phase::Asked && !message.intoCaller;
-        const bool bodyKept = message.retr == Phase::Answered && message.retrieval.ok;
-        message.headerFromBody = bodyComing || bodyKept;
-        if (!message.headerFromBody)
+        if (m_headersOffered) {
             askTop(number, message);
+        } else {
+            message.top = Phase::Answered;
+            message.header = {false, {}, failure::headersNotOffered()};
+        }
     }
-    if (!sizeKnown)
-        readAhead();
-}
-
-// The header was to come with a body read ahead that will not come after all: TOP asks for it.
-void Session::headerWithoutBody(int number, Message& message)
-{
-    if (!message.headerFromBody)
-        return;
-    message.headerFromBody = false;
-    if (m_state == State::Transaction)
-        askTop(number, message);
+    readAhead();
 }
 
 std::optional<Answer<QByteArray>> Session::takeHeader(int number)
 {
     const auto it = m_messages.find(number);
-    if (it == m_messages.end())
-        return std::nullopt;
-    Message& message = it->second;
-    if (message.headerFromBody && message.retr == Phase::Answered && message.retrieval.ok) {
-        message.headerFromBody = false;
-        return Answer<QByteArray>{true, message.retrieval.header, {}};
-    }
-    if (message.top != Phase::Answered)
+    if (it == m_messages.end() || it->second.top != Phase::Answered)
         return std::nullopt;
     it->second.top = Phase::Used;
     releaseHeader(it->second);
@@ -911,9 +673,9 @@ void Session::requestSize(int number)
     if (m_state != State::Transaction)
         return;
     moveTo(number, Step::Size);
-    Message& message = m_messages[number];
-    if (message.list == Phase::NotAsked || message.list == Phase::Used)
-        askSize(number, message);
+    auto it = entry(m_messages.lower_bound(number), number);
+    if (it->second.list == Phase::NotAsked || it->second.list == Phase::Used)
+        askSize(number, it->second);
     readAhead();
 }
 
@@ -926,92 +688,14 @@ std::optional<Answer<std::int64_t>> Session::takeSize(int number)
     return it->second.size;
 }
 
-void Session::requestMessage(int number, std::string* body)
-{
-    m_retrieval = {};
-    if (m_state == State::Failed) {
-        // A body read completely before the failure is still the message.
-        const auto it = m_messages.find(number);
-        if (it != m_messages.end() && it->second.retr == Phase::Answered) {
-            m_callerBody = body;
-            deliverReadAhead(number, it->second);
-            m_callerBody = nullptr;
-        }
-        return;
-    }
-    if (m_state != State::Transaction)
-        return;
-    moveTo(number, Step::Message);
-    m_wanted = number;
-    m_callerBody = body;
-    m_directTicket = 0;
-    m_waitingForReadAhead = false;
-    Message& message = m_messages[number];
-    if (message.retr == Phase::Answered) {
-        deliverReadAhead(number, message);
-    } else if (message.retr == Phase::Asked && !message.intoCaller) {
-        m_waitingForReadAhead = true;
-    } else {
-        // Not read ahead, or its reply began to stream into the buffer of an earlier call that
-        // has gone: that reply is thrown away and the message fetched again.
-        release(message);
-        askRetr(number, message);
-        message.retr = Phase::Used;
-        m_directTicket = message.retrTicket;
-    }
-    readAhead();
-}
-
-void Session::detachBody()
-{
-    if (m_message.writesInto(m_callerBody))
-        m_message.detachBody();
-    m_callerBody = nullptr;
-    m_waitingForReadAhead = false;
-}
-
-// Hands a body read ahead to the caller as if it had come straight into the caller's buffer: cut
-// to its capacity and ended with a NUL. Only when the server sent more than LIST said and the
-// caller's buffer has room for more than was kept is the message fetched again.
-void Session::deliverReadAhead(int number, Message& message)
-{
-    m_waitingForReadAhead = false;
-    const Retrieval& result = message.retrieval;
-    if (result.ok) {
-        const std::size_t kept = std::size_t(message.reserved);
-        const std::size_t written = std::size_t(std::min<std::int64_t>(result.size, message.reserved));
-        const std::size_t capacity = m_callerBody ? m_callerBody->size() : 0;
-        if (written < std::size_t(result.size) && capacity > kept + 1) {
-            if (m_state != State::Transaction)
-                return; // cannot be fetched again: the retrieval fails with the session
-            release(message);
-            askRetr(number, message);
-            message.retr = Phase::Used;
-            m_directTicket = message.retrTicket;
-            return;
-        }
-        if (capacity > 0) {
-            const std::size_t n = std::min(written, capacity - 1);
-            if (n > 0)
-                std::memcpy(m_callerBody->data(), message.body.data(), n);
-            (*m_callerBody)[n] = '\0';
-        }
-    }
-    m_retrieval = result;
-    release(message);
-    message.retr = Phase::Used;
-}
-
 void Session::requestQuit()
 {
     if (m_state == State::Failed || m_state == State::Closed || m_state == State::Quitting)
         return;
     dropAll();
-    m_directTicket = 0;
     // Requests not yet sent are of no use any more.
     std::erase_if(m_unsent, [](const Pending& pending) {
-        return pending.command == Command::Top || pending.command == Command::List
-            || pending.command == Command::Retr;
+        return pending.command == Command::Top || pending.command == Command::List;
     });
     setState(State::Quitting);
     send(Command::Quit, 0, "QUIT");
@@ -1021,19 +705,22 @@ void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
 {
     Message* message = requestedBy(pending, &Message::top, &Message::topTicket);
     QByteArray header = m_top.takeHeader();
+    if (!ok)
+        stopAskingForHeaders();
     if (!message)
         return;
     message->top = Phase::Answered;
-    if (ok)
-        message->header = {true, std::move(header), {}};
-    else
+    if (!ok) {
         message->header = {false, {}, failure::serverRejected(line)};
+        return;
+    }
+    message->header = {true, std::move(header), {}};
     if (pending.number == m_position)
         return;
-    // A header read ahead is kept within its bound; one that does not fit is asked for again
-    // when the caller wants it.
+    // A header read ahead is kept within its bound (reading pauses before one that does not fit);
+    // one that comes while the caller waits and does not fit is asked for again when wanted.
     const std::int64_t size = message->header.value.size();
-    if (m_headerBytesAhead + size > m_readAhead.headerBytes) {
+    if (m_headerBytesAhead >= m_readAhead.headerBytes) {
         message->top = Phase::Used;
         message->header = {};
         return;
@@ -1053,7 +740,7 @@ void Session::onList(const Pending& pending, bool ok, QByteArrayView line)
         message->size = {false, 0, failure::serverRejected(line)};
         return;
     }
-    // "+OK n size": the number must be the one asked for and the size one we can allocate.
+    // "+OK n size": the number must be the one asked for and the size one we can believe.
     const auto words = wordsAfterStatus(line);
     const auto echoed = words.size() >= 2 ? parseCount(words[0], std::numeric_limits<int>::max())
                                           : std::nullopt;
@@ -1063,59 +750,6 @@ void Session::onList(const Pending& pending, bool ok, QByteArrayView line)
         message->size = {false, 0, failure::untrustedSize(number, line)};
     else
         message->size = {true, *size, {}};
-}
-
-void Session::onRetr(const Pending& pending, bool ok, QByteArrayView line)
-{
-    Retrieval result;
-    result.done = true;
-    result.ok = ok;
-    if (ok) {
-        m_message.finish();
-        result.header = m_message.takeHeader();
-        result.size = m_message.totalBytes();
-    } else {
-        result.failure = failure::serverRejected(line);
-    }
-    m_message.detachBody();
-
-    if (pending.ticket == m_directTicket) {
-        m_directTicket = 0;
-        m_retrieval = std::move(result);
-        return;
-    }
-    Message* message = requestedBy(pending, &Message::retr, &Message::retrTicket);
-    if (!message)
-        return;
-    // A body read ahead came: the window grows by it, as TCP's does by what is acknowledged.
-    if (message->flying) {
-        message->flying = false;
-        m_bytesFlying -= message->reserved;
-        m_window = std::min(m_readAhead.flightBytes, m_window + message->reserved);
-    }
-    if (message->intoCaller) {
-        release(*message);
-        message->retr = Phase::Used;
-        if (m_waitingForReadAhead && m_wanted == pending.number) {
-            m_waitingForReadAhead = false;
-            m_retrieval = std::move(result);
-        }
-        return;
-    }
-    message->retr = Phase::Answered;
-    message->retrieval = std::move(result);
-    // The header came apart from the body's buffer: it counts as kept too.
-    if (message->kept) {
-        message->headerOfBody = message->retrieval.header.size();
-        m_bytesKept += message->headerOfBody;
-    }
-    if (!ok) {
-        m_bytesAhead -= message->reserved;
-        message->reserved = 0;
-        headerWithoutBody(pending.number, *message);
-    }
-    if (m_waitingForReadAhead && m_wanted == pending.number)
-        deliverReadAhead(pending.number, *message);
 }
 
 void Session::onQuit() { setState(State::Closed); }

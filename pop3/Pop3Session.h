@@ -1,6 +1,7 @@
 #pragma once
 
-#include "pop3/MessageReceiver.h"
+#include "pop3/CapabilityReader.h"
+#include "pop3/HeaderReceiver.h"
 #include "pop3/MultiLineDecoder.h"
 #include "pop3/Pop3Limits.h"
 #include "pop3/ScanListReader.h"
@@ -12,7 +13,7 @@
 #include <deque>
 #include <map>
 #include <optional>
-#include <string>
+#include <vector>
 
 namespace pelmora::pop3 {
 
@@ -37,14 +38,6 @@ struct Answer {
     QString failure;
 };
 
-struct Retrieval {
-    bool done = false;
-    bool ok = false;
-    QString failure;
-    QByteArray header;
-    std::int64_t size = 0;
-};
-
 // The POP3 protocol without any I/O: bytes from the server go in through feed(), command lines
 // for the server come out of takeOutgoing(). The socket driver owns the connection and the
 // waiting; this class owns every protocol decision, so it can be tested with transcripts and
@@ -58,18 +51,19 @@ struct Retrieval {
 // asked for as soon as the caller starts).
 // When TLS is required (see requireTls) and the server does not switch to it, the login fails
 // before the password goes out. A bearer token goes out only over TLS, whatever is required.
-// Then the driver asks for headers (TOP n 0), sizes (LIST n) and messages (RETR n). Without
-// PIPELINING each request is one command and one round trip. With PIPELINING the session reads
-// ahead of its caller in the order a mail check asks (status, size and message of each message in
-// turn): asking about message n also asks the server about the next messages, bodies as far as
-// their sizes fit a window of bytes on their way (see ReadAhead), and their replies are kept until
-// the caller asks, within a bound of bytes kept. When the next reply is a body that does not fit
-// that bound and the caller waits for nothing, feed() stops taking bytes (readingPaused()): the
-// driver leaves them in the socket and TCP holds the server back until the caller asks again.
-// While the caller waits, the session never pauses: a body that does not fit is then read and
-// thrown away, and fetched again when the caller wants it (only a caller out of the check's order
-// meets this). A caller that asks in another order gets the same answers; what was read ahead for
-// messages it skips is dropped.
+// Then the driver asks for headers (TOP n 0) and sizes (LIST n); a message's body is never asked
+// for (RETR), so a check never changes the mailbox: servers mark a message read when it was
+// retrieved, not when its header was. A server that does not offer TOP (CAPA without it, or a TOP
+// answered -ERR) is asked for no header at all. Without PIPELINING each request is one command
+// and one round trip. With PIPELINING the session reads ahead of its caller in the order a mail
+// check asks (header and size of each message in turn): asking about message n also asks the
+// server about the next messages, and their replies are kept until the caller asks, within a bound
+// of bytes kept. When the next reply is a header that does not fit that bound and the caller waits
+// for nothing, feed() stops taking bytes (readingPaused()): the driver leaves them in the socket
+// and TCP holds the server back until the caller asks again. While the caller waits, the session
+// never pauses: a header that does not fit is then read and thrown away, and asked for again when
+// the caller wants it. A caller that asks in another order gets the same answers; what was read
+// ahead for messages it skips is dropped.
 class Session {
 public:
     enum class State : std::uint8_t {
@@ -79,7 +73,7 @@ public:
         TlsHandshake, // the driver is negotiating TLS; the server must stay silent
         Authorization,// USER/PASS, APOP or AUTH sent
         Stat,         // STAT sent
-        Transaction,  // logged in: headers, sizes and messages can be asked for
+        Transaction,  // logged in: headers and sizes can be asked for
         Quitting,     // QUIT sent
         Closed,       // QUIT answered
         Failed,       // see failure(); the connection is of no further use
@@ -116,7 +110,7 @@ public:
     // Answers how many of `bytes` were taken: all of them, unless reading paused (see above); the
     // rest is to be fed again once readingPaused() no longer holds.
     qsizetype feed(QByteArrayView bytes);
-    // Whether the next reply is a body to be kept that does not fit the bytes kept while the
+    // Whether the next reply is a header to be kept that does not fit the bytes kept while the
     // caller waits for nothing: no bytes are taken until the caller asks for something.
     bool readingPaused() const;
     QByteArray takeOutgoing() { return std::exchange(m_outgoing, {}); }
@@ -130,6 +124,9 @@ public:
     // failure are still handed out.
     bool loggedIn() const { return m_loggedIn; }
     bool pipelining() const { return m_pipelining; }
+    // Whether headers are asked for: the server listed TOP in its capabilities (or could not list
+    // them at all) and has not refused a TOP yet.
+    bool headersOffered() const { return m_headersOffered; }
     // Whether a reply (or the TLS handshake) is outstanding and being read, i.e. whether the
     // reply timer runs: not while reading is paused, since then the server waits for us.
     bool awaitingReply() const
@@ -142,29 +139,19 @@ public:
     void abort(const QString& why);
 
     // Transaction requests. Message numbers must be 1..messageCount(). After a failure nothing
-    // more is sent, but what had been read completely is still there to take.
+    // more is sent, but what had been read completely is still there to take. Without TOP a
+    // header is answered at once with a failure that names the reason, and nothing is sent.
     void requestHeader(int number);
     std::optional<Answer<QByteArray>> takeHeader(int number);
     void requestSize(int number);
     std::optional<Answer<std::int64_t>> takeSize(int number);
-    // The message is written into `body` (its size() is its capacity; the last byte written is a
-    // NUL) until detachBody(); retrieval() tells when it is there.
-    void requestMessage(int number, std::string* body);
-    const Retrieval& retrieval() const { return m_retrieval; }
-    void detachBody();
     void requestQuit();
 
-    // What is read ahead: bodies asked for ahead or kept, and their bytes as LIST gave them; the
-    // part of those bytes kept (arrived or arriving); the bytes of the headers kept ahead; all
-    // commands sent whose replies have not been read yet, and their bytes.
-    int bodiesAhead() const;
-    std::int64_t bytesAhead() const { return m_bytesAhead; }
-    std::int64_t bytesKept() const { return m_bytesKept; }
+    // What is read ahead: the bytes of the headers kept ahead; all commands sent whose replies
+    // have not been read yet, and their bytes.
     std::int64_t headerBytesAhead() const { return m_headerBytesAhead; }
     std::size_t requestsInFlight() const { return m_inFlight.size(); }
     qsizetype commandBytesInFlight() const { return m_inFlightBytes; }
-    // The memory actually held for messages ahead: body buffers and headers kept.
-    std::int64_t bytesHeld() const;
 
 private:
     enum class Command : std::uint8_t {
@@ -172,7 +159,7 @@ private:
         Auth,         // AUTH <mechanism>, waiting for the server's "+"
         AuthResponse, // the initial response with the token
         AuthAbort,    // our answer to the server's error challenge
-        Stat, ListAll, Top, List, Retr, Quit,
+        Stat, ListAll, Top, List, Quit,
     };
     struct Pending {
         Command command;
@@ -189,54 +176,13 @@ private:
     struct Message {
         Phase top = Phase::NotAsked;
         Phase list = Phase::NotAsked;
-        Phase retr = Phase::NotAsked; // Asked/Answered: read ahead; Used: not (or no longer)
         std::uint64_t topTicket = 0;
         std::uint64_t listTicket = 0;
-        std::uint64_t retrTicket = 0;
         Answer<QByteArray> header;
-        Answer<std::int64_t> size;   // kept after it was taken: reading ahead needs it
-        std::int64_t reserved = 0;   // this body's bytes as LIST gave them (m_bytesAhead)
-        bool flying = false;         // `reserved` counts as on its way (m_bytesFlying)
-        bool kept = false;           // `reserved` counts as kept (m_bytesKept): it has a buffer
-        std::int64_t headerOfBody = 0; // the kept body's header, also counted in m_bytesKept
-        bool headerFromBody = false; // the caller's header comes with the body read ahead
+        Answer<std::int64_t> size;
         std::int64_t headerKept = 0; // the header's share of ReadAhead::headerBytes
-        std::string body;            // the body read ahead: `reserved` bytes and a NUL
-        bool intoCaller = false;     // its reply goes straight into the waiting caller's buffer
-        Retrieval retrieval;         // how reading it ahead ended
     };
     using Messages = std::map<int, Message>;
-
-    // Reads a CAPA list word by word as it arrives and keeps only the capabilities the session
-    // acts on (and the SASL mechanisms it can use), so memory stays constant however long the
-    // list or any of its lines or words is.
-    class CapabilityReader final : public ContentSink {
-    public:
-        void reset();
-        void append(QByteArrayView bytes) override;
-        qsizetype lines() const { return m_lines; }
-        bool startTls() const { return m_startTls; }
-        bool pipelining() const { return m_pipelining; }
-        bool oauthBearer() const { return m_oauthBearer; }
-        bool xoauth2() const { return m_xoauth2; }
-
-    private:
-        void endWord();
-        void endLine();
-
-        // Longer than any name looked for: a longer word is none of them.
-        static constexpr qsizetype kKeptWord = 32;
-        char m_word[kKeptWord] = {};
-        qsizetype m_wordSize = 0;
-        bool m_wordCut = false;  // whether the current word went on past m_word
-        qsizetype m_wordIndex = 0; // of the current word in its line
-        bool m_saslLine = false; // the line's name is SASL: its words are mechanisms
-        qsizetype m_lines = 0;
-        bool m_startTls = false;
-        bool m_pipelining = false;
-        bool m_oauthBearer = false;
-        bool m_xoauth2 = false;
-    };
 
     void setState(State next);
     void fail(const QString& text);
@@ -247,27 +193,25 @@ private:
     // The size from the LIST of all messages when it gave one, else LIST n.
     void askSize(int number, Message& message);
     bool takeListedSize(int number, Message& message);
-    void askRetr(int number, Message& message);
     Message* requestedBy(const Pending& pending, Phase Message::*phase,
                          std::uint64_t Message::*ticket);
     // What the caller asked about its message last; reading ahead takes the later steps.
-    enum class Step : std::uint8_t { Header, Size, Message };
+    enum class Step : std::uint8_t { Header, Size };
     void moveTo(int number, Step step);
     Messages::iterator entry(Messages::iterator hint, int number);
     void readAhead();
-    void askSizesAhead();
-    void headerWithoutBody(int number, Message& message);
-    void askBodiesAhead();
-    void release(Message& message);
+    // Asks, in order, for what messages from `next` up to the reach still need; `next` moves on.
+    void askAhead(std::int64_t& next, Phase Message::*phase,
+                  void (Session::*ask)(int, Message&));
+    void stopAskingForHeaders();
     void releaseHeader(Message& message);
     void drop(Messages::iterator it);
     void dropAll();
-    void forgetUnanswered();
-    void deliverReadAhead(int number, Message& message);
     void handleStatusLine(QByteArrayView line);
     // `continuation`: the reply was a "+" line (only AUTH and its response get one).
     void completeReply(bool ok, QByteArrayView statusLine, bool continuation = false);
     ContentSink& contentSinkFor(const Pending& pending);
+    std::int64_t contentLimit(const Pending& pending) const;
     void beginLogin();
 
     // One handler per reply.
@@ -284,14 +228,11 @@ private:
     void onStat(bool ok, QByteArrayView line);
     void onTop(const Pending& pending, bool ok, QByteArrayView line);
     void onList(const Pending& pending, bool ok, QByteArrayView line);
-    void onRetr(const Pending& pending, bool ok, QByteArrayView line);
     void onQuit();
     // Whether the caller waits for an answer not yet there (or the login or QUIT runs).
     bool callerWaits() const;
-    const Message* nextBodyToKeep() const;
-    // nextBodyToKeep(), when it does not fit the bytes that may be kept.
-    const Message* nextBodyOverBound() const;
-    bool makeRoomForNextBody();
+    // Whether the next reply is a header read ahead that does not fit the bytes kept.
+    bool nextHeaderOverBound() const;
 
     Credentials m_credentials;
     bool m_secure;
@@ -311,6 +252,7 @@ private:
 
     QByteArray m_timestamp;
     bool m_pipelining = false;
+    bool m_headersOffered = true;
     bool m_passwordWithUser = true;
     int m_messageCount = 0;
     bool m_loggedIn = false;
@@ -323,6 +265,7 @@ private:
     QByteArray m_contentStatus;    // the +OK line of the multi-line reply being read
     ContentSink* m_content = nullptr;
     std::int64_t m_contentBytes = 0; // of the multi-line reply being read
+    std::int64_t m_contentLimit = 0; // its bound
     MultiLineDecoder m_decoder;
     CapabilityReader m_capabilities;
     ScanListReader m_scanList;
@@ -330,36 +273,19 @@ private:
     // Limits::kMaxListedSizes messages; while that reply is awaited no LIST n is asked ahead.
     std::vector<std::int64_t> m_listedSizes;
     bool m_listAllPending = false;
-    MessageReceiver m_top;
-    MessageReceiver m_message;
+    HeaderReceiver m_top;
 
     std::uint64_t m_lastTicket = 0;
     // The message the caller asked about last; what is kept is about messages from here on.
     int m_position = 0;
     Step m_step = Step::Header;
     Messages m_messages;
-    // Where reading ahead goes on: every message after the caller's and before m_infoNext has its
-    // size asked for; every one from the caller's to before m_bodyNext has its body
-    // asked for or settled (not read ahead).
-    std::int64_t m_infoNext = 1;
-    std::int64_t m_bodyNext = 1;
-    // Bodies asked for ahead or kept, the part of them still on its way and how much may be
-    // (ReadAhead::firstBytes, grown by every body that arrives up to ReadAhead::flightBytes), the
-    // part of them kept (ReadAhead::bytes); headers kept ahead.
-    std::int64_t m_bytesAhead = 0;
-    std::int64_t m_bytesKept = 0;
+    // Where reading ahead goes on: every message after the caller's and before m_sizeNext has its
+    // size asked for, every one before m_headerNext its header.
+    std::int64_t m_sizeNext = 1;
+    std::int64_t m_headerNext = 1;
     std::int64_t m_headerBytesAhead = 0;
-    std::int64_t m_bytesFlying = 0;
-    std::int64_t m_window = 0;
     qsizetype m_inFlightBytes = 0; // of the commands in m_inFlight
-
-    // The caller's retrieval: straight into its buffer (m_directTicket names that RETR), or
-    // copied from a body read ahead once that is complete.
-    Retrieval m_retrieval;
-    int m_wanted = 0;
-    std::string* m_callerBody = nullptr;
-    std::uint64_t m_directTicket = 0;
-    bool m_waitingForReadAhead = false;
 };
 
 } // namespace pelmora::pop3

@@ -12,7 +12,7 @@ namespace pelmora::platform {
 //
 // Buffers: a `MailBuffer` is a caller-made block of characters whose size() is its capacity (the
 // caller fills it with spaces, as the check does with 8192 spaces for the four text buffers and
-// with size + 1 spaces for a message body). The library writes into it in place, always ends what
+// with spaces for a message). The library writes into it in place, always ends what
 // it wrote with a NUL inside the capacity, and never changes the buffer's size.
 using MailBuffer = std::string;
 
@@ -24,6 +24,10 @@ public:
     // reply timed out, it was closed meanwhile): no further call on the handle can succeed. Any
     // other negative answer concerns that one message only.
     static constexpr std::int32_t kConnectionLost = -2;
+    // What the three message calls answer once the connection was ended because it outlived the
+    // time any real mailbox takes to check (a server feeding a reply slowly for ever, or answering
+    // billions of requests one by one). NMailGetMessage gives the text that says so.
+    static constexpr std::int32_t kCheckTooLong = -4;
     // What NMailPop3Authenticate answers when the server refused an OAuth 2 access token (expired,
     // revoked, or for another account): the caller may fetch a fresh token and try once more on a
     // new connection. The failure text is in NMailGetMessage, as for any other failure.
@@ -61,6 +65,8 @@ public:
                                                 std::int32_t flag) = 0;
     // The size of the message in bytes, or a negative value when it cannot be told.
     virtual std::int32_t NMailPop3GetMailSize(std::int32_t handle, std::int32_t number) = 0;
+    // The texts as for the status, and as much of the message as is read into `body`: a check
+    // reads headers only, so the mailbox stays as it was (servers mark what was retrieved as read).
     virtual std::int32_t NMailPop3GetMail(std::int32_t handle, std::int32_t number,
                                           MailBuffer& subject, MailBuffer& from, MailBuffer& date,
                                           MailBuffer& header, MailBuffer& body, std::int32_t flag,

@@ -78,12 +78,18 @@ bool FakeMailLibrary::checkNumber(std::int32_t number)
     return false;
 }
 
+// What TOP n 0 gives of a message: its header up to the blank line.
+QByteArray FakeMailLibrary::headerOf(const Message& message)
+{
+    const qsizetype end = message.content.indexOf("\r\n\r\n");
+    return end < 0 ? message.content : message.content.left(end + 2);
+}
+
 void FakeMailLibrary::fillTexts(const Message& message, platform::MailBuffer& subject,
                                 platform::MailBuffer& from, platform::MailBuffer& date,
                                 platform::MailBuffer& header) const
 {
-    const qsizetype end = message.content.indexOf("\r\n\r\n");
-    const QByteArray rawHeader = end < 0 ? message.content : message.content.left(end + 2);
+    const QByteArray rawHeader = headerOf(message);
     const pop3::HeaderTexts texts = pop3::readHeaderTexts(rawHeader);
     platform::writeMailText(subject, subject.size(), texts.subject.toUtf8());
     platform::writeMailText(from, from.size(), texts.from.toUtf8());
@@ -193,13 +199,10 @@ std::int32_t FakeMailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t
     waiting();
     const Message& message = mailbox[number - 1];
     fillTexts(message, subject, from, date, header);
-    if (!body.empty()) {
-        const std::size_t n = std::min(body.size() - 1, std::size_t(message.content.size()));
-        if (n > 0)
-            body.replace(0, n, message.content.constData(), n);
-        body[n] = '\0';
-    }
-    return std::int32_t(message.content.size());
+    // Like the real library, only the header is read.
+    const QByteArray read = headerOf(message);
+    platform::writeMailText(body, body.size(), read);
+    return std::int32_t(read.size());
 }
 std::int32_t FakeMailLibrary::NMailGetMessage(std::int32_t id, platform::MailBuffer& buffer,
                                               std::int32_t& capacity)

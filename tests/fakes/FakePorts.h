@@ -90,6 +90,7 @@ private:
     // Whether a message call on `handle` for `number` finds the connection gone; the failure is
     // then set.
     bool connectionGone(std::int32_t handle, std::int32_t number);
+    static QByteArray headerOf(const Message& message);
     void fillTexts(const Message& message, platform::MailBuffer& subject,
                    platform::MailBuffer& from, platform::MailBuffer& date,
                    platform::MailBuffer& header) const;

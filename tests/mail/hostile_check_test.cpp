@@ -13,6 +13,8 @@
 
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "platform/adapters/system/TerminationSignals.h"
+#include "mail/MailCheck.h"
+#include "pop3/FailureText.h"
 #include "pop3/Pop3MailLibrary.h"
 
 #include "tests/fakes/FakePlatform.h"
@@ -42,9 +44,11 @@ const QByteArray kHostileRefusal =
 // The program with the server and an account saved. Replies time out only after ten minutes, so
 // a check that ends early did not end by a timeout.
 struct Program : tests::CheckingProgram {
-    explicit Program(const QByteArray& server, platform::MessageBox* messageBox = nullptr)
+    explicit Program(const QByteArray& server, platform::MessageBox* messageBox = nullptr,
+                     std::chrono::milliseconds whole = std::chrono::minutes(30))
         : CheckingProgram("POP3=" + server + "\r\nAPOP=0\r\n", FakePlatform::kStoredAccountFile,
-                          pop3::Timeouts{std::chrono::seconds(5), std::chrono::minutes(10)},
+                          pop3::Timeouts{std::chrono::seconds(5), std::chrono::minutes(10), 1024,
+                                         whole},
                           withMessageBox(messageBox))
     {
     }
@@ -123,6 +127,7 @@ private Q_SLOTS:
     void everyLabelShowsPlainText();
     void lyingCountEndsWhenTheServerCloses();
     void endRequestDuringAWaitEndsTheCheck();
+    void checkThatWouldNeverEndIsBounded();
     void withoutTopTheCheckCountsAndTakesNothing_data();
     void withoutTopTheCheckCountsAndTakesNothing();
 };
@@ -222,6 +227,58 @@ void HostileCheckTest::endRequestDuringAWaitEndsTheCheck()
     QVERIFY(program.fake.processExit.ended);
     QVERIFY(FakePlatform::readFile(program.fake.mainProfile()).contains("NUMBER3=0"));
     QCOMPARE(messageRequests(server), 1);
+}
+
+// Two servers that would keep one check going for days: one claims two billion messages and
+// refuses every request about them at once, one feeds a header a byte at a time for ever. The
+// first check ends after the messages no real mailbox has; the second once it has taken longer
+// than any real check, with an "エラー" box that says so. Both boards show the claimed count, and
+// the program answers throughout.
+void HostileCheckTest::checkThatWouldNeverEndIsBounded()
+{
+    ScriptedServer refusing("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+        if (command == "CAPA")
+            socket.write("+OK\r\nPIPELINING\r\n.\r\n");
+        else if (command == "STAT")
+            socket.write("+OK 2147483647 0\r\n");
+        else if (command.startsWith("LIST"))
+            socket.write("-ERR no such message\r\n");
+        else
+            return false;
+        return true;
+    });
+    Program program(refusing.address());
+    program.app.mainForm().Command8_Click();
+    QCOMPARE(program.boardCount(), u"2147483647"_s);
+    QVERIFY(messageRequests(refusing) >= mail::MailCheck::kMaxMessagesRead);
+    QVERIFY(messageRequests(refusing) < 2 * mail::MailCheck::kMaxMessagesRead);
+    QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+
+    ScriptedServer feeding("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+        if (command == "STAT") {
+            socket.write("+OK 3 300\r\n");
+        } else if (command.startsWith("TOP")) {
+            socket.write("+OK\r\nX-Slow: ");
+            auto* timer = new QTimer(&socket);
+            connect(timer, &QTimer::timeout, &socket, [&socket] { socket.write("x"); });
+            timer->start(10);
+        } else {
+            return false;
+        }
+        return true;
+    });
+    const auto whole = std::chrono::milliseconds(1500);
+    Program slow(feeding.address(), nullptr, whole);
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(20);
+    slow.app.mainForm().Command8_Click();
+    QCOMPARE(slow.fake.log.withPrefix(u"MsgBox"_s),
+             QStringList{u"MsgBox(%1, 0, エラー)"_s.arg(pop3::failure::checkTookTooLong(whole))});
+    QCOMPARE(slow.boardCount(), u"3"_s);
+    QCOMPARE(slow.alertsStarted, 1);
+    QVERIFY(ticks > 20); // the window kept answering while the check waited
 }
 
 void HostileCheckTest::withoutTopTheCheckCountsAndTakesNothing_data()

@@ -62,8 +62,8 @@ private Q_SLOTS:
         QCOMPARE(board->Text1(), u"新着メールが有ります"_s);
         QCOMPARE(board->Text2(), u"3"_s);
         QVERIFY(dovecot.logged({u"Login: user=<%1>"_s.arg(user)}));
-        const QStringList retrievals = dovecot.commands().filter(u"RETR"_s);
-        QCOMPARE(retrievals.mid(0, 3), (QStringList{u"RETR 1"_s, u"RETR 2"_s, u"RETR 3"_s}));
+        QCOMPARE(dovecot.commands().filter(u"TOP"_s).mid(0, 3),
+                 (QStringList{u"TOP 1 0"_s, u"TOP 2 0"_s, u"TOP 3 0"_s}));
     }
 };
 

@@ -44,7 +44,8 @@ struct Message {
     std::int32_t size = 0;
 };
 
-// One message the way the check reads it: status, size, then the message into size + 1 bytes.
+// One message the way the check reads it: status, size, then the message into size + 1 bytes
+// (of which the library fills the header: it never retrieves a message).
 std::optional<Message> readMessage(MailLibrary& library, std::int32_t handle, std::int32_t n)
 {
     MailBuffer subject = textBuffer(), from = textBuffer(), date = textBuffer(),
@@ -172,17 +173,16 @@ private slots:
         QCOMPARE(first->date, u"Mon, 1 Jan 2024 09:00:00 +0900"_s);
         QVERIFY(first->header.startsWith("From: Pelmora Test <sender@pelmora.test>\r\nTo: three@"));
         QVERIFY(first->header.endsWith("Content-Type: text/plain; charset=UTF-8\r\n"));
-        // The message buffer holds the whole message, exactly as many bytes as LIST counted.
-        QCOMPARE(first->body, first->header + "\r\nFirst message.\r\n");
-        QCOMPARE(first->size, first->body.size());
+        // Of the message only its header is read; LIST counted the whole message.
+        QCOMPARE(first->body, first->header);
+        QCOMPARE(first->size, first->header.size() + qsizetype(sizeof("\r\nFirst message.\r\n")) - 1);
         QCOMPARE(second->subject, u"日本語"_s);
-        QVERIFY(second->body.endsWith("\r\n\r\nLines starting with a dot:\r\n.\r\n..two\r\n.end\r\n"));
         QCOMPARE(third->subject, u"こんにちはcafé"_s);
         QCOMPARE(m_library.NMailPop3Close(handle), 0);
         if (isDovecot()) {
             QVERIFY(logHasLine({u"Login: user=<three>, method=PLAIN"_s, tls}));
-            // No TOP at all: the sizes come with the count, and the headers with the bodies.
-            QVERIFY(logHasLine({u"pop3(three)"_s, u"top=0/"_s, u"retr=3/"_s}));
+            // One TOP a message, and nothing retrieved: nothing is marked as read.
+            QVERIFY(logHasLine({u"pop3(three)"_s, u"top=3/"_s, u"retr=0/"_s}));
         }
     }
 
@@ -288,7 +288,7 @@ private slots:
         QCOMPARE(lastFailure(m_library), pop3::failure::invalidHandle(handle).toUtf8());
     }
 
-    void thousandMessagesEachRetrieved()
+    void thousandMessagesEachRead()
     {
         std::int32_t handle = 0;
         QCOMPARE(login(plainServer(), user("MANY_USER"), kUserPass, &handle), 1000);
@@ -296,11 +296,11 @@ private slots:
             const auto message = readMessage(m_library, handle, n);
             QVERIFY2(message, qPrintable(QString::fromUtf8(lastFailure(m_library))));
             QCOMPARE(message->subject, u"Many %1"_s.arg(n, 4, 10, QChar(u'0')));
-            QVERIFY(message->body.endsWith("line 0040 of a small message body\r\n"));
+            QVERIFY(message->size > message->header.size());
         }
         QCOMPARE(m_library.NMailPop3Close(handle), 0);
         if (isDovecot())
-            QVERIFY(logHasLine({u"pop3(many)"_s, u"retr=1000/"_s, u"del=0/1000"_s}));
+            QVERIFY(logHasLine({u"pop3(many)"_s, u"top=1000/"_s, u"retr=0/"_s, u"del=0/1000"_s}));
     }
 
     // The UI keeps running while the library waits, and a second check may start inside the

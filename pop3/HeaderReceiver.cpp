@@ -1,16 +1,13 @@
-#include "pop3/MessageReceiver.h"
+#include "pop3/HeaderReceiver.h"
 
 #include "pop3/Pop3Limits.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace pelmora::pop3 {
 
-void MessageReceiver::reset(std::string* body)
+void HeaderReceiver::reset()
 {
-    m_body = body;
-    m_bodyWritten = 0;
     m_header.clear();
     m_total = 0;
     m_inBody = false;
@@ -18,10 +15,9 @@ void MessageReceiver::reset(std::string* body)
     m_heldCr = false;
 }
 
-void MessageReceiver::append(QByteArrayView bytes)
+void HeaderReceiver::append(QByteArrayView bytes)
 {
     m_total += bytes.size();
-    copyIntoMessageBuffer(bytes);
     // The start of each header line is looked at byte by byte (is it the blank line?), which
     // keeps any split of the input right without buffering partial lines; the rest of the line is
     // kept in one piece.
@@ -39,19 +35,7 @@ void MessageReceiver::append(QByteArrayView bytes)
     }
 }
 
-void MessageReceiver::copyIntoMessageBuffer(QByteArrayView bytes)
-{
-    if (m_body == nullptr || bytes.isEmpty() || m_body->empty())
-        return;
-    const std::size_t room = m_body->size() - 1 - m_bodyWritten;
-    const std::size_t n = std::min<std::size_t>(room, std::size_t(bytes.size()));
-    if (n > 0) {
-        std::memcpy(m_body->data() + m_bodyWritten, bytes.data(), n);
-        m_bodyWritten += n;
-    }
-}
-
-void MessageReceiver::keepHeaderByte(char c)
+void HeaderReceiver::keepHeaderByte(char c)
 {
     if (m_lineLength == 0 && !m_heldCr && c == '\r') {
         m_heldCr = true;
@@ -71,17 +55,11 @@ void MessageReceiver::keepHeaderByte(char c)
     m_lineLength = c == '\n' ? 0 : m_lineLength + 1;
 }
 
-void MessageReceiver::appendHeader(QByteArrayView bytes)
+void HeaderReceiver::appendHeader(QByteArrayView bytes)
 {
     const qsizetype room = Limits::kMaxHeaderBytes - m_header.size();
     if (room > 0)
         m_header.append(bytes.first(std::min(room, bytes.size())));
-}
-
-void MessageReceiver::finish()
-{
-    if (m_body != nullptr && !m_body->empty())
-        (*m_body)[m_bodyWritten] = '\0';
 }
 
 } // namespace pelmora::pop3
