@@ -10,6 +10,12 @@
 
 namespace pelmora::tests {
 
+// The account profile with `user` and `password` saved.
+inline QByteArray savedAccount(const QString& user, const QString& password)
+{
+    return "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" + password.toUtf8() + "\r\n";
+}
+
 // The real program on a private program folder with the real POP3 mailbox, the given vbmail.ini
 // and account saved, and the alert routine counted instead of run. `real` names further real
 // adapters (a message box, a program launcher).

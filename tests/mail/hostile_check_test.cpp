@@ -81,6 +81,34 @@ ScriptedServer::Handler lyingCount(bool closeAtFirstRequest)
     };
 }
 
+// A server of two messages without TOP: its CAPA leaves TOP out, or it has no CAPA and refuses TOP.
+ScriptedServer::Handler withoutTop(bool listsCapabilities)
+{
+    return [listsCapabilities](QTcpSocket& socket, const QByteArray& command) {
+        if (command == "CAPA" && listsCapabilities)
+            socket.write("+OK\r\nUSER\r\nUIDL\r\n.\r\n");
+        else if (command == "STAT")
+            socket.write("+OK 2 200\r\n");
+        else if (command.startsWith("LIST "))
+            socket.write("+OK " + command.sliced(5) + " 100\r\n");
+        else if (command.startsWith("TOP"))
+            socket.write("-ERR no such command\r\n");
+        else
+            return false;
+        return true;
+    };
+}
+
+QList<QByteArray> commandsStartingWith(const ScriptedServer& server, const QByteArray& verb)
+{
+    QList<QByteArray> found;
+    for (const QByteArray& command : server.commands()) {
+        if (command.toUpper().startsWith(verb))
+            found << command;
+    }
+    return found;
+}
+
 int messageRequests(const ScriptedServer& server)
 {
     int n = 0;
@@ -100,6 +128,8 @@ private Q_SLOTS:
     void lyingCountEndsWhenTheServerCloses();
     void endRequestDuringAWaitEndsTheCheck();
     void checkThatWouldNeverEndIsBounded();
+    void withoutTopTheCheckCountsAndTakesNothing_data();
+    void withoutTopTheCheckCountsAndTakesNothing();
 };
 
 // The server's text reaches the genuine error box as it was sent: tags shown, nothing to click.
@@ -249,6 +279,34 @@ void HostileCheckTest::checkThatWouldNeverEndIsBounded()
     QCOMPARE(slow.boardCount(), u"3"_s);
     QCOMPARE(slow.alertsStarted, 1);
     QVERIFY(ticks > 20); // the window kept answering while the check waited
+}
+
+void HostileCheckTest::withoutTopTheCheckCountsAndTakesNothing_data()
+{
+    QTest::addColumn<bool>("listsCapabilities");
+    QTest::newRow("CAPA without TOP") << true;
+    QTest::newRow("TOP refused") << false;
+}
+
+// A server without TOP still gets its mail announced, and keeps every message as it was: the
+// check neither retrieves (which marks a message read) nor deletes one, nor asks for TOP where
+// CAPA said there is none.
+void HostileCheckTest::withoutTopTheCheckCountsAndTakesNothing()
+{
+    QFETCH(bool, listsCapabilities);
+    ScriptedServer server("+OK ready\r\n", withoutTop(listsCapabilities));
+    Program program(server.address());
+
+    program.checkFromTheMenu();
+    QVERIFY(program.board());
+    QCOMPARE(program.board()->Text2(), u"2"_s);
+    QCOMPARE(program.alertsStarted, 1);
+    QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+    QCOMPARE(commandsStartingWith(server, "RETR"), QList<QByteArray>());
+    QCOMPARE(commandsStartingWith(server, "DELE"), QList<QByteArray>());
+    if (listsCapabilities)
+        QCOMPARE(commandsStartingWith(server, "TOP"), QList<QByteArray>());
+    QVERIFY(server.commands().contains("QUIT"));
 }
 
 QTEST_MAIN(HostileCheckTest)
