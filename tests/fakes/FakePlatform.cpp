@@ -7,7 +7,8 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
 {
     m_services.reset(new platform::PlatformServices{
         real.mailbox ? *real.mailbox : mailbox, profileFiles, codec, multimedia,
-        tickCounter, windowPositioner, real.remoteAccess ? *real.remoteAccess : remoteAccess,
+        tickCounter, real.windowPositioner ? *real.windowPositioner : windowPositioner,
+        real.remoteAccess ? *real.remoteAccess : remoteAccess,
         trayIcon, fileDialog, fileTitle, real.messageBox ? *real.messageBox : messageBox,
         real.programLauncher ? *real.programLauncher : programLauncher,
         real.homepageBrowser ? *real.homepageBrowser : homepageBrowser, processExit,

@@ -22,6 +22,7 @@ struct FakePlatformReplacements {
     FakePlatformReplacements& with(platform::MessageBox& real) { messageBox = &real; return *this; }
     FakePlatformReplacements& with(platform::HomepageBrowser& real) { homepageBrowser = &real; return *this; }
     FakePlatformReplacements& with(platform::SecretStore& real) { secretStore = &real; return *this; }
+    FakePlatformReplacements& with(platform::WindowPositioner& real) { windowPositioner = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
 
     platform::Mailbox* mailbox = nullptr;
@@ -30,6 +31,7 @@ struct FakePlatformReplacements {
     platform::MessageBox* messageBox = nullptr;
     platform::HomepageBrowser* homepageBrowser = nullptr;
     platform::SecretStore* secretStore = nullptr;
+    platform::WindowPositioner* windowPositioner = nullptr;
     platform::TimerPace timerPace;
 };
 

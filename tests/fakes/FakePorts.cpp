@@ -279,33 +279,33 @@ bool FakeHomepageBrowser::navigate(const QUrl& address)
     return result;
 }
 
-platform::SecretStore::Result FakeSecretStore::read(const QString& name)
+void FakeSecretStore::read(const QString& name, QObject*, Answer answer)
 {
     m_log.add(u"keyring: read "_s + name);
     if (!available)
-        return {Outcome::Unavailable, {}, u"no keyring"_s};
+        return answer({Outcome::Unavailable, {}, u"no keyring"_s});
     const auto found = secrets.constFind(name);
     if (found == secrets.cend())
-        return {Outcome::NotFound, {}, {}};
-    return {Outcome::Done, *found, {}};
+        return answer({Outcome::NotFound, {}, {}});
+    answer({Outcome::Done, *found, {}});
 }
 
-platform::SecretStore::Result FakeSecretStore::write(const QString& name, const QByteArray& secret)
+void FakeSecretStore::write(const QString& name, const QByteArray& secret, QObject*, Answer answer)
 {
     m_log.add(u"keyring: write "_s + name);
     if (!available)
-        return {Outcome::Unavailable, {}, u"no keyring"_s};
+        return answer({Outcome::Unavailable, {}, u"no keyring"_s});
     secrets.insert(name, secret);
-    return {Outcome::Done, {}, {}};
+    answer({Outcome::Done, {}, {}});
 }
 
-platform::SecretStore::Result FakeSecretStore::remove(const QString& name)
+void FakeSecretStore::remove(const QString& name, QObject*, Answer answer)
 {
     m_log.add(u"keyring: remove "_s + name);
     if (!available)
-        return {Outcome::Unavailable, {}, u"no keyring"_s};
+        return answer({Outcome::Unavailable, {}, u"no keyring"_s});
     secrets.remove(name);
-    return {Outcome::Done, {}, {}};
+    answer({Outcome::Done, {}, {}});
 }
 
 void FakeProcessExit::endProcess()

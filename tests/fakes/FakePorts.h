@@ -210,17 +210,18 @@ private:
     CallLog& m_log;
 };
 
-// A keyring in memory. Records every call by name (never the secret); `available` false makes it
-// answer as a desktop without a keyring does.
+// A keyring in memory that answers at once. Records every call by name (never the secret);
+// `available` false makes it answer as a desktop without a keyring does.
 class FakeSecretStore final : public platform::SecretStore {
 public:
     explicit FakeSecretStore(CallLog& log) : m_log(log) {}
     bool available = true;
     QHash<QString, QByteArray> secrets;
 
-    Result read(const QString& name) override;
-    Result write(const QString& name, const QByteArray& secret) override;
-    Result remove(const QString& name) override;
+    void read(const QString& name, QObject* context, Answer answer) override;
+    void write(const QString& name, const QByteArray& secret, QObject* context,
+               Answer answer) override;
+    void remove(const QString& name, QObject* context, Answer answer) override;
 
 private:
     CallLog& m_log;
