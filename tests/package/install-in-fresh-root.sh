@@ -44,6 +44,8 @@ Xvfb :5 -screen 0 800x600x24 -nolisten tcp -ac -fbdir /tmp/fb 2>/dev/null &
 xvfb=$!
 for _ in $(seq 50); do [ -S /tmp/.X11-unix/X5 ] && break; sleep 0.2; done
 [ -S /tmp/.X11-unix/X5 ] || fail "Xvfb did not start"
+# For this script's own looks at the screen (xdotool).
+export DISPLAY=:5
 
 # Starts pelmora as USER on the virtual screen with a clean environment (and the variables given),
 # the way a desktop session would; sets pid to the program's process id (setpriv, env and the
