@@ -1,5 +1,6 @@
 #include "profile/ProfileDocument.h"
 
+#include "platform/AnsiText.h"
 #include "profile/ProfileText.h"
 
 #include <algorithm>
@@ -7,6 +8,9 @@
 namespace pelmora::profile {
 
 using namespace text;
+using platform::ansi::characterLength;
+using platform::ansi::Encoding;
+using platform::ansi::encodingOf;
 
 namespace {
 
