@@ -16,7 +16,8 @@ Encoding encodingOf(std::string_view text);
 bool isValidUtf8(std::string_view text);
 bool isCp932LeadByte(unsigned char byte);
 
-// Length of the character that starts at `pos` (1 for a lone or malformed byte, never past the end).
+// Length of the character that starts at `pos` (1 for a lone or malformed byte, never past the
+// end).
 std::size_t characterLength(std::string_view text, std::size_t pos, Encoding encoding);
 
 } // namespace pelmora::platform::ansi

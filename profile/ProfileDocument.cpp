@@ -44,8 +44,7 @@ std::optional<std::string_view> sectionHeaderName(std::string_view afterBracket)
 
 } // namespace
 
-ProfileDocument::ProfileDocument(std::string bytes)
-    : m_bytes(std::move(bytes))
+ProfileDocument::ProfileDocument(std::string bytes) : m_bytes(std::move(bytes))
 {
     parse();
 }
