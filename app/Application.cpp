@@ -25,13 +25,12 @@ Application::Application(platform::PlatformServices& platform)
     : m_platform(platform),
       m_store(platform.profileFiles, platform.codec, platform.programFolder),
       m_serverFile(platform.codec),
-      m_mailLibrary(platform.mailLibrary),
       m_signIn(std::make_unique<signin::SignInService>(
           platform::programFilePath(platform.programFolder, u"\\★MailData"_s),
           platform.secretStore, platform.homepageBrowser))
 {
     m_mainForm = std::make_unique<MainForm>(MainFormContext{
-        m_platform, m_store, m_serverFile, m_values, m_preferences, m_forms, m_mailLibrary});
+        m_platform, m_store, m_serverFile, m_values, m_preferences, m_forms});
     registerForms();
     wireMailCheck();
     wireAlert();
@@ -47,7 +46,7 @@ struct Application::MailParts {
         : mainWindow(*app.m_mainForm), account(app.m_forms),
           board(app.m_forms), signIn(*app.m_signIn, app.m_forms),
           hangUp(app.m_platform.remoteAccess),
-          check({app.m_platform.mailLibrary, app.m_platform.messageBox,
+          check({app.m_platform.mailbox, app.m_platform.messageBox,
                  app.m_platform.programLauncher, app.m_platform.trayIcon,
                  app.m_platform.tickCounter, signIn},
                 {mainWindow, account, board}, app.m_preferences, app.m_store, app.m_values),

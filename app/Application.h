@@ -8,7 +8,6 @@
 #include "alert/MailProgramChoice.h"
 #include "alert/StatusLamp.h"
 
-#include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
 #include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
@@ -59,7 +58,6 @@ private:
     settings::Preferences m_preferences;
     settings::SettingsStore m_store;
     settings::ServerSettingsFile m_serverFile;
-    mail::MailLibraryLifetime m_mailLibrary;
     // The account's sign-in with its provider, for mailboxes that take a token, not a password.
     std::unique_ptr<signin::SignInService> m_signIn;
     // Declared before the form host so that the dialogs, which write to the main window, are

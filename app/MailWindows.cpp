@@ -52,7 +52,12 @@ void NoticeBoardForMail::unload()
 bool SignInForMail::signsIn() const { return m_service.accountSignsIn(); }
 QString SignInForMail::server() const { return m_service.choice().server; }
 QString SignInForMail::loginName() const { return m_service.choice().loginName; }
-bool SignInForMail::signedIn() const { return m_service.state().signedIn; }
+bool SignInForMail::signedIn() const
+{
+    // The keyring is read after the start; a check that comes first waits for its answer.
+    m_service.waitForKeyring();
+    return m_service.state().signedIn;
+}
 void SignInForMail::showSignInWindow() { m_forms.show<signin::SignInForm>(); }
 
 mail::AccountSignIn::Token SignInForMail::accessToken(bool refresh)

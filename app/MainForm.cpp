@@ -219,9 +219,6 @@ void MainForm::Form_Load()
     // 3. The server settings from vbmail.ini in the current directory.
     m_context.serverFile.load(m_context.values);
 
-    // 4, 5. The mail library.
-    m_context.mailLibrary.initialise();
-
     // 6. No POP3 server: ask for one, without waiting.
     if (m_context.values.Pop3Server.isEmpty())
         forms.show<settings::OptionForm>();
@@ -264,7 +261,8 @@ void MainForm::Form_Unload()
     m_timer2.setEnabled(false);
     m_context.store.writeKey(ProfileFile::Main, kMailProgramKey, m_text7);
     m_context.store.writeFlag(ProfileFile::Main, kLaunchFlagKey, Check2());
-    m_context.mailLibrary.release();
+    // No session may wait on the network once the program ends.
+    services.mailbox.closeAll();
     // Ends at once: no other window runs its unload handling, so an open preferences dialog
     // saves nothing, and no timer ticks again.
     for (platform::VbTimer* timer : {&m_timer1, &m_timer3, &m_timer4, &m_timer5})

@@ -6,7 +6,6 @@
 
 #include "alert/AlertWindowView.h"
 
-#include "mail/MailLibraryLifetime.h"
 #include "settings/MainWindowIntervalView.h"
 #include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
@@ -50,7 +49,6 @@ struct MainFormContext {
     settings::ProgramValues& values;
     settings::Preferences& preferences;
     FormHost& forms;
-    mail::MailLibraryLifetime& mailLibrary;
 };
 
 // The main window "ペルモラ　Ver 1.0": the program's only permanent window. Creating it and running

@@ -11,7 +11,7 @@
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "platform/adapters/widgets/QtTrayIcon.h"
 #include "platform/adapters/widgets/QtWindowPositioner.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 #include "profile/ProfileEngine.h"
 #if PELMORA_WITH_NETWORKMANAGER
 #include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
@@ -31,7 +31,7 @@ using RemoteAccessAdapter = platform::NoRemoteAccess;
 
 struct RealPlatform::Adapters {
     platform::Utf8Cp932Codec codec;
-    pop3::Pop3MailLibrary mailLibrary{pop3::Timeouts{}, &codec};
+    pop3::Pop3Mailbox mailbox;
     profile::ProfileEngine profileFiles;
     platform::AudioSinkMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;
@@ -51,7 +51,7 @@ RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
 {
     Adapters& a = *m_adapters;
     m_services.reset(new platform::PlatformServices{
-        a.mailLibrary, a.profileFiles, a.codec, a.multimedia, a.tickCounter, a.windowPositioner,
+        a.mailbox, a.profileFiles, a.codec, a.multimedia, a.tickCounter, a.windowPositioner,
         a.remoteAccess, a.trayIcon, a.fileDialog, a.fileTitle, a.messageBox, a.programLauncher,
         a.homepageBrowser, a.processExit, a.secretStore,
         // The pane is a child widget of the frame, which owns and deletes it.

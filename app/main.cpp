@@ -1,9 +1,11 @@
 #include "app/Application.h"
 #include "app/PlatformPlugin.h"
 #include "app/RealPlatform.h"
+#include "app/StartRefusal.h"
 
 #include "platform/forms/JapaneseFont.h"
 #include "platform/adapters/system/TerminationSignals.h"
+#include "platform/adapters/widgets/QtDialogs.h"
 #include "platform/adapters/widgets/ToolkitTranslations.h"
 
 #include <QApplication>
@@ -25,6 +27,11 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelmora/pelmora.png")));
     QApplication::setFont(pelmora::platform::japaneseGothicFont(9));
     pelmora::platform::installToolkitTranslations(qtApp);
+
+    if (const auto refusal = pelmora::app::startRefusalText(QApplication::arguments())) {
+        pelmora::platform::QtMessageBox box;
+        return pelmora::app::showStartRefusal(box, *refusal);
+    }
 
     pelmora::app::RealPlatform platform;
     pelmora::app::Application application(platform.services());

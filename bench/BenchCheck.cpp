@@ -13,72 +13,56 @@
 
 namespace pelmora::bench {
 
-using platform::MailBuffer;
-using platform::MailLibrary;
-
 namespace {
 
-// Passes every call on to the library under test and keeps what the check itself throws away:
-// the count the login reported and the header bytes every message call reported.
-class CountingLibrary final : public MailLibrary {
+// Passes every call on to the mailbox under test and keeps what the check itself throws away:
+// the count the login reported and the bytes of the headers read.
+class CountingSession final : public platform::MailboxSession {
 public:
-    explicit CountingLibrary(MailLibrary& real) : m_real(real) {}
-    CheckResult result;
-
-    std::int32_t NMailInitializeWinSock() override { return m_real.NMailInitializeWinSock(); }
-    std::int32_t NMailSetOption(std::int32_t option, std::int32_t value) override
+    CountingSession(std::unique_ptr<platform::MailboxSession> real, CheckResult& result)
+        : m_real(std::move(real)), m_result(result)
     {
-        return m_real.NMailSetOption(option, value);
     }
-    std::int32_t NMailEndWinSock() override { return m_real.NMailEndWinSock(); }
-    std::int32_t NMailPop3Connect(const QByteArray& server) override
+    platform::MailboxAnswer<int> logIn(const platform::MailboxCredentials& credentials) override
     {
-        return m_real.NMailPop3Connect(server);
+        const auto answer = m_real->logIn(credentials);
+        m_result.count = answer.value;
+        m_result.ok = answer.ok() && answer.value > 0;
+        return answer;
     }
-    std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
-                                       const QByteArray& password, std::int32_t apop) override
+    platform::MailboxAnswer<platform::MailHeader> header(int number) override
     {
-        result.count = m_real.NMailPop3Authenticate(handle, userId, password, apop);
-        result.ok = result.count > 0;
-        return result.count;
-    }
-    std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number, MailBuffer& a,
-                                        MailBuffer& b, MailBuffer& c, MailBuffer& d,
-                                        std::int32_t flag) override
-    {
-        return m_real.NMailPop3GetMailStatus(handle, number, a, b, c, d, flag);
-    }
-    std::int32_t NMailPop3GetMailSize(std::int32_t handle, std::int32_t number) override
-    {
-        const std::int32_t size = m_real.NMailPop3GetMailSize(handle, number);
-        if (size < 0)
-            result.ok = false;
-        return size;
-    }
-    std::int32_t NMailPop3GetMail(std::int32_t handle, std::int32_t number, MailBuffer& a,
-                                  MailBuffer& b, MailBuffer& c, MailBuffer& d, MailBuffer& body,
-                                  std::int32_t flag, std::int32_t reserved) override
-    {
-        const std::int32_t got =
-            m_real.NMailPop3GetMail(handle, number, a, b, c, d, body, flag, reserved);
-        if (got < 0)
-            result.ok = false;
+        const auto answer = m_real->header(number);
+        if (!answer.ok())
+            m_result.ok = false;
         else
-            result.bytes += got;
-        return got;
+            m_result.bytes += answer.value.raw.size();
+        return answer;
     }
-    std::int32_t NMailGetMessage(std::int32_t id, MailBuffer& buffer,
-                                 std::int32_t& capacity) override
-    {
-        return m_real.NMailGetMessage(id, buffer, capacity);
-    }
-    std::int32_t NMailPop3Close(std::int32_t handle) override
-    {
-        return m_real.NMailPop3Close(handle);
-    }
+    void close() override { m_real->close(); }
 
 private:
-    MailLibrary& m_real;
+    std::unique_ptr<platform::MailboxSession> m_real;
+    CheckResult& m_result;
+};
+
+class CountingMailbox final : public platform::Mailbox {
+public:
+    explicit CountingMailbox(platform::Mailbox& real) : m_real(real) {}
+    CheckResult result;
+
+    std::unique_ptr<platform::MailboxSession> open(const QString& server,
+                                                   QString* failure) override
+    {
+        auto session = m_real.open(server, failure);
+        if (!session)
+            return nullptr;
+        return std::make_unique<CountingSession>(std::move(session), result);
+    }
+    void closeAll() override { m_real.closeAll(); }
+
+private:
+    platform::Mailbox& m_real;
 };
 
 // The windows and desktop services as a check with mail sees them, doing nothing: the benchmark
@@ -119,7 +103,7 @@ struct QuietDesktop final : mail::CheckWindowView, mail::AccountDialogView,
 
 } // namespace
 
-CheckResult runCheck(MailLibrary& library, const BenchServer& server)
+CheckResult runCheck(platform::Mailbox& mailbox, const BenchServer& server)
 {
     // The account comes from the data folder as it does for the program.
     static QTemporaryDir programFolder;
@@ -139,7 +123,7 @@ CheckResult runCheck(MailLibrary& library, const BenchServer& server)
     settings::ProgramValues values;
     values.Pop3Server = QString::fromUtf8(server.address);
     values.ApopFlag = server.apop ? 1 : 0;
-    CountingLibrary counting(library);
+    CountingMailbox counting(mailbox);
     QuietDesktop desktop;
     const settings::Preferences preferences; // no hang-up, the board stays
     mail::MailCheck check({counting, desktop, desktop, desktop, desktop, desktop},

@@ -3,7 +3,7 @@
 // One mail check as the benchmarks run it: the program's own check (mail::MailCheck, reading the
 // account from a data folder of its own), with windows that show nothing.
 
-#include "platform/ports/MailLibrary.h"
+#include "platform/ports/Mailbox.h"
 
 #include <QByteArray>
 
@@ -19,14 +19,14 @@ struct BenchServer {
 };
 
 struct CheckResult {
-    bool ok = false;          // logged in, and every message's size and header were read
+    bool ok = false;          // logged in, and every message's header was read
     std::int32_t count = 0;   // messages the login reported
-    std::int64_t bytes = 0;   // header bytes the message calls reported
+    std::int64_t bytes = 0;   // header bytes read
     double seconds = 0;       // from the connect to the end of the close
 };
 
-// One CheckMail against `server`: connect, log in, status, size and message call of every message
-// (the library reads headers only), close. Times it from the start of the check to its end.
-CheckResult runCheck(platform::MailLibrary& library, const BenchServer& server);
+// One CheckMail against `server`: connect, log in, every message's header, close. Times it from
+// the start of the check to its end.
+CheckResult runCheck(platform::Mailbox& mailbox, const BenchServer& server);
 
 } // namespace pelmora::bench

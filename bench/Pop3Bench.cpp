@@ -20,8 +20,7 @@
 
 #include "bench/BenchCheck.h"
 #include "bench/Pop3Floor.h"
-#include "mail/MailLibraryLifetime.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 #include "tests/servers/DovecotInfo.h"
 
 #include <QCoreApplication>
@@ -98,14 +97,6 @@ bench::BenchServer serverOf(const Mailbox& box)
     return {box.host + ':' + QByteArray::number(box.port), box.user, box.password, false};
 }
 
-// The library as the program holds it: opened and released with its lifetime.
-struct OpenLibrary {
-    pop3::Pop3MailLibrary library;
-    mail::MailLibraryLifetime lifetime{library};
-    OpenLibrary() { lifetime.initialise(); }
-    ~OpenLibrary() { lifetime.release(); }
-};
-
 // One client of a speed round: its name, how it reads the mailbox once, and its times.
 struct Client {
     const char* name;
@@ -115,11 +106,11 @@ struct Client {
 
 int speed(const Mailbox& box, int rounds, bool withCurl)
 {
-    OpenLibrary open;
+    pop3::Pop3Mailbox library;
     const bench::BenchServer server = serverOf(box);
     std::vector<Client> clients;
     clients.push_back({"library", [&](double* seconds) {
-                           const auto check = bench::runCheck(open.library, server);
+                           const auto check = bench::runCheck(library, server);
                            *seconds = check.seconds;
                            return check.ok && check.count == box.count;
                        }, {}});
@@ -166,8 +157,8 @@ int speed(const Mailbox& box, int rounds, bool withCurl)
 
 int bytes(const Mailbox& box)
 {
-    OpenLibrary open;
-    const auto check = bench::runCheck(open.library, serverOf(box));
+    pop3::Pop3Mailbox library;
+    const auto check = bench::runCheck(library, serverOf(box));
     const auto floor = bench::runFloor(box.host, box.port, box.user, box.password, box.count);
     if (!check.ok || !floor.ok) {
         std::fprintf(stderr, "pop3_bench: library %d, floor %d\n", check.ok, floor.ok);
@@ -182,13 +173,13 @@ int bytes(const Mailbox& box)
 
 int memory(const Mailbox& box, int checks)
 {
-    OpenLibrary open;
+    pop3::Pop3Mailbox library;
     const bench::BenchServer server = serverOf(box);
     const long long atStart = statusKilobytes("VmRSS:");
     long long afterTenth = -1;
     long long afterFirstPeak = -1;
     for (int i = 1; i <= checks; ++i) {
-        const auto check = bench::runCheck(open.library, server);
+        const auto check = bench::runCheck(library, server);
         if (!check.ok) {
             std::fprintf(stderr, "pop3_bench: check %d failed\n", i);
             return 1;
@@ -234,11 +225,13 @@ int main(int argc, char** argv)
     }
     // The number of messages, from a login of our own.
     {
-        pop3::Pop3MailLibrary probe;
-        const std::int32_t handle =
-            probe.NMailPop3Connect(box.host + ':' + QByteArray::number(box.port));
-        box.count = handle < 0 ? -1 : probe.NMailPop3Authenticate(handle, box.user, box.password, 0);
-        probe.NMailPop3Close(handle);
+        pop3::Pop3Mailbox probe;
+        const auto session =
+            probe.open(QString::fromUtf8(box.host + ':' + QByteArray::number(box.port)), nullptr);
+        const auto login = session ? session->logIn({QString::fromUtf8(box.user),
+                                                     QString::fromUtf8(box.password)})
+                                   : platform::MailboxAnswer<int>{-1, {}, {}};
+        box.count = login.ok() ? login.value : -1;
         if (box.count <= 0) {
             std::fprintf(stderr, "pop3_bench: cannot log in as %s\n", box.user.constData());
             return 1;

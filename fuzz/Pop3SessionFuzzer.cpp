@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary server bytes into the POP3 protocol core, driven the way the socket
 // driver drives it. The first byte chooses the login (APOP, USER/PASS or a bearer token, already
 // on TLS or not) and how the rest is cut into reads; then the session gets the bytes, completes TLS
-// when it asks for it and asks for headers and sizes once logged in, out of step with its reading
+// when it asks for it and asks for headers once logged in, out of step with its reading
 // ahead (which is bounded tightly here, so short inputs reach its limits).
 // Anything but a clean run (a crash, a sanitizer report, headers kept past their bound, an outgoing
 // line with a stray line break or a command that would change the mailbox) is a finding.
@@ -51,10 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 session.requestHeader(number);
                 if (const auto header = session.takeHeader(number); header && header->ok)
                     (void)pelmora::pop3::readHeaderTexts(header->value);
-                if ((flags & 4) == 0 || number == 1) { // sizes for some messages only
-                    session.requestSize(number);
-                    (void)session.takeSize(number);
-                }
             }
             break;
         default:

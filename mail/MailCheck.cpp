@@ -9,8 +9,7 @@
 namespace pelmora::mail {
 
 using namespace Qt::StringLiterals;
-using platform::MailBuffer;
-using platform::MailLibrary;
+using platform::MailboxFailure;
 using settings::ProfileFile;
 
 namespace {
@@ -29,32 +28,12 @@ QString trimSpaces(const QString& text)
 }
 } // namespace
 
-QString StripAtNul(const QString& text)
-{
-    const qsizetype nul = text.indexOf(QChar(u'\0'));
-    return nul < 0 ? text : text.left(nul);
-}
-
-// The four text buffers of one check, made at its start and handed to the library as they are.
-struct MailCheck::Buffers {
-    MailBuffer first = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
-    MailBuffer second = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
-    MailBuffer third = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
-    MailBuffer fourth = MailBuffer(MailLibrary::kTextBufferCapacity, ' ');
-};
 
 MailCheck::MailCheck(Ports ports, Windows windows, const settings::Preferences& preferences,
                      const settings::SettingsStore& store, settings::ProgramValues& values)
     : m_ports(ports), m_windows(windows), m_preferences(preferences), m_store(store),
       m_values(values)
 {
-}
-
-std::size_t MailCheck::bodyBufferSize(std::int32_t size)
-{
-    if (size < 0)
-        return 0;
-    return std::min<std::size_t>(std::size_t(size) + 1, kMaxBodyBuffer);
 }
 
 void MailCheck::CheckMail()
@@ -72,20 +51,21 @@ void MailCheck::CheckMail()
         m_windows.mainWindow.Command5_Click();
 }
 
-// Steps 1 to 10: the answer is the number of messages; every path that did not log in gives 0.
+// Connect, read the account, log in, read every header, close: the answer is the number of
+// messages; every path that did not log in gives 0.
 std::int32_t MailCheck::talkToServer()
 {
-    MailLibrary& library = m_ports.library;
     AccountSignIn& signIn = m_ports.signIn;
     const bool withToken = signIn.signsIn();
     const QString server = withToken ? signIn.server() : m_values.Pop3Server;
     if (server.isEmpty())
         return 0;
-    std::int32_t handle = library.NMailPop3Connect(toAnsi(server));
-    if (handle == MailLibrary::kNoConnection)
+    // A server that cannot be reached is not reported: the check is silent, as for an empty
+    // mailbox.
+    Session session = m_ports.mailbox.open(server, nullptr);
+    if (!session)
         return 0;
 
-    Buffers buffers;
     const QString id = m_store.readText(ProfileFile::Account, settings::kAccountIdKey, QString());
     const QString password = m_store.readText(ProfileFile::Account, settings::kAccountPasswordKey, QString());
     // What the user is typing into the open dialog stays; the login uses the file's account.
@@ -102,31 +82,30 @@ std::int32_t MailCheck::talkToServer()
         if (!signIn.signedIn())
             signIn.showSignInWindow();
         else
-            count = logInWithToken(handle, server, buffers);
-        if (count > 0)
-            readMessages(handle, count, buffers);
+            count = logInWithToken(session, server);
     } else if (m_values.UserId.isEmpty() || m_values.UserPassword.isEmpty()) {
         m_windows.account.show();
     } else {
-        count = library.NMailPop3Authenticate(handle, toAnsi(m_values.UserId),
-                                              toAnsi(m_values.UserPassword),
-                                              m_values.ApopFlag != 0 ? MailLibrary::kLoginApop
-                                                                      : MailLibrary::kLoginPlain);
-        if (count > 0)
-            readMessages(handle, count, buffers);
-        else if (count < 0)
-            showLibraryFailure(buffers.first);
+        const auto method = m_values.ApopFlag != 0 ? platform::LoginMethod::Apop
+                                                   : platform::LoginMethod::Password;
+        const auto answer = session->logIn({m_values.UserId, m_values.UserPassword, method});
+        if (answer.ok()) {
+            count = answer.value;
+        } else {
+            showFailure(answer.text);
+            count = -1;
+        }
     }
-    if (handle != MailLibrary::kNoConnection)
-        library.NMailPop3Close(handle);
+    if (count > 0 && session)
+        readHeaders(*session, count);
+    if (session)
+        session->close();
     return count;
 }
 
-std::int32_t MailCheck::logInWithToken(std::int32_t& handle, const QString& server, Buffers& buffers)
+std::int32_t MailCheck::logInWithToken(Session& session, const QString& server)
 {
-    MailLibrary& library = m_ports.library;
     AccountSignIn& signIn = m_ports.signIn;
-    const QByteArray login = toAnsi(signIn.loginName());
     for (bool refresh : {false, true}) {
         const AccountSignIn::Token token = signIn.accessToken(refresh);
         if (!token.ok) {
@@ -136,62 +115,40 @@ std::int32_t MailCheck::logInWithToken(std::int32_t& handle, const QString& serv
             return -1;
         }
         if (refresh) {
-            // The server has refused the first token; the new one goes on a new connection.
-            library.NMailPop3Close(handle);
-            handle = library.NMailPop3Connect(toAnsi(server));
-            if (handle == MailLibrary::kNoConnection)
+            // The server has refused the first token; the new one goes on a new session.
+            session->close();
+            session = m_ports.mailbox.open(server, nullptr);
+            if (!session)
                 return -1;
         }
-        const std::int32_t count =
-            library.NMailPop3Authenticate(handle, login, token.token, MailLibrary::kLoginBearerToken);
-        if (count >= 0)
-            return count;
-        if (count != MailLibrary::kTokenRefused || refresh) {
-            showLibraryFailure(buffers.first);
-            return count;
+        const auto answer = session->logIn({signIn.loginName(), QString::fromUtf8(token.token),
+                                            platform::LoginMethod::BearerToken});
+        if (answer.ok())
+            return answer.value;
+        if (answer.failure != MailboxFailure::TokenRefused || refresh) {
+            showFailure(answer.text);
+            return -1;
         }
     }
     return -1;
 }
 
-// What one message gives decides nothing; but once the connection is gone every further call
-// would fail at once, and a server that claimed two billion messages would keep the loop (and the
-// window with it) busy for good. The count on the board stays the server's count.
-void MailCheck::readMessages(std::int32_t handle, std::int32_t count, Buffers& b)
+// What one header says decides nothing yet; but once the session is over every further call would
+// fail at once, and a server that claimed two billion messages would keep the loop (and the window
+// with it) busy for good. The count on the board stays the server's count.
+void MailCheck::readHeaders(platform::MailboxSession& session, std::int32_t count)
 {
-    MailLibrary& library = m_ports.library;
     const std::int32_t last = std::min(count, kMaxMessagesRead);
     for (std::int32_t n = 1;; ++n) {
-        if (endsReading(library.NMailPop3GetMailStatus(handle, n, b.first, b.second, b.third,
-                                                       b.fourth, 0),
-                        b))
-            return;
-        const std::int32_t size = library.NMailPop3GetMailSize(handle, n);
-        if (endsReading(size, b))
-            return;
-        MailBuffer body(bodyBufferSize(size), ' ');
-        if (endsReading(library.NMailPop3GetMail(handle, n, b.first, b.second, b.third, b.fourth,
-                                                 body, 0, 0),
-                        b))
+        const auto header = session.header(n);
+        if (header.failure == MailboxFailure::TookTooLong)
+            showFailure(header.text);
+        if (header.failure == MailboxFailure::ConnectionLost
+            || header.failure == MailboxFailure::TookTooLong)
             return;
         if (n == last) // compared before the step, so n never passes the largest count
             return;
     }
-}
-
-bool MailCheck::endsReading(std::int32_t answer, Buffers& buffers)
-{
-    if (answer == MailLibrary::kCheckTooLong)
-        showLibraryFailure(buffers.first);
-    return answer == MailLibrary::kConnectionLost || answer == MailLibrary::kCheckTooLong;
-}
-
-void MailCheck::showLibraryFailure(MailBuffer& buffer)
-{
-    std::int32_t capacity = MailLibrary::kTextBufferCapacity;
-    m_ports.library.NMailGetMessage(0, buffer, capacity);
-    showFailure(StripAtNul(
-        m_store.codec().fromAnsi(QByteArrayView(buffer.data(), qsizetype(buffer.size())))));
 }
 
 void MailCheck::showFailure(const QString& text)

@@ -7,7 +7,7 @@
 #include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
 
-#include "platform/ports/MailLibrary.h"
+#include "platform/ports/Mailbox.h"
 #include "platform/ports/MessageBox.h"
 #include "platform/ports/ProgramLauncher.h"
 #include "platform/ports/TickCounter.h"
@@ -15,13 +15,11 @@
 
 #include <QString>
 
-#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace pelmora::mail {
 
-// The characters before the first NUL of `text`, or the whole text when it holds none.
-QString StripAtNul(const QString& text);
 
 // One POP3 check of the mailbox: connect, log in with the stored account (or, for an account that
 // signs in with its provider, with a token to the sign-in's server), read every message's header
@@ -36,7 +34,7 @@ QString StripAtNul(const QString& text);
 class MailCheck {
 public:
     struct Ports {
-        platform::MailLibrary& library;
+        platform::Mailbox& mailbox;
         platform::MessageBox& messageBox;
         platform::ProgramLauncher& launcher;
         platform::TrayIcon& tray;
@@ -49,9 +47,6 @@ public:
         NoticeBoardView& board;
     };
 
-    // No message buffer is made larger than this, whatever size the server claims: the library
-    // reads a message's header only and cuts it to the buffer.
-    static constexpr std::size_t kMaxBodyBuffer = 64 * 1024 + 1;
     // Messages read in one check at most. No mailbox anyone reads comes near it; a server that
     // claims two billion messages and answers each at once would otherwise keep the check going
     // for days. The count the board shows stays the server's.
@@ -65,25 +60,18 @@ public:
     void CheckMail();
     bool isRunning() const { return m_running; }
 
-    // The message buffer for a message of `size` bytes: size + 1, none for a size that cannot be
-    // told (negative), at most kMaxBodyBuffer (what the library reads of a message fits).
-    static std::size_t bodyBufferSize(std::int32_t size);
-
 private:
-    struct Buffers;
+    using Session = std::unique_ptr<platform::MailboxSession>;
+    // Connects, logs in and reads the headers: the number of messages, 0 on every path that did
+    // not log in.
     std::int32_t talkToServer();
-    // Logs in on `handle` with a token, once more with a fresh token when the server refuses the
-    // first (then on a new connection, which `handle` is set to). The count, or < 0.
-    std::int32_t logInWithToken(std::int32_t& handle, const QString& server, Buffers& buffers);
-    void readMessages(std::int32_t handle, std::int32_t count, Buffers& buffers);
-    // Whether a message call's answer ends the reading: the connection is gone, or it was ended
-    // because the check took too long (which the user is told).
-    bool endsReading(std::int32_t answer, Buffers& buffers);
-    void showLibraryFailure(platform::MailBuffer& buffer);
+    // Logs in on `session` with a token, once more with a fresh token when the server refuses the
+    // first (then on a new session, which `session` is set to). The count, or < 0.
+    std::int32_t logInWithToken(Session& session, const QString& server);
+    void readHeaders(platform::MailboxSession& session, std::int32_t count);
     void showFailure(const QString& text);
     void announceNewMail(std::int32_t count);
     void startMailProgram(const QString& path);
-    QByteArray toAnsi(const QString& text) const { return m_store.codec().toAnsi(text); }
 
     Ports m_ports;
     Windows m_windows;

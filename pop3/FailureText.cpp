@@ -160,16 +160,7 @@ QString headersNotOffered()
 {
     return u"サーバーが TOP（ヘッダーだけの取得）を提供していないため、ヘッダーは読みません。"_s;
 }
-QString untrustedSize(int number, QByteArrayView serverLine)
-{
-    return u"メール %1 のサイズとしてサーバーが返した値を信用できません: %2"_s.arg(number).arg(
-        shown(serverLine));
-}
-QString invalidHandle(int handle) { return u"接続ハンドル %1 は開かれていません。"_s.arg(handle); }
-QString handleBusy(int handle)
-{
-    return u"接続ハンドル %1 は別の処理の途中です。"_s.arg(handle);
-}
+QString sessionBusy() { return u"この接続は別の処理の途中です。"_s; }
 QString notLoggedIn() { return u"まだログインしていません。"_s; }
 
 } // namespace pelmora::pop3::failure

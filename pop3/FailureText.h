@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-// Every failure text the POP3 library can hand to NMailGetMessage, in one place, so the texts
+// Every failure text the POP3 client can give the user, in one place, so the texts
 // stay consistent and can be listed for translators and the user guide.
 namespace pelmora::pop3::failure {
 
@@ -42,9 +42,7 @@ QString startTlsNotOffered();
 QString badMessageCount(QByteArrayView serverLine);
 QString noSuchMessage(int number, int count);
 QString headersNotOffered();
-QString untrustedSize(int number, QByteArrayView serverLine);
-QString invalidHandle(int handle);
-QString handleBusy(int handle);
+QString sessionBusy();
 QString notLoggedIn();
 
 } // namespace pelmora::pop3::failure

@@ -189,22 +189,6 @@ Answer<QByteArray> Connection::header(int number)
     return *answer;
 }
 
-Answer<std::int64_t> Connection::size(int number)
-{
-    BusyScope busy(m_busy);
-    if (!hasLoggedIn())
-        return failed<std::int64_t>(m_session ? sessionFailure() : failure::notLoggedIn());
-    m_session->requestSize(number);
-    afterSessionActivity();
-    std::optional<Answer<std::int64_t>> answer;
-    waitUntil([&] {
-        if (!answer)
-            answer = m_session->takeSize(number);
-        return answer.has_value() || sessionEnded();
-    });
-    return answer ? *answer : failed<std::int64_t>(sessionFailure());
-}
-
 void Connection::close()
 {
     if (m_busy) {

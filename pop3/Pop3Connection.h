@@ -37,12 +37,13 @@ public:
     // The header of message `number` (TOP number 0). Asked again for the same message, the header
     // of the last call is answered without asking the server.
     Answer<QByteArray> header(int number);
-    Answer<std::int64_t> size(int number);
     // Says QUIT (when the session is still usable) and closes. When a call on this connection is
     // waiting, that call fails at once instead.
     void close();
 
     bool isBusy() const { return m_busy; }
+    // Whether close() was called: nothing more can be asked.
+    bool isClosed() const { return m_closedByCaller; }
     bool isLoggedIn() const;
     // Whether the login completed, also when the connection failed afterwards.
     bool hasLoggedIn() const { return m_session && m_session->loggedIn(); }

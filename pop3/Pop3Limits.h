@@ -8,7 +8,7 @@
 namespace pelmora::pop3 {
 
 // How long the library waits for the network. The program uses these defaults; tests pass
-// shorter ones to Pop3MailLibrary so that a silent server costs them milliseconds, not minutes.
+// shorter ones to Pop3Mailbox so that a silent server costs them milliseconds, not minutes.
 struct Timeouts {
     // Resolving the name and opening the TCP connection.
     std::chrono::milliseconds connect{15'000};
@@ -37,15 +37,9 @@ struct Limits {
     // CAPA lines read before the list counts as endless and the login fails. Each line is looked
     // at as it arrives and only what the session acts on is kept, so line lengths do not matter.
     static constexpr qsizetype kMaxCapabilityLines = 1000;
-    // Largest LIST size believed; a larger one is a failure of that message's size.
-    static constexpr std::int64_t kMaxTrustedMessageSize = 256LL * 1024 * 1024;
-    // Bytes of any other multi-line reply (CAPA, the LIST of all messages), as sent
-    // (dot-stuffing included), before it counts as endless and the connection fails: a server
-    // that floods faster than any time limit notices. A LIST of four million messages fits.
-    static constexpr std::int64_t kMaxReplyBytes = 64 * 1024 * 1024;
-    // Messages whose sizes are kept from the LIST of all messages (8 bytes each); the sizes of
-    // messages beyond are asked for one by one.
-    static constexpr std::int64_t kMaxListedSizes = 65'536;
+    // Bytes of a capability list (CAPA), as sent (dot-stuffing included), before it counts as
+    // endless and the connection fails: a server that floods faster than any time limit notices.
+    static constexpr std::int64_t kMaxReplyBytes = 1024 * 1024;
     // Bytes read from the socket at a time.
     static constexpr qsizetype kReadChunk = 64 * 1024;
     // Qt's own read buffer: it stops reading from the kernel when this much is waiting. Large
@@ -55,16 +49,15 @@ struct Limits {
 };
 
 // How far a session reads ahead of its caller when the server offers PIPELINING. A mail check asks
-// for the header and the size of every message in turn, so the session asks the server for the
-// headers (TOP n 0) and sizes of the next messages before the caller does, and one round trip no
-// longer costs one message.
+// for the header of every message in turn, so the session asks the server for the next headers
+// (TOP n 0) before the caller does, and one round trip no longer costs one message.
 struct ReadAhead {
     // Header bytes kept ahead of the caller. When they are full and the next reply is a header
     // for nobody waiting yet, the session stops taking bytes until the caller takes what is kept,
     // and TCP holds the server back; so the bound may be passed by one header
     // (Limits::kMaxHeaderBytes) at most.
     std::int64_t headerBytes = 256 * 1024;
-    // Messages after the caller's whose headers and sizes may be asked for ahead. Keeps the
+    // Messages after the caller's whose headers may be asked for ahead. Keeps the
     // requests in flight to a few hundred and what is kept about messages ahead small. 0 turns
     // reading ahead off.
     int messages = 512;

@@ -76,15 +76,20 @@ QByteArray apopTimestamp(QByteArrayView greeting)
     return greeting.sliced(open, close - open + 1).toByteArray();
 }
 
+ReadAhead bounded(ReadAhead readAhead)
+{
+    readAhead.messages = std::max(0, readAhead.messages);
+    readAhead.headerBytes = std::max<std::int64_t>(0, readAhead.headerBytes);
+    readAhead.commandBytes = std::max<qsizetype>(0, readAhead.commandBytes);
+    return readAhead;
+}
+
 } // namespace
 
 Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead)
     : m_credentials(std::move(credentials)), m_secure(secure), m_tlsAvailable(tlsAvailable),
-      m_readAhead(readAhead)
+      m_readAhead(bounded(readAhead)), m_headers(m_readAhead)
 {
-    m_readAhead.messages = std::max(0, m_readAhead.messages);
-    m_readAhead.headerBytes = std::max<std::int64_t>(0, m_readAhead.headerBytes);
-    m_readAhead.commandBytes = std::max<qsizetype>(0, m_readAhead.commandBytes);
     // A CR or LF in a user name or password would end our command early and let the rest be
     // read as a command of its own.
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.password)) {
@@ -112,7 +117,7 @@ void Session::setState(State next)
         m_content = nullptr;
         // After a failure the answers read completely are still there to take.
         if (next == State::Closed)
-            dropAll();
+            m_headers.clear();
     }
 }
 
@@ -227,26 +232,17 @@ bool Session::readingPaused() const
 
 bool Session::nextHeaderOverBound() const
 {
-    if (m_state != State::Transaction || m_inFlight.empty()
-        || m_headerBytesAhead < m_readAhead.headerBytes)
+    if (m_state != State::Transaction || m_inFlight.empty() || !m_headers.full())
         return false;
     const Pending& next = m_inFlight.front();
-    if (next.command != Command::Top || next.number == m_position)
-        return false;
-    const auto it = m_messages.find(next.number);
-    return it != m_messages.end() && it->second.top == Phase::Asked
-        && it->second.topTicket == next.ticket;
+    return next.command == Command::Top && next.number != m_headers.position()
+        && m_headers.wanted(next.number, next.ticket);
 }
 
 bool Session::callerWaits() const
 {
-    if (m_state != State::Transaction)
-        return true;
-    const auto it = m_messages.find(m_position);
-    if (it == m_messages.end())
-        return false;
-    return m_step == Step::Header ? it->second.top == Phase::Asked
-                                  : it->second.list == Phase::Asked;
+    return m_state != State::Transaction
+        || m_headers.phase(m_headers.position()) == HeadersAhead::Phase::Asked;
 }
 
 void Session::handleStatusLine(QByteArrayView line)
@@ -266,8 +262,7 @@ void Session::handleStatusLine(QByteArrayView line)
     else
         return fail(failure::garbledReply(line));
 
-    const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top
-        || pending.command == Command::ListAll;
+    const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top;
     if (ok && multiLine) {
         m_contentStatus = line.toByteArray();
         m_decoder = {};
@@ -285,9 +280,6 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
     case Command::Top:
         m_top.reset();
         return m_top;
-    case Command::ListAll:
-        m_scanList.reset(&m_listedSizes);
-        return m_scanList;
     default:
         m_capabilities.reset();
         return m_capabilities;
@@ -316,14 +308,9 @@ void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuatio
     case Command::AuthResponse: onAuthResponse(ok, continuation, statusLine); break;
     case Command::AuthAbort: onAuthAbort(statusLine); break;
     case Command::Stat: onStat(ok, statusLine); break;
-    case Command::ListAll: m_listAllPending = false; break; // sizes missing are asked one by one
     case Command::Top: onTop(pending, ok, statusLine); break;
-    case Command::List: onList(pending, ok, statusLine); break;
     case Command::Quit: onQuit(); break;
     }
-    // Once the sizes of all messages are in, reading ahead goes on without LIST n.
-    if (pending.command == Command::ListAll)
-        readAhead();
     pump();
 }
 
@@ -476,12 +463,6 @@ void Session::onPassOrApop(bool ok, QByteArrayView line)
         return fail(failure::loginRejected(line));
     setState(State::Stat);
     send(Command::Stat, 0, "STAT");
-    // The sizes of all messages come in the same round trip as the count, so none is asked for
-    // on its own.
-    if (m_pipelining && m_readAhead.messages > 0) {
-        m_listAllPending = true;
-        send(Command::ListAll, 0, "LIST");
-    }
 }
 
 void Session::onStat(bool ok, QByteArrayView line)
@@ -495,117 +476,26 @@ void Session::onStat(bool ok, QByteArrayView line)
     if (!count)
         return fail(failure::badMessageCount(line));
     m_messageCount = int(*count);
-    m_listedSizes.assign(std::size_t(std::min<std::int64_t>(*count, Limits::kMaxListedSizes)), -1);
     m_loggedIn = true;
     setState(State::Transaction);
 }
 
 // --- Requests and reading ahead -------------------------------------------------------------
 
-void Session::askTop(int number, Message& message)
+void Session::askTop(int number)
 {
-    message.top = Phase::Asked;
-    message.topTicket = send(Command::Top, number, "TOP " + QByteArray::number(number) + " 0");
+    m_headers.asked(number, send(Command::Top, number, "TOP " + QByteArray::number(number) + " 0"));
 }
 
-void Session::askList(int number, Message& message)
-{
-    message.list = Phase::Asked;
-    message.listTicket = send(Command::List, number, "LIST " + QByteArray::number(number));
-}
-
-void Session::askSize(int number, Message& message)
-{
-    if (!takeListedSize(number, message))
-        askList(number, message);
-}
-
-bool Session::takeListedSize(int number, Message& message)
-{
-    if (number < 1 || std::size_t(number) > m_listedSizes.size()
-        || m_listedSizes[std::size_t(number - 1)] < 0)
-        return false;
-    message.list = Phase::Answered;
-    message.listTicket = 0;
-    message.size = {true, m_listedSizes[std::size_t(number - 1)], {}};
-    return true;
-}
-
-// The message a reply belongs to, when that request is still the one wanted.
-Session::Message* Session::requestedBy(const Pending& pending, Phase Message::*phase,
-                                       std::uint64_t Message::*ticket)
-{
-    const auto it = m_messages.find(pending.number);
-    if (it == m_messages.end() || it->second.*phase != Phase::Asked
-        || it->second.*ticket != pending.ticket)
-        return nullptr;
-    return &it->second;
-}
-
-// The caller is at `number` now: what was kept about messages before it goes. A caller that
-// goes back reads ahead again from there; what was asked for beyond its reach is dropped (the
-// replies are read and thrown away).
-void Session::moveTo(int number, Step step)
-{
-    const bool back = number < m_position;
-    m_position = number;
-    m_step = step;
-    const auto before = m_messages.lower_bound(number);
-    for (auto it = m_messages.begin(); it != before;)
-        drop(it++);
-    if (back) {
-        const std::int64_t reach = std::int64_t(number) + m_readAhead.messages;
-        for (auto it = m_messages.upper_bound(int(std::min<std::int64_t>(reach, INT_MAX)));
-             it != m_messages.end();)
-            drop(it++);
-        m_sizeNext = m_headerNext = std::int64_t(number) + 1;
-    }
-    m_sizeNext = std::max(m_sizeNext, std::int64_t(number) + 1);
-    m_headerNext = std::max(m_headerNext, std::int64_t(number) + 1);
-}
-
-// The entry of `number`, found or made; `hint` is where it is or would be (the walks below go up
-// through consecutive numbers, so this costs next to nothing).
-Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
-{
-    if (hint != m_messages.end() && hint->first == number)
-        return hint;
-    return m_messages.try_emplace(hint, number);
-}
-
-// Asks for what the caller will want next: the size of its own message (after the header), then
-// the sizes and headers of the messages within reach after it.
+// Asks for the headers of the messages after the caller's, as far as they are due.
 void Session::readAhead()
 {
-    if (!m_pipelining || m_state != State::Transaction || m_position < 1
-        || m_readAhead.messages == 0)
+    if (!m_pipelining || !m_headersOffered || m_state != State::Transaction)
         return;
-    auto it = entry(m_messages.lower_bound(m_position), m_position);
-    if (it->second.list == Phase::NotAsked && m_step == Step::Header && !m_listAllPending)
-        askSize(m_position, it->second);
-    if (!m_listAllPending)
-        askAhead(m_sizeNext, &Message::list, &Session::askSize);
-    if (m_headersOffered)
-        askAhead(m_headerNext, &Message::top, &Session::askTop);
-}
-
-// Up to ReadAhead::messages after the caller's. Once the reach is covered it is topped up an
-// eighth at a time, so the requests go out in a few larger writes instead of one small write per
-// message the caller takes; the last messages of the mailbox go as soon as they are in reach.
-void Session::askAhead(std::int64_t& next, Phase Message::*phase,
-                       void (Session::*ask)(int, Message&))
-{
-    const std::int64_t reach =
-        std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
-    const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
-    const bool smallTopUp = reach - next + 1 < batch && reach < m_messageCount;
-    if (next > reach || (smallTopUp && next > m_position + batch))
-        return;
-    auto it = m_messages.lower_bound(int(next));
-    for (; next <= reach; ++next, ++it) {
-        it = entry(it, int(next));
-        if (it->second.*phase == Phase::NotAsked)
-            (this->*ask)(int(next), it->second);
+    const auto [first, last] = m_headers.nextToAsk(m_messageCount);
+    for (std::int64_t number = first; number <= last; ++number) {
+        if (m_headers.phase(int(number)) == HeadersAhead::Phase::NotAsked)
+            askTop(int(number));
     }
 }
 
@@ -616,140 +506,55 @@ void Session::stopAskingForHeaders()
     std::erase_if(m_unsent, [this](const Pending& pending) {
         if (pending.command != Command::Top)
             return false;
-        if (Message* message = requestedBy(pending, &Message::top, &Message::topTicket))
-            message->top = Phase::NotAsked;
+        if (m_headers.wanted(pending.number, pending.ticket))
+            m_headers.unasked(pending.number);
         return true;
     });
-}
-
-void Session::releaseHeader(Message& message)
-{
-    m_headerBytesAhead -= message.headerKept;
-    message.headerKept = 0;
-}
-
-void Session::drop(Messages::iterator it)
-{
-    releaseHeader(it->second);
-    m_messages.erase(it);
-}
-
-void Session::dropAll()
-{
-    while (!m_messages.empty())
-        drop(m_messages.begin());
 }
 
 void Session::requestHeader(int number)
 {
     if (m_state != State::Transaction)
         return;
-    moveTo(number, Step::Header);
-    auto it = entry(m_messages.lower_bound(number), number);
-    Message& message = it->second;
-    if (message.top == Phase::NotAsked || message.top == Phase::Used) {
-        if (m_headersOffered) {
-            askTop(number, message);
-        } else {
-            message.top = Phase::Answered;
-            message.header = {false, {}, failure::headersNotOffered()};
-        }
+    m_headers.moveTo(number);
+    const auto phase = m_headers.phase(number);
+    if (phase == HeadersAhead::Phase::NotAsked || phase == HeadersAhead::Phase::Used) {
+        if (m_headersOffered)
+            askTop(number);
+        else
+            m_headers.answer(number, {false, {}, failure::headersNotOffered()});
     }
     readAhead();
 }
 
 std::optional<Answer<QByteArray>> Session::takeHeader(int number)
 {
-    const auto it = m_messages.find(number);
-    if (it == m_messages.end() || it->second.top != Phase::Answered)
-        return std::nullopt;
-    it->second.top = Phase::Used;
-    releaseHeader(it->second);
-    return std::exchange(it->second.header, {});
-}
-
-void Session::requestSize(int number)
-{
-    if (m_state != State::Transaction)
-        return;
-    moveTo(number, Step::Size);
-    auto it = entry(m_messages.lower_bound(number), number);
-    if (it->second.list == Phase::NotAsked || it->second.list == Phase::Used)
-        askSize(number, it->second);
-    readAhead();
-}
-
-std::optional<Answer<std::int64_t>> Session::takeSize(int number)
-{
-    const auto it = m_messages.find(number);
-    if (it == m_messages.end() || it->second.list != Phase::Answered)
-        return std::nullopt;
-    it->second.list = Phase::Used;
-    return it->second.size;
+    return m_headers.take(number);
 }
 
 void Session::requestQuit()
 {
     if (m_state == State::Failed || m_state == State::Closed || m_state == State::Quitting)
         return;
-    dropAll();
+    m_headers.clear();
     // Requests not yet sent are of no use any more.
-    std::erase_if(m_unsent, [](const Pending& pending) {
-        return pending.command == Command::Top || pending.command == Command::List;
-    });
+    std::erase_if(m_unsent, [](const Pending& pending) { return pending.command == Command::Top; });
     setState(State::Quitting);
     send(Command::Quit, 0, "QUIT");
 }
 
 void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
 {
-    Message* message = requestedBy(pending, &Message::top, &Message::topTicket);
     QByteArray header = m_top.takeHeader();
+    const bool wanted = m_headers.wanted(pending.number, pending.ticket);
     if (!ok)
         stopAskingForHeaders();
-    if (!message)
+    if (!wanted)
         return;
-    message->top = Phase::Answered;
-    if (!ok) {
-        message->header = {false, {}, failure::serverRejected(line)};
-        return;
-    }
-    message->header = {true, std::move(header), {}};
-    if (pending.number == m_position)
-        return;
-    // A header read ahead is kept within its bound (reading pauses before one that does not fit);
-    // one that comes while the caller waits and does not fit is asked for again when wanted.
-    const std::int64_t size = message->header.value.size();
-    if (m_headerBytesAhead >= m_readAhead.headerBytes) {
-        message->top = Phase::Used;
-        message->header = {};
-        return;
-    }
-    message->headerKept = size;
-    m_headerBytesAhead += size;
-}
-
-void Session::onList(const Pending& pending, bool ok, QByteArrayView line)
-{
-    Message* message = requestedBy(pending, &Message::list, &Message::listTicket);
-    if (!message)
-        return;
-    message->list = Phase::Answered;
-    const int number = pending.number;
-    if (!ok) {
-        message->size = {false, 0, failure::serverRejected(line)};
-        return;
-    }
-    // "+OK n size": the number must be the one asked for and the size one we can believe.
-    const auto words = wordsAfterStatus(line);
-    const auto echoed = words.size() >= 2 ? parseCount(words[0], std::numeric_limits<int>::max())
-                                          : std::nullopt;
-    const auto size = words.size() >= 2 ? parseCount(words[1], Limits::kMaxTrustedMessageSize)
-                                        : std::nullopt;
-    if (!echoed || *echoed != number || !size)
-        message->size = {false, 0, failure::untrustedSize(number, line)};
+    if (ok)
+        m_headers.answer(pending.number, {true, std::move(header), {}});
     else
-        message->size = {true, *size, {}};
+        m_headers.answer(pending.number, {false, {}, failure::serverRejected(line)});
 }
 
 void Session::onQuit() { setState(State::Closed); }

@@ -2,18 +2,16 @@
 
 #include "pop3/CapabilityReader.h"
 #include "pop3/HeaderReceiver.h"
+#include "pop3/HeadersAhead.h"
 #include "pop3/MultiLineDecoder.h"
 #include "pop3/Pop3Limits.h"
-#include "pop3/ScanListReader.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <optional>
-#include <vector>
 
 namespace pelmora::pop3 {
 
@@ -30,14 +28,6 @@ struct Credentials {
     LoginMethod method = LoginMethod::UserPass;
 };
 
-// The answer to one request: a value, or the text of why there is none.
-template <typename T>
-struct Answer {
-    bool ok = false;
-    T value{};
-    QString failure;
-};
-
 // The POP3 protocol without any I/O: bytes from the server go in through feed(), command lines
 // for the server come out of takeOutgoing(). The socket driver owns the connection and the
 // waiting; this class owns every protocol decision, so it can be tested with transcripts and
@@ -46,19 +36,16 @@ struct Answer {
 // Login runs by itself from the greeting: CAPA, STLS when offered and not yet secure (the driver
 // then performs the handshake and calls tlsEstablished()), CAPA again, APOP or USER/PASS (USER
 // and PASS together when the server offers PIPELINING, unless setPasswordWithUser(false)) or
-// AUTH with a bearer token, and STAT once the password is accepted (with PIPELINING, LIST without
-// an argument along with it: the sizes of all messages in the same round trip, so bodies can be
-// asked for as soon as the caller starts).
+// AUTH with a bearer token, and STAT once the password is accepted.
 // When TLS is required (see requireTls) and the server does not switch to it, the login fails
 // before the password goes out. A bearer token goes out only over TLS, whatever is required.
-// Then the driver asks for headers (TOP n 0) and sizes (LIST n); a message's body is never asked
-// for (RETR), so a check never changes the mailbox: servers mark a message read when it was
-// retrieved, not when its header was. A server that does not offer TOP (CAPA without it, or a TOP
-// answered -ERR) is asked for no header at all. Without PIPELINING each request is one command
-// and one round trip. With PIPELINING the session reads ahead of its caller in the order a mail
-// check asks (header and size of each message in turn): asking about message n also asks the
-// server about the next messages, and their replies are kept until the caller asks, within a bound
-// of bytes kept. When the next reply is a header that does not fit that bound and the caller waits
+// Then the driver asks for headers (TOP n 0); nothing else about a message is ever asked for: no
+// body (RETR), so a check never changes the mailbox (servers mark a message read when it was
+// retrieved, not when its header was). A server that does not offer TOP (CAPA without it, or a
+// TOP answered -ERR) is asked for no header at all. Without PIPELINING each request is one
+// command and one round trip. With PIPELINING the session reads ahead of its caller in the order
+// a mail check asks (message after message): asking for header n also asks the server for the
+// next headers, and they are kept until the caller asks, within a bound of bytes kept. When the next reply is a header that does not fit that bound and the caller waits
 // for nothing, feed() stops taking bytes (readingPaused()): the driver leaves them in the socket
 // and TCP holds the server back until the caller asks again. While the caller waits, the session
 // never pauses: a header that does not fit is then read and thrown away, and asked for again when
@@ -73,7 +60,7 @@ public:
         TlsHandshake, // the driver is negotiating TLS; the server must stay silent
         Authorization,// USER/PASS, APOP or AUTH sent
         Stat,         // STAT sent
-        Transaction,  // logged in: headers and sizes can be asked for
+        Transaction,  // logged in: headers can be asked for
         Quitting,     // QUIT sent
         Closed,       // QUIT answered
         Failed,       // see failure(); the connection is of no further use
@@ -143,13 +130,11 @@ public:
     // header is answered at once with a failure that names the reason, and nothing is sent.
     void requestHeader(int number);
     std::optional<Answer<QByteArray>> takeHeader(int number);
-    void requestSize(int number);
-    std::optional<Answer<std::int64_t>> takeSize(int number);
     void requestQuit();
 
     // What is read ahead: the bytes of the headers kept ahead; all commands sent whose replies
     // have not been read yet, and their bytes.
-    std::int64_t headerBytesAhead() const { return m_headerBytesAhead; }
+    std::int64_t headerBytesAhead() const { return m_headers.bytesKept(); }
     std::size_t requestsInFlight() const { return m_inFlight.size(); }
     qsizetype commandBytesInFlight() const { return m_inFlightBytes; }
 
@@ -159,7 +144,7 @@ private:
         Auth,         // AUTH <mechanism>, waiting for the server's "+"
         AuthResponse, // the initial response with the token
         AuthAbort,    // our answer to the server's error challenge
-        Stat, ListAll, Top, List, Quit,
+        Stat, Top, Quit,
     };
     struct Pending {
         Command command;
@@ -170,43 +155,13 @@ private:
         QByteArray line;
     };
 
-    // Where one request about a message stands.
-    enum class Phase : std::uint8_t { NotAsked, Asked, Answered, Used };
-    // What the session knows or has asked about one message near the caller's.
-    struct Message {
-        Phase top = Phase::NotAsked;
-        Phase list = Phase::NotAsked;
-        std::uint64_t topTicket = 0;
-        std::uint64_t listTicket = 0;
-        Answer<QByteArray> header;
-        Answer<std::int64_t> size;
-        std::int64_t headerKept = 0; // the header's share of ReadAhead::headerBytes
-    };
-    using Messages = std::map<int, Message>;
-
     void setState(State next);
     void fail(const QString& text);
     std::uint64_t send(Command command, int number, QByteArray line);
     void pump();
-    void askTop(int number, Message& message);
-    void askList(int number, Message& message);
-    // The size from the LIST of all messages when it gave one, else LIST n.
-    void askSize(int number, Message& message);
-    bool takeListedSize(int number, Message& message);
-    Message* requestedBy(const Pending& pending, Phase Message::*phase,
-                         std::uint64_t Message::*ticket);
-    // What the caller asked about its message last; reading ahead takes the later steps.
-    enum class Step : std::uint8_t { Header, Size };
-    void moveTo(int number, Step step);
-    Messages::iterator entry(Messages::iterator hint, int number);
+    void askTop(int number);
     void readAhead();
-    // Asks, in order, for what messages from `next` up to the reach still need; `next` moves on.
-    void askAhead(std::int64_t& next, Phase Message::*phase,
-                  void (Session::*ask)(int, Message&));
     void stopAskingForHeaders();
-    void releaseHeader(Message& message);
-    void drop(Messages::iterator it);
-    void dropAll();
     void handleStatusLine(QByteArrayView line);
     // `continuation`: the reply was a "+" line (only AUTH and its response get one).
     void completeReply(bool ok, QByteArrayView statusLine, bool continuation = false);
@@ -227,7 +182,6 @@ private:
     void onAuthAbort(QByteArrayView line);
     void onStat(bool ok, QByteArrayView line);
     void onTop(const Pending& pending, bool ok, QByteArrayView line);
-    void onList(const Pending& pending, bool ok, QByteArrayView line);
     void onQuit();
     // Whether the caller waits for an answer not yet there (or the login or QUIT runs).
     bool callerWaits() const;
@@ -268,23 +222,10 @@ private:
     std::int64_t m_contentLimit = 0; // its bound
     MultiLineDecoder m_decoder;
     CapabilityReader m_capabilities;
-    ScanListReader m_scanList;
-    // Sizes from the LIST of all messages (index n - 1, -1 where none came), for at most
-    // Limits::kMaxListedSizes messages; while that reply is awaited no LIST n is asked ahead.
-    std::vector<std::int64_t> m_listedSizes;
-    bool m_listAllPending = false;
     HeaderReceiver m_top;
 
     std::uint64_t m_lastTicket = 0;
-    // The message the caller asked about last; what is kept is about messages from here on.
-    int m_position = 0;
-    Step m_step = Step::Header;
-    Messages m_messages;
-    // Where reading ahead goes on: every message after the caller's and before m_sizeNext has its
-    // size asked for, every one before m_headerNext its header.
-    std::int64_t m_sizeNext = 1;
-    std::int64_t m_headerNext = 1;
-    std::int64_t m_headerBytesAhead = 0;
+    HeadersAhead m_headers;
     qsizetype m_inFlightBytes = 0; // of the commands in m_inFlight
 };
 

@@ -1,5 +1,6 @@
 #include "profile/ProfileDocument.h"
 
+#include "platform/AnsiText.h"
 #include "profile/ProfileText.h"
 
 #include <algorithm>
@@ -7,6 +8,9 @@
 namespace pelmora::profile {
 
 using namespace text;
+using platform::ansi::characterLength;
+using platform::ansi::Encoding;
+using platform::ansi::encodingOf;
 
 namespace {
 
@@ -40,8 +44,7 @@ std::optional<std::string_view> sectionHeaderName(std::string_view afterBracket)
 
 } // namespace
 
-ProfileDocument::ProfileDocument(std::string bytes)
-    : m_bytes(std::move(bytes))
+ProfileDocument::ProfileDocument(std::string bytes) : m_bytes(std::move(bytes))
 {
     parse();
 }

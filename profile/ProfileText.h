@@ -4,20 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
-// Byte-level text rules of the profile files. The bytes are ANSI: UTF-8 on Linux, but files carried
-// over from Windows hold CP932 (Shift-JIS), so every rule that must not split a character first
-// asks which of the two a piece of text is.
+// Byte-level text rules of the profile files: how names and values are cut, trimmed, compared and
+// read as numbers. The bytes are ANSI, UTF-8 or CP932, and split into characters by the rules of
+// platform/AnsiText.h, so that no rule here cuts a character in two.
 namespace pelmora::profile::text {
-
-enum class Encoding { Utf8, Cp932 };
-
-// UTF-8 when the bytes are well-formed UTF-8 (pure ASCII included), otherwise CP932.
-Encoding encodingOf(std::string_view text);
-bool isValidUtf8(std::string_view text);
-bool isCp932LeadByte(unsigned char byte);
-
-// Length of the character that starts at `pos` (1 for a lone or malformed byte, never past the end).
-std::size_t characterLength(std::string_view text, std::size_t pos, Encoding encoding);
 
 // The longest prefix of `text` that is at most `limit` bytes and ends between two characters.
 std::size_t cutAtCharacterBoundary(std::string_view text, std::size_t limit);

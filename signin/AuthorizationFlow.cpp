@@ -2,14 +2,15 @@
 
 #include "platform/ports/HomepageBrowser.h"
 #include "signin/ProviderNetwork.h"
+#include "signin/RedirectListener.h"
 #include "signin/TokenReply.h"
 
 #include <QCryptographicHash>
-#include <QHostAddress>
 #include <QNetworkReply>
-#include <QOAuth2AuthorizationCodeFlow>
-#include <QOAuthHttpServerReplyHandler>
 #include <QRandomGenerator>
+#include <QUrlQuery>
+
+#include <array>
 
 namespace pelmora::signin {
 
@@ -17,10 +18,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// What the browser shows once the provider has sent the user back to the program.
-const QString kBrowserPage =
+// What the browser shows once the provider has sent the user back to the program and the code
+// has been exchanged: how the sign-in ended, in Japanese and then in English.
+const QString kFinishedPage =
     u"<p>Pelmora のサインインが終わりました。このウィンドウは閉じてかまいません。</p>"
     "<p lang=\"en\">Pelmora sign-in finished. You may close this window.</p>"_s;
+const QString kFailedPage =
+    u"<p>Pelmora のサインインはできませんでした。%1</p>"
+    "<p lang=\"en\">Pelmora could not sign in; its sign-in window says why. You may close this "
+    "window.</p>"_s;
 
 // RFC 7636 4.1: 43 to 128 characters of the unreserved set; 64 taken from the system's source.
 QByteArray newCodeVerifier()
@@ -33,17 +39,19 @@ QByteArray newCodeVerifier()
     return verifier;
 }
 
+// 192 bits of the system's source: no other program can guess it, however fast it tries.
+QByteArray newState()
+{
+    std::array<quint32, 6> words;
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char*>(words.data()), sizeof words)
+        .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
 QByteArray codeChallenge(const QByteArray& verifier)
 {
     return QCryptographicHash::hash(verifier, QCryptographicHash::Sha256)
         .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-}
-
-void setParameter(QMultiMap<QString, QVariant>* parameters, const QString& key,
-                  const QVariant& value)
-{
-    parameters->remove(key);
-    parameters->insert(key, value);
 }
 
 } // namespace
@@ -77,93 +85,91 @@ void AuthorizationFlow::start()
     }
 
     m_network = new ProviderNetwork(std::chrono::seconds(30), this);
-    m_replyHandler = new QOAuthHttpServerReplyHandler(QHostAddress(QHostAddress::LocalHost), 0, this);
-    if (!m_replyHandler->isListening()) {
+    const QByteArray state = newState();
+    m_listener = new RedirectListener(state, this);
+    if (!m_listener->listen()) {
         failLater(u"サインインの応答を受け取るポートを 127.0.0.1 で開けませんでした。"_s);
         return;
     }
-    m_replyHandler->setCallbackText(kBrowserPage);
-
-    m_flow = new QOAuth2AuthorizationCodeFlow(m_network, this);
-    m_flow->setReplyHandler(m_replyHandler);
-    m_flow->setAuthorizationUrl(authorizationUrl);
-    m_flow->setAccessTokenUrl(tokenUrl);
-    m_flow->setClientIdentifier(m_choice.clientId);
-    m_flow->setScope(m_choice.scope);
-
-    // Qt 6.4 has no PKCE of its own: the challenge goes with the authorization request, the
-    // verifier with the code. The secret is sent only when the user gave one.
+    connect(m_listener, &RedirectListener::redirected, this, &AuthorizationFlow::onRedirect);
     m_verifier = newCodeVerifier();
-    const QString verifier = QString::fromLatin1(m_verifier);
-    const QString challenge = QString::fromLatin1(codeChallenge(m_verifier));
-    const QString secret = m_choice.clientSecret;
-    const QString loginName = m_choice.loginName;
-    const bool google = m_choice.provider == u"google"_s;
-    m_flow->setModifyParametersFunction(
-        [=](QAbstractOAuth::Stage stage, QMultiMap<QString, QVariant>* parameters) {
-            if (stage == QAbstractOAuth::Stage::RequestingAuthorization) {
-                setParameter(parameters, u"code_challenge"_s, challenge);
-                setParameter(parameters, u"code_challenge_method"_s, u"S256"_s);
-                setParameter(parameters, u"login_hint"_s, QUrl::toPercentEncoding(loginName));
-                // Google issues a refresh token only when asked for offline access, and again
-                // only when the user is asked for consent again.
-                if (google) {
-                    setParameter(parameters, u"access_type"_s, u"offline"_s);
-                    setParameter(parameters, u"prompt"_s, u"consent"_s);
-                }
-            } else if (stage == QAbstractOAuth::Stage::RequestingAccessToken) {
-                setParameter(parameters, u"code_verifier"_s, verifier);
-                parameters->remove(u"client_secret"_s);
-                // The form is built from percent-encoded values; a secret may hold '+' or '%'.
-                if (!secret.isEmpty())
-                    parameters->insert(u"client_secret"_s, QUrl::toPercentEncoding(secret));
-            }
-        });
-
-    connect(m_flow, &QAbstractOAuth2::authorizeWithBrowser, this, [this](const QUrl& url) {
-        // grant() asks for the browser at once, still inside start().
-        if (!m_browser.navigate(url))
-            failLater(u"ブラウザーを開けませんでした。既定のブラウザーが設定されているか確かめてください。"_s);
-    });
-    connect(m_flow, &QAbstractOAuth2::error, this,
-            [this](const QString& error, const QString& description, const QUrl&) {
-                TokenReply refusal;
-                refusal.error = plainText(error, 80);
-                refusal.errorDescription = plainText(description);
-                finish(false, u"プロバイダーがサインインを断りました（%1）。"_s.arg(describeRefusal(refusal)));
-            });
-    connect(m_flow, &QAbstractOAuth::granted, this, &AuthorizationFlow::onGranted);
-    // Qt 6.4 only logs a failed code exchange; the reply itself says why.
-    connect(m_network, &QNetworkAccessManager::finished, this, &AuthorizationFlow::onTokenReply);
-
     m_deadline.start(m_patience);
-    m_flow->grant();
+    if (!m_browser.navigate(authorizationRequest(state)))
+        failLater(u"ブラウザーを開けませんでした。既定のブラウザーが設定されているか確かめてください。"_s);
 }
 
-void AuthorizationFlow::onTokenReply(QNetworkReply* reply)
+QUrl AuthorizationFlow::authorizationRequest(const QByteArray& state) const
 {
-    if (reply->error() == QNetworkReply::NoError && !ProviderNetwork::wasTooLarge(*reply)) {
-        const TokenReply parsed = parseTokenReply(reply->peek(ProviderNetwork::kMaxReplyBytes));
-        if (parsed.ok())
-            return; // the flow reads it and says granted()
+    ProviderNetwork::Form parameters{
+        {u"response_type"_s, u"code"_s},
+        {u"client_id"_s, m_choice.clientId},
+        {u"redirect_uri"_s, m_listener->redirectUri()},
+        {u"scope"_s, m_choice.scope},
+        {u"state"_s, QString::fromLatin1(state)},
+        {u"code_challenge"_s, QString::fromLatin1(codeChallenge(m_verifier))},
+        {u"code_challenge_method"_s, u"S256"_s},
+        {u"login_hint"_s, m_choice.loginName},
+    };
+    // Google issues a refresh token only when asked for offline access, and again only when the
+    // user is asked for consent again.
+    if (m_choice.provider == u"google"_s)
+        parameters.append({{u"access_type"_s, u"offline"_s}, {u"prompt"_s, u"consent"_s}});
+    QUrl request(m_choice.authorizationUrl);
+    QByteArray query = request.query(QUrl::FullyEncoded).toLatin1();
+    if (!query.isEmpty())
+        query += '&';
+    request.setQuery(QString::fromLatin1(query + ProviderNetwork::encodeForm(parameters)),
+                     QUrl::StrictMode);
+    return request;
+}
+
+void AuthorizationFlow::onRedirect(const QUrlQuery& answer)
+{
+    const QString error = answer.queryItemValue(u"error"_s, QUrl::FullyDecoded);
+    if (!error.isEmpty()) {
+        TokenReply refusal;
+        refusal.error = plainText(error, 80);
+        refusal.errorDescription =
+            plainText(answer.queryItemValue(u"error_description"_s, QUrl::FullyDecoded));
+        finish(false, u"プロバイダーがサインインを断りました（%1）。"_s.arg(describeRefusal(refusal)));
+        return;
+    }
+    // The secret is sent only when the user gave one.
+    ProviderNetwork::Form form{
+        {u"grant_type"_s, u"authorization_code"_s},
+        {u"code"_s, answer.queryItemValue(u"code"_s, QUrl::FullyDecoded)},
+        {u"redirect_uri"_s, m_listener->redirectUri()},
+        {u"client_id"_s, m_choice.clientId},
+        {u"code_verifier"_s, QString::fromLatin1(m_verifier)},
+    };
+    if (!m_choice.clientSecret.isEmpty())
+        form.append({u"client_secret"_s, m_choice.clientSecret});
+    QNetworkReply* reply = m_network->postForm(QUrl(m_choice.tokenUrl), form);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        onTokenReply(*reply);
+    });
+    // A provider that drips its answer is cut off too.
+    QTimer::singleShot(std::chrono::seconds(30), reply, &QNetworkReply::abort);
+}
+
+void AuthorizationFlow::onTokenReply(QNetworkReply& reply)
+{
+    const TokenReply parsed =
+        ProviderNetwork::readTokenReply(reply, reply.read(ProviderNetwork::kMaxReplyBytes));
+    if (!parsed.ok()) {
         finish(false, u"プロバイダーからトークンを受け取れませんでした（%1）。"_s.arg(describeRefusal(parsed)));
         return;
     }
-    const TokenReply parsed =
-        ProviderNetwork::readTokenReply(*reply, reply->peek(ProviderNetwork::kMaxReplyBytes));
-    finish(false, u"プロバイダーからトークンを受け取れませんでした（%1）。"_s.arg(describeRefusal(parsed)));
-}
-
-void AuthorizationFlow::onGranted()
-{
-    m_tokens.accessToken = m_flow->token().toLatin1();
-    m_tokens.refreshToken = m_flow->refreshToken().toLatin1();
-    m_tokens.expiry = m_flow->expirationAt().toUTC();
-    if (m_tokens.accessToken.isEmpty() || m_tokens.refreshToken.isEmpty()) {
-        m_tokens = {};
+    if (parsed.refreshToken.isEmpty()) {
         finish(false, u"プロバイダーがリフレッシュトークンを発行しませんでした。スコープに offline_access などの長期アクセスが含まれているか確かめてください。"_s);
         return;
     }
+    m_tokens.accessToken = parsed.accessToken;
+    m_tokens.refreshToken = parsed.refreshToken;
+    m_tokens.expiry = parsed.expiresIn >= 0
+        ? QDateTime::currentDateTimeUtc().addSecs(parsed.expiresIn)
+        : QDateTime();
     finish(true, {});
 }
 
@@ -173,8 +179,10 @@ void AuthorizationFlow::finish(bool ok, const QString& text)
         return;
     m_finished = true;
     m_deadline.stop();
-    if (m_replyHandler)
-        m_replyHandler->close();
+    if (m_listener) {
+        m_listener->answer(ok ? kFinishedPage : kFailedPage.arg(text.toHtmlEscaped()));
+        m_listener->close();
+    }
     emit finished(ok, text);
 }
 

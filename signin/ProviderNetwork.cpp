@@ -65,19 +65,28 @@ TokenReply ProviderNetwork::readTokenReply(QNetworkReply& reply, QByteArrayView 
     return {{}, {}, -1, u"network"_s, reason};
 }
 
-TokenReply ProviderNetwork::postTokenRequest(const QUrl& tokenUrl, const Form& form)
+QByteArray ProviderNetwork::encodeForm(const Form& form)
 {
-    // Encoded by hand: QUrlQuery leaves '+' alone, which a form reads as a space.
-    QByteArray body;
+    QByteArray encoded;
     for (const auto& [key, value] : form) {
-        if (!body.isEmpty())
-            body += '&';
-        body += QUrl::toPercentEncoding(key) + '=' + QUrl::toPercentEncoding(value);
+        if (!encoded.isEmpty())
+            encoded += '&';
+        encoded += QUrl::toPercentEncoding(key) + '=' + QUrl::toPercentEncoding(value);
     }
+    return encoded;
+}
+
+QNetworkReply* ProviderNetwork::postForm(const QUrl& tokenUrl, const Form& form)
+{
     QNetworkRequest request(tokenUrl);
     request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/x-www-form-urlencoded"_s);
     request.setRawHeader("Accept", "application/json");
-    QPointer<QNetworkReply> reply = post(request, body);
+    return post(request, encodeForm(form));
+}
+
+TokenReply ProviderNetwork::postTokenRequest(const QUrl& tokenUrl, const Form& form)
+{
+    QPointer<QNetworkReply> reply = postForm(tokenUrl, form);
     QEventLoop loop;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(m_transferLimit, &loop, [reply] {

@@ -30,6 +30,12 @@ public:
     // "network" with the reason as its description.
     using Form = QList<std::pair<QString, QString>>;
     TokenReply postTokenRequest(const QUrl& tokenUrl, const Form& form);
+    // Posts `form` to the token endpoint without waiting; read the answer with readTokenReply().
+    QNetworkReply* postForm(const QUrl& tokenUrl, const Form& form);
+
+    // `form` as application/x-www-form-urlencoded; every reserved character is percent-encoded
+    // (QUrlQuery leaves '+' alone, which a form reads as a space).
+    static QByteArray encodeForm(const Form& form);
 
     // The body of a finished token reply as a TokenReply, whatever its HTTP status.
     static TokenReply readTokenReply(QNetworkReply& reply, QByteArrayView body);

@@ -8,11 +8,9 @@
 #include "signin/TokenKeeper.h"
 #include "signin/TokenReply.h"
 
-#include <QLoggingCategory>
+#include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
-
-#include <mutex>
 
 namespace pelmora::signin {
 
@@ -23,32 +21,16 @@ namespace {
 const QString kExpiredText =
     u"サインインの有効期限が切れたか取り消されました。「サインイン」からもう一度サインインしてください。"_s;
 const QString kNotSignedInText = u"サインインしていません"_s;
+const QString kReadingKeyringText = u"キーリングからサインインを読み込んでいます…"_s;
 
 // An access token this close to its expiry is refreshed before it is handed out.
 constexpr qint64 kExpiryMarginSeconds = 60;
 // When a provider does not say how long a token lives.
 constexpr qint64 kAssumedLifetimeSeconds = 3600;
 
-// Qt Network Authorization's own debug output ("qt.networkauth", "qt.networkauth.replyhandler")
-// prints the tokens it receives; those categories stay silent in this program, whatever the
-// logging rules say.
-QLoggingCategory::CategoryFilter previousFilter = nullptr;
-
-void silenceNetworkAuth(QLoggingCategory* category)
-{
-    if (previousFilter)
-        previousFilter(category);
-    if (qstrncmp(category->categoryName(), "qt.networkauth", 14) == 0) {
-        for (const QtMsgType type : {QtDebugMsg, QtInfoMsg, QtWarningMsg, QtCriticalMsg})
-            category->setEnabled(type, false);
-    }
-}
-
-void installLoggingFilter()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { previousFilter = QLoggingCategory::installFilter(silenceNetworkAuth); });
-}
+// How long a check waits for the keyring's answer about the kept sign-in; the keyring's own
+// calls give up sooner.
+constexpr std::chrono::seconds kKeyringPatience{30};
 
 } // namespace
 
@@ -67,6 +49,7 @@ struct SignInService::Private {
     platform::HomepageBrowser& browser;
     ProviderNetwork network{std::chrono::seconds(30)};
     QPointer<AuthorizationFlow> flow;
+    bool storing = false; // a sign-in has its tokens and waits for the keyring to keep them
     QString failure; // why the account is not signed in, when it is not for a reason
     // Counts sign-ins and sign-outs, so a refresh that waited through one drops its answer.
     quint64 generation = 0;
@@ -76,10 +59,10 @@ SignInService::SignInService(QString dataFolder, platform::SecretStore& secrets,
                              platform::HomepageBrowser& browser, QObject* parent)
     : QObject(parent), d(std::make_unique<Private>(dataFolder, secrets, browser))
 {
-    installLoggingFilter();
     d->choice = d->file.read();
+    // The keyring may be slow to answer; nothing waits for it but a check that needs the token.
     if (d->choice.complete())
-        d->tokens.load(d->secretName());
+        d->tokens.load(d->secretName(), [this] { emit stateChanged(); });
 }
 
 SignInService::~SignInService()
@@ -103,8 +86,10 @@ SignInState SignInService::state() const
     state.signedIn = accountSignsIn() && d->tokens.hasRefreshToken();
     state.inKeyring = state.signedIn && d->tokens.inKeyring();
     state.keyringAvailable = d->tokens.keyringAvailable();
-    if (d->flow) {
+    if (d->flow || d->storing) {
         state.text = u"ブラウザーで %1 のサインインを続けてください…"_s.arg(d->choice.loginName);
+    } else if (accountSignsIn() && d->tokens.loading()) {
+        state.text = kReadingKeyringText;
     } else if (state.signedIn) {
         state.text = state.inKeyring
             ? u"%1 としてサインインしています（キーリングに保存）"_s.arg(d->choice.loginName)
@@ -120,6 +105,7 @@ void SignInService::signIn(const SignInChoice& choice)
 {
     ++d->generation;
     delete d->flow; // a sign-in still waiting for the browser is abandoned
+    d->storing = false;
     d->failure.clear();
     const auto fail = [this](const QString& text) {
         d->failure = text;
@@ -147,18 +133,27 @@ void SignInService::signIn(const SignInChoice& choice)
         if (d->flow != flow)
             return;
         d->flow = nullptr;
-        ++d->generation;
-        if (ok) {
-            d->tokens.keep(d->secretName(), flow->tokens());
-            text = d->tokens.inKeyring()
+        const quint64 generation = ++d->generation;
+        if (!ok) {
+            d->failure = text;
+            emit stateChanged();
+            emit finished(false, text);
+            return;
+        }
+        // The sign-in ends once the keyring has answered, so it can say where the token is; a
+        // sign-out or another sign-in meanwhile has the last word.
+        d->storing = true;
+        d->tokens.keep(d->secretName(), flow->tokens(), [this, generation] {
+            if (generation != d->generation)
+                return;
+            d->storing = false;
+            const QString signedIn = d->tokens.inKeyring()
                 ? u"%1 としてサインインしました。"_s.arg(d->choice.loginName)
                 : u"%1 としてサインインしました。キーリングがないため、このセッションの間だけ覚えています。"_s
                       .arg(d->choice.loginName);
-        } else {
-            d->failure = text;
-        }
-        emit stateChanged();
-        emit finished(ok, text);
+            emit stateChanged();
+            emit finished(true, signedIn);
+        });
     });
     flow->start();
     emit stateChanged();
@@ -167,8 +162,9 @@ void SignInService::signIn(const SignInChoice& choice)
 void SignInService::signOut()
 {
     ++d->generation;
-    const bool wasSigningIn = d->flow;
+    const bool wasSigningIn = d->flow || d->storing;
     delete d->flow;
+    d->storing = false;
     d->tokens.forget();
     d->choice = {};
     d->failure.clear();
@@ -180,11 +176,30 @@ void SignInService::signOut()
         emit finished(false, u"サインインを取り消しました。"_s);
 }
 
+bool SignInService::waitForKeyring()
+{
+    if (!d->tokens.loading())
+        return true;
+    QEventLoop loop;
+    const auto connection = connect(this, &SignInService::stateChanged, &loop, [this, &loop] {
+        if (!d->tokens.loading())
+            loop.quit();
+    });
+    QTimer::singleShot(kKeyringPatience, &loop, &QEventLoop::quit);
+    loop.exec();
+    disconnect(connection);
+    return !d->tokens.loading();
+}
+
 AccessToken SignInService::accessToken(bool refresh)
 {
     AccessToken result;
     if (!accountSignsIn()) {
         result.failure = u"サインインの設定がありません。"_s;
+        return result;
+    }
+    if (!waitForKeyring()) {
+        result.failure = u"キーリングが応答しません。しばらくしてからもう一度お試しください。"_s;
         return result;
     }
     if (!d->tokens.hasRefreshToken()) {

@@ -60,9 +60,15 @@ public:
     // Forgets the tokens (keyring and memory) and the choice: checks use the password again.
     void signOut();
 
+    // Waits, with the thread's events dispatched, while the keyring has not yet answered about
+    // the sign-in kept from an earlier run (read after the start, without holding up the
+    // windows); at most 30 s. False when it still has not.
+    bool waitForKeyring();
+
     // For the mail check: a valid access token, refreshed first when it expires within a minute
-    // or when `refresh` is set (the server refused the one it had). Waits for the provider with
-    // the thread's events dispatched, at most 30 s.
+    // or when `refresh` is set (the server refused the one it had). Waits for the keyring as
+    // waitForKeyring() does, then for the provider with the thread's events dispatched, at most
+    // 30 s.
     AccessToken accessToken(bool refresh);
 
 signals:

@@ -35,37 +35,57 @@ void TokenKeeper::clearMemory()
     wipe(m_accessToken);
     m_expiry = {};
     m_inKeyring = false;
+    m_loading = false;
+    ++m_memoryGeneration;
 }
 
-void TokenKeeper::load(const QString& name)
+void TokenKeeper::noteKeyring(const platform::SecretStore::Result& result)
+{
+    m_keyringAvailable = result.outcome != Outcome::Unavailable;
+    m_keyringDetail = m_keyringAvailable ? QString() : plainText(result.detail);
+}
+
+void TokenKeeper::load(const QString& name, std::function<void()> loaded)
 {
     clearMemory();
     m_name = name;
-    const platform::SecretStore::Result result = m_secrets.read(name);
-    m_keyringAvailable = result.outcome != Outcome::Unavailable;
-    m_keyringDetail = m_keyringAvailable ? QString() : plainText(result.detail);
-    if (result.outcome == Outcome::Done && !result.secret.isEmpty()) {
-        m_refreshToken = result.secret;
-        m_inKeyring = true;
-    }
+    m_loading = true;
+    const quint64 generation = m_memoryGeneration;
+    m_keyring.read(name, [this, generation, loaded](const platform::SecretStore::Result& result) {
+        noteKeyring(result);
+        if (generation == m_memoryGeneration) {
+            m_loading = false;
+            if (result.outcome == Outcome::Done && !result.secret.isEmpty()) {
+                m_refreshToken = result.secret;
+                m_inKeyring = true;
+            }
+        }
+        if (loaded)
+            loaded();
+    });
 }
 
-void TokenKeeper::storeRefreshToken()
+void TokenKeeper::storeRefreshToken(std::function<void()> stored)
 {
-    const platform::SecretStore::Result result = m_secrets.write(m_name, m_refreshToken);
-    m_inKeyring = result.outcome == Outcome::Done;
-    m_keyringAvailable = m_inKeyring;
-    m_keyringDetail = m_inKeyring ? QString() : plainText(result.detail);
+    const quint64 generation = m_memoryGeneration;
+    m_keyring.write(m_name, m_refreshToken,
+                    [this, generation, stored](const platform::SecretStore::Result& result) {
+                        noteKeyring(result);
+                        if (generation == m_memoryGeneration)
+                            m_inKeyring = result.outcome == Outcome::Done;
+                        if (stored)
+                            stored();
+                    });
 }
 
-void TokenKeeper::keep(const QString& name, const GrantedTokens& tokens)
+void TokenKeeper::keep(const QString& name, const GrantedTokens& tokens, std::function<void()> stored)
 {
     clearMemory();
     m_name = name;
     m_refreshToken = tokens.refreshToken;
     m_accessToken = tokens.accessToken;
     m_expiry = tokens.expiry;
-    storeRefreshToken();
+    storeRefreshToken(std::move(stored));
 }
 
 void TokenKeeper::refreshed(const QByteArray& accessToken, const QDateTime& expiry,
@@ -77,7 +97,8 @@ void TokenKeeper::refreshed(const QByteArray& accessToken, const QDateTime& expi
     if (!rotatedRefreshToken.isEmpty() && rotatedRefreshToken != m_refreshToken) {
         wipe(m_refreshToken);
         m_refreshToken = rotatedRefreshToken;
-        storeRefreshToken();
+        ++m_memoryGeneration;
+        storeRefreshToken({});
     }
 }
 
@@ -86,14 +107,7 @@ void TokenKeeper::forget()
     clearMemory();
     if (m_name.isEmpty())
         return;
-    const platform::SecretStore::Result result = m_secrets.remove(m_name);
-    if (result.outcome == Outcome::Unavailable) {
-        m_keyringAvailable = false;
-        m_keyringDetail = plainText(result.detail);
-    } else {
-        m_keyringAvailable = true;
-        m_keyringDetail.clear();
-    }
+    m_keyring.remove(m_name, [this](const platform::SecretStore::Result& result) { noteKeyring(result); });
 }
 
 } // namespace pelmora::signin

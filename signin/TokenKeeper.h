@@ -1,10 +1,13 @@
 #pragma once
 
 #include "signin/AuthorizationFlow.h"
+#include "signin/KeyringQueue.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+
+#include <functional>
 
 namespace pelmora::platform {
 class SecretStore;
@@ -15,10 +18,11 @@ namespace pelmora::signin {
 // Where the tokens of the saved choice live. The refresh token is kept in the desktop keyring
 // under a name made of the provider and the login name; when no keyring answers, it is kept in
 // memory for this run only. It is never written to a file. The access token and its expiry are
-// kept in memory only.
+// kept in memory only. The keyring is never waited for: its calls go through a queue in the order
+// they are made, and what it answers is taken up when it comes.
 class TokenKeeper {
 public:
-    explicit TokenKeeper(platform::SecretStore& secrets) : m_secrets(secrets) {}
+    explicit TokenKeeper(platform::SecretStore& secrets) : m_keyring(secrets) {}
     ~TokenKeeper();
     TokenKeeper(const TokenKeeper&) = delete;
     TokenKeeper& operator=(const TokenKeeper&) = delete;
@@ -26,17 +30,21 @@ public:
     // The keyring name of a choice's refresh token: "<provider>:<login name>".
     static QString secretName(const QString& provider, const QString& loginName);
 
-    // Takes up the refresh token the keyring holds under `name` (nothing when it holds none or
-    // does not answer); forgets whatever was in memory.
-    void load(const QString& name);
-    // Keeps freshly issued tokens under `name`, the refresh token in the keyring if it takes it.
-    void keep(const QString& name, const GrantedTokens& tokens);
+    // Forgets whatever was in memory and asks the keyring for the refresh token it holds under
+    // `name`; takes it up when the keyring answers (nothing when it holds none or does not
+    // answer), then calls `loaded`. Until then loading() is true.
+    void load(const QString& name, std::function<void()> loaded);
+    // Keeps freshly issued tokens under `name` at once in memory, and the refresh token in the
+    // keyring if it takes it; calls `stored` once the keyring has answered.
+    void keep(const QString& name, const GrantedTokens& tokens, std::function<void()> stored);
     // A refreshed access token; `rotatedRefreshToken`, when not empty, replaces the kept one.
     void refreshed(const QByteArray& accessToken, const QDateTime& expiry,
                    const QByteArray& rotatedRefreshToken);
-    // Forgets every token, in memory and (under the name they were kept by) in the keyring.
+    // Forgets every token, in memory at once and (under the name they were kept by) in the
+    // keyring after every keyring call asked for before.
     void forget();
 
+    bool loading() const { return m_loading; }
     bool hasRefreshToken() const { return !m_refreshToken.isEmpty(); }
     const QByteArray& refreshToken() const { return m_refreshToken; }
     const QByteArray& accessToken() const { return m_accessToken; }
@@ -49,9 +57,14 @@ public:
 
 private:
     void clearMemory();
-    void storeRefreshToken();
+    void storeRefreshToken(std::function<void()> stored);
+    void noteKeyring(const platform::SecretStore::Result& result);
 
-    platform::SecretStore& m_secrets;
+    KeyringQueue m_keyring;
+    // Counts the changes of what is in memory, so a keyring answer to an earlier one is not
+    // taken up over a later one.
+    quint64 m_memoryGeneration = 0;
+    bool m_loading = false;
     QString m_name;
     QByteArray m_refreshToken;
     QByteArray m_accessToken;

@@ -5,7 +5,7 @@
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
 #include "platform/ports/HomepageBrowser.h"
-#include "platform/ports/MailLibrary.h"
+#include "platform/ports/Mailbox.h"
 #include "platform/ports/MessageBox.h"
 #include "platform/ports/Multimedia.h"
 #include "platform/ports/ProcessExit.h"
@@ -30,7 +30,7 @@ namespace pelmora::platform {
 // Every platform service the program uses, as ports. The real program gets them from
 // RealPlatform; tests pass recording fakes through the same struct.
 struct PlatformServices {
-    MailLibrary& mailLibrary;
+    Mailbox& mailbox;
     ProfileFiles& profileFiles;
     const AnsiCodec& codec;
     Multimedia& multimedia;

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
+
+#include <functional>
 
 namespace pelmora::platform {
 
-// Secrets kept for the user by the desktop (the Secret Service keyring on Linux), by name. Each
-// call waits for the keyring with the thread's events dispatched, for a bounded time.
+// Secrets kept for the user by the desktop (the Secret Service keyring on Linux), by name. No call
+// waits: each answers exactly once, later from the thread's event loop or at once, and within a
+// bounded time (a keyring that does not answer in time counts as Unavailable). An answer is never
+// given once `context` is gone.
 class SecretStore {
 public:
     enum class Outcome : unsigned char {
@@ -20,10 +25,13 @@ public:
         QString detail;    // the keyring's own reason when Unavailable, for the window to show
     };
 
+    using Answer = std::function<void(const Result&)>;
+
     virtual ~SecretStore() = default;
-    virtual Result read(const QString& name) = 0;
-    virtual Result write(const QString& name, const QByteArray& secret) = 0;
-    virtual Result remove(const QString& name) = 0;
+    virtual void read(const QString& name, QObject* context, Answer answer) = 0;
+    virtual void write(const QString& name, const QByteArray& secret, QObject* context,
+                       Answer answer) = 0;
+    virtual void remove(const QString& name, QObject* context, Answer answer) = 0;
 };
 
 } // namespace pelmora::platform

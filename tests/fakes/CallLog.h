@@ -6,7 +6,7 @@
 namespace pelmora::fakes {
 
 // One ordered record of what the program asked of every fake, so tests can assert on the exact
-// order of calls across ports ("mci: stop bgm" before "mail: NMailEndWinSock").
+// order of calls across ports ("mci: stop bgm" before "mail: closeAll").
 class CallLog {
 public:
     void add(const QString& call) { m_calls.append(call); }

@@ -6,8 +6,9 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
     : FakeProgramFolder(dataFolder)
 {
     m_services.reset(new platform::PlatformServices{
-        real.mailLibrary ? *real.mailLibrary : mailLibrary, profileFiles, codec, multimedia,
-        tickCounter, windowPositioner, real.remoteAccess ? *real.remoteAccess : remoteAccess,
+        real.mailbox ? *real.mailbox : mailbox, profileFiles, codec, multimedia,
+        tickCounter, real.windowPositioner ? *real.windowPositioner : windowPositioner,
+        real.remoteAccess ? *real.remoteAccess : remoteAccess,
         trayIcon, fileDialog, fileTitle, real.messageBox ? *real.messageBox : messageBox,
         real.programLauncher ? *real.programLauncher : programLauncher,
         real.homepageBrowser ? *real.homepageBrowser : homepageBrowser, processExit,

@@ -16,20 +16,22 @@ namespace pelmora::fakes {
 // the pace of the main window's timers.
 struct FakePlatformReplacements {
     FakePlatformReplacements() = default;
-    FakePlatformReplacements& with(platform::MailLibrary& real) { mailLibrary = &real; return *this; }
+    FakePlatformReplacements& with(platform::Mailbox& real) { mailbox = &real; return *this; }
     FakePlatformReplacements& with(platform::ProgramLauncher& real) { programLauncher = &real; return *this; }
     FakePlatformReplacements& with(platform::RemoteAccess& real) { remoteAccess = &real; return *this; }
     FakePlatformReplacements& with(platform::MessageBox& real) { messageBox = &real; return *this; }
     FakePlatformReplacements& with(platform::HomepageBrowser& real) { homepageBrowser = &real; return *this; }
     FakePlatformReplacements& with(platform::SecretStore& real) { secretStore = &real; return *this; }
+    FakePlatformReplacements& with(platform::WindowPositioner& real) { windowPositioner = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
 
-    platform::MailLibrary* mailLibrary = nullptr;
+    platform::Mailbox* mailbox = nullptr;
     platform::ProgramLauncher* programLauncher = nullptr;
     platform::RemoteAccess* remoteAccess = nullptr;
     platform::MessageBox* messageBox = nullptr;
     platform::HomepageBrowser* homepageBrowser = nullptr;
     platform::SecretStore* secretStore = nullptr;
+    platform::WindowPositioner* windowPositioner = nullptr;
     platform::TimerPace timerPace;
 };
 
@@ -43,7 +45,7 @@ public:
 
     platform::PlatformServices& services() { return *m_services; }
 
-    FakeMailLibrary mailLibrary{log};
+    FakeMailbox mailbox{log};
     FakeMultimedia multimedia{log};
     FakeTickCounter tickCounter;
     FakeWindowPositioner windowPositioner{log};

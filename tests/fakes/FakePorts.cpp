@@ -2,8 +2,6 @@
 
 #include "pop3/FailureText.h"
 #include "pop3/MessageHeader.h"
-#include "platform/MailText.h"
-#include "pop3/Pop3Limits.h"
 #include "pop3/ServerAddress.h"
 
 #include <QFileInfo>
@@ -14,6 +12,9 @@
 namespace pelmora::fakes {
 
 using namespace Qt::StringLiterals;
+using platform::MailboxAnswer;
+using platform::MailboxFailure;
+using platform::MailHeader;
 
 namespace {
 QString text(platform::ProfileFiles::Text value)
@@ -22,200 +23,118 @@ QString text(platform::ProfileFiles::Text value)
 }
 } // namespace
 
-// --- mail library ---
+// --- mailbox ---
 
-FakeMailLibrary::Message FakeMailLibrary::message(const QByteArray& subject, const QByteArray& body)
+FakeMailbox::Message FakeMailbox::message(const QByteArray& subject, const QByteArray& body)
 {
     return {"From: Sender <sender@pop.example>\r\nTo: taro@pop.example\r\nSubject: " + subject +
-                "\r\nDate: Mon, 1 Jan 2024 09:00:00 +0900\r\n\r\n" + body,
-            std::nullopt};
+            "\r\nDate: Mon, 1 Jan 2024 09:00:00 +0900\r\n\r\n" + body};
 }
 
-std::int32_t FakeMailLibrary::fail(const QString& text)
-{
-    m_lastFailure = text.toUtf8();
-    return -1;
-}
-
-void FakeMailLibrary::waiting() const
+void FakeMailbox::waiting() const
 {
     if (whileWaiting)
         whileWaiting();
 }
 
-bool FakeMailLibrary::usable(std::int32_t handle, bool loggedIn)
-{
-    const auto it = m_loggedIn.find(handle);
-    if (it == m_loggedIn.end())
-        fail(pop3::failure::invalidHandle(handle));
-    else if (loggedIn && !it->second)
-        fail(pop3::failure::notLoggedIn());
-    else
-        return true;
-    return false;
-}
+class FakeMailbox::Session final : public platform::MailboxSession {
+public:
+    explicit Session(FakeMailbox& box) : m_box(box) { m_box.m_open.insert(this); }
+    ~Session() override { m_box.m_open.erase(this); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
-bool FakeMailLibrary::connectionGone(std::int32_t handle, std::int32_t number)
-{
-    if (!m_loggedIn.contains(handle)) {
-        fail(pop3::failure::invalidHandle(handle));
-        return true;
+    MailboxAnswer<int> logIn(const platform::MailboxCredentials& credentials) override
+    {
+        m_box.m_log.add(u"mail: logIn(%1, %2, %3)"_s.arg(credentials.user, credentials.secret)
+                            .arg(int(credentials.method)));
+        if (m_closed)
+            return failed<int>(MailboxFailure::LoginFailed, pop3::failure::connectionClosedByCaller());
+        const auto unsafe = [](const QString& text) {
+            return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(u'\0'));
+        };
+        if (unsafe(credentials.user) || unsafe(credentials.secret))
+            return failed<int>(MailboxFailure::LoginFailed, pop3::failure::lineBreakInCredentials());
+        if (credentials.method == platform::LoginMethod::Apop && !m_box.offersApop)
+            return failed<int>(MailboxFailure::LoginFailed, pop3::failure::apopWithoutTimestamp());
+        m_box.waiting();
+        if (credentials.user != m_box.userId || credentials.secret != m_box.password)
+            return failed<int>(MailboxFailure::LoginFailed,
+                               pop3::failure::loginRejected(m_box.loginRejection));
+        m_loggedIn = true;
+        return {int(m_box.mailbox.size()), MailboxFailure::None, {}};
     }
-    if (!m_loggedIn[handle] || number < 1 || number > mailbox.size())
-        return false; // refused before the server is asked, as the real library does
-    if (connectionLostAt > 0 && number >= connectionLostAt)
-        m_connectionLost = true;
-    if (m_connectionLost)
-        fail(pop3::failure::connectionLost());
-    return m_connectionLost;
+
+    MailboxAnswer<MailHeader> header(int number) override
+    {
+        m_box.m_log.add(u"mail: header(%1)"_s.arg(number));
+        if (!m_loggedIn)
+            return failed<MailHeader>(m_closed ? MailboxFailure::ConnectionLost
+                                               : MailboxFailure::MessageFailed,
+                                      pop3::failure::notLoggedIn());
+        if (number < 1 || number > m_box.mailbox.size())
+            return failed<MailHeader>(MailboxFailure::MessageFailed,
+                                      pop3::failure::noSuchMessage(number, int(m_box.mailbox.size())));
+        if (m_box.connectionLostAt > 0 && number >= m_box.connectionLostAt)
+            m_lost = true;
+        if (m_lost || m_closed)
+            return failed<MailHeader>(MailboxFailure::ConnectionLost,
+                                      m_closed ? pop3::failure::connectionClosedByCaller()
+                                               : pop3::failure::connectionLost());
+        m_box.waiting();
+        // What TOP n 0 gives: the header up to the blank line.
+        const QByteArray& content = m_box.mailbox[number - 1].content;
+        const qsizetype end = content.indexOf("\r\n\r\n");
+        const QByteArray raw = end < 0 ? content : content.left(end + 2);
+        const pop3::HeaderTexts texts = pop3::readHeaderTexts(raw);
+        return {{texts.subject, texts.from, texts.date, raw}, MailboxFailure::None, {}};
+    }
+
+    void close() override
+    {
+        if (!m_closed)
+            m_box.m_log.add(u"mail: close"_s);
+        m_closed = true;
+    }
+
+private:
+    template <typename T>
+    static MailboxAnswer<T> failed(MailboxFailure why, QString text)
+    {
+        return {T{}, why, std::move(text)};
+    }
+
+    FakeMailbox& m_box;
+    bool m_loggedIn = false;
+    bool m_closed = false;
+    bool m_lost = false;
+};
+
+std::unique_ptr<platform::MailboxSession> FakeMailbox::open(const QString& server, QString* failure)
+{
+    m_log.add(u"mail: open(%1)"_s.arg(server));
+    const auto address = pop3::ServerAddress::parse(server);
+    QString problem;
+    if (!address) {
+        problem = pop3::failure::badServerName(server);
+    } else {
+        waiting();
+        if (address->host != host)
+            problem = pop3::failure::cannotConnect(address->host, u"Connection refused"_s);
+    }
+    if (!problem.isEmpty()) {
+        if (failure)
+            *failure = problem;
+        return nullptr;
+    }
+    return std::make_unique<Session>(*this);
 }
 
-bool FakeMailLibrary::checkNumber(std::int32_t number)
+void FakeMailbox::closeAll()
 {
-    if (number >= 1 && number <= mailbox.size())
-        return true;
-    fail(pop3::failure::noSuchMessage(number, int(mailbox.size())));
-    return false;
-}
-
-// What TOP n 0 gives of a message: its header up to the blank line.
-QByteArray FakeMailLibrary::headerOf(const Message& message)
-{
-    const qsizetype end = message.content.indexOf("\r\n\r\n");
-    return end < 0 ? message.content : message.content.left(end + 2);
-}
-
-void FakeMailLibrary::fillTexts(const Message& message, platform::MailBuffer& subject,
-                                platform::MailBuffer& from, platform::MailBuffer& date,
-                                platform::MailBuffer& header) const
-{
-    const QByteArray rawHeader = headerOf(message);
-    const pop3::HeaderTexts texts = pop3::readHeaderTexts(rawHeader);
-    platform::writeMailText(subject, subject.size(), texts.subject.toUtf8());
-    platform::writeMailText(from, from.size(), texts.from.toUtf8());
-    platform::writeMailText(date, date.size(), texts.date.toUtf8());
-    platform::writeMailText(header, header.size(), rawHeader);
-}
-
-std::int32_t FakeMailLibrary::NMailInitializeWinSock()
-{
-    m_log.add(u"mail: NMailInitializeWinSock"_s);
-    return 0;
-}
-std::int32_t FakeMailLibrary::NMailSetOption(std::int32_t option, std::int32_t value)
-{
-    m_log.add(u"mail: NMailSetOption(%1, %2)"_s.arg(option).arg(value));
-    return 0;
-}
-std::int32_t FakeMailLibrary::NMailEndWinSock()
-{
-    m_log.add(u"mail: NMailEndWinSock"_s);
-    m_loggedIn.clear();
-    return 0;
-}
-std::int32_t FakeMailLibrary::NMailPop3Connect(const QByteArray& server)
-{
-    const QString typed = QString::fromUtf8(server);
-    m_log.add(u"mail: NMailPop3Connect(%1)"_s.arg(typed));
-    const auto address = pop3::ServerAddress::parse(typed);
-    if (!address)
-        return fail(pop3::failure::badServerName(typed));
-    waiting();
-    if (address->host != host)
-        return fail(pop3::failure::cannotConnect(address->host, u"Connection refused"_s));
-    const std::int32_t handle = m_nextHandle++;
-    m_loggedIn[handle] = false;
-    m_connectionLost = false;
-    return handle;
-}
-std::int32_t FakeMailLibrary::NMailPop3Authenticate(std::int32_t handle, const QByteArray& user,
-                                                    const QByteArray& pass, std::int32_t apop)
-{
-    m_log.add(u"mail: NMailPop3Authenticate(%1, %2, %3, %4)"_s.arg(handle)
-                  .arg(QString::fromUtf8(user), QString::fromUtf8(pass))
-                  .arg(apop));
-    if (!usable(handle, false))
-        return -1;
-    const auto unsafe = [](const QByteArray& text) {
-        return text.contains('\r') || text.contains('\n') || text.contains('\0');
-    };
-    if (unsafe(user) || unsafe(pass))
-        return fail(pop3::failure::lineBreakInCredentials());
-    if (apop != 0 && !offersApop)
-        return fail(pop3::failure::apopWithoutTimestamp());
-    waiting();
-    if (user != userId || pass != password)
-        return fail(pop3::failure::loginRejected(loginRejection));
-    m_loggedIn[handle] = true;
-    return std::int32_t(mailbox.size());
-}
-std::int32_t FakeMailLibrary::NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
-                                                     platform::MailBuffer& subject,
-                                                     platform::MailBuffer& from,
-                                                     platform::MailBuffer& date,
-                                                     platform::MailBuffer& header, std::int32_t flag)
-{
-    m_log.add(u"mail: NMailPop3GetMailStatus(%1, %2, %3)"_s.arg(handle).arg(number).arg(flag));
-    if (connectionGone(handle, number))
-        return kConnectionLost;
-    if (!usable(handle, true) || !checkNumber(number))
-        return -1;
-    waiting();
-    fillTexts(mailbox[number - 1], subject, from, date, header);
-    return number;
-}
-std::int32_t FakeMailLibrary::NMailPop3GetMailSize(std::int32_t handle, std::int32_t number)
-{
-    m_log.add(u"mail: NMailPop3GetMailSize(%1, %2)"_s.arg(handle).arg(number));
-    if (connectionGone(handle, number))
-        return kConnectionLost;
-    if (!usable(handle, true) || !checkNumber(number))
-        return -1;
-    waiting();
-    const Message& message = mailbox[number - 1];
-    const std::int64_t size = message.listedSize.value_or(message.content.size());
-    if (size < 0 || size > pop3::Limits::kMaxTrustedMessageSize)
-        return fail(pop3::failure::untrustedSize(
-            number, QByteArray("+OK " + QByteArray::number(number) + ' ' + QByteArray::number(size))));
-    return std::int32_t(size);
-}
-std::int32_t FakeMailLibrary::NMailPop3GetMail(std::int32_t handle, std::int32_t number,
-                                               platform::MailBuffer& subject,
-                                               platform::MailBuffer& from,
-                                               platform::MailBuffer& date,
-                                               platform::MailBuffer& header,
-                                               platform::MailBuffer& body, std::int32_t flag,
-                                               std::int32_t reserved)
-{
-    m_log.add(u"mail: NMailPop3GetMail(%1, %2, body %3, %4, %5)"_s.arg(handle)
-                  .arg(number)
-                  .arg(body.size())
-                  .arg(flag)
-                  .arg(reserved));
-    if (connectionGone(handle, number))
-        return kConnectionLost;
-    if (!usable(handle, true) || !checkNumber(number))
-        return -1;
-    waiting();
-    const Message& message = mailbox[number - 1];
-    fillTexts(message, subject, from, date, header);
-    // Like the real library, only the header is read.
-    const QByteArray read = headerOf(message);
-    platform::writeMailText(body, body.size(), read);
-    return std::int32_t(read.size());
-}
-std::int32_t FakeMailLibrary::NMailGetMessage(std::int32_t id, platform::MailBuffer& buffer,
-                                              std::int32_t& capacity)
-{
-    m_log.add(u"mail: NMailGetMessage(%1, %2)"_s.arg(id).arg(capacity));
-    return platform::writeMailText(buffer, capacity > 0 ? std::size_t(capacity) : 0, m_lastFailure);
-}
-std::int32_t FakeMailLibrary::NMailPop3Close(std::int32_t handle)
-{
-    m_log.add(u"mail: NMailPop3Close(%1)"_s.arg(handle));
-    if (m_loggedIn.erase(handle) == 0)
-        return fail(pop3::failure::invalidHandle(handle));
-    return 0;
+    m_log.add(u"mail: closeAll"_s);
+    for (Session* session : std::set<Session*>(m_open))
+        session->close();
 }
 
 // --- multimedia ---
@@ -360,33 +279,33 @@ bool FakeHomepageBrowser::navigate(const QUrl& address)
     return result;
 }
 
-platform::SecretStore::Result FakeSecretStore::read(const QString& name)
+void FakeSecretStore::read(const QString& name, QObject*, Answer answer)
 {
     m_log.add(u"keyring: read "_s + name);
     if (!available)
-        return {Outcome::Unavailable, {}, u"no keyring"_s};
+        return answer({Outcome::Unavailable, {}, u"no keyring"_s});
     const auto found = secrets.constFind(name);
     if (found == secrets.cend())
-        return {Outcome::NotFound, {}, {}};
-    return {Outcome::Done, *found, {}};
+        return answer({Outcome::NotFound, {}, {}});
+    answer({Outcome::Done, *found, {}});
 }
 
-platform::SecretStore::Result FakeSecretStore::write(const QString& name, const QByteArray& secret)
+void FakeSecretStore::write(const QString& name, const QByteArray& secret, QObject*, Answer answer)
 {
     m_log.add(u"keyring: write "_s + name);
     if (!available)
-        return {Outcome::Unavailable, {}, u"no keyring"_s};
+        return answer({Outcome::Unavailable, {}, u"no keyring"_s});
     secrets.insert(name, secret);
-    return {Outcome::Done, {}, {}};
+    answer({Outcome::Done, {}, {}});
 }
 
-platform::SecretStore::Result FakeSecretStore::remove(const QString& name)
+void FakeSecretStore::remove(const QString& name, QObject*, Answer answer)
 {
     m_log.add(u"keyring: remove "_s + name);
     if (!available)
-        return {Outcome::Unavailable, {}, u"no keyring"_s};
+        return answer({Outcome::Unavailable, {}, u"no keyring"_s});
     secrets.remove(name);
-    return {Outcome::Done, {}, {}};
+    answer({Outcome::Done, {}, {}});
 }
 
 void FakeProcessExit::endProcess()

@@ -9,7 +9,7 @@
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
 #include "platform/ports/HomepageBrowser.h"
-#include "platform/ports/MailLibrary.h"
+#include "platform/ports/Mailbox.h"
 #include "platform/ports/MessageBox.h"
 #include "platform/ports/Multimedia.h"
 #include "platform/ports/ProcessExit.h"
@@ -28,79 +28,50 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace pelmora::fakes {
 
-// The mail library with a scripted POP3 server behind it. It answers every call with the values
-// and failure texts the real library (Pop3MailLibrary) gives for a server in the same state: the
-// server name that reaches it, the one account it accepts, and the messages in the mailbox.
-class FakeMailLibrary final : public platform::MailLibrary {
+// The mailbox with a scripted POP3 server behind it. It answers every call with the values and
+// failure texts the real mailbox (Pop3Mailbox) gives for a server in the same state: the server
+// name that reaches it, the one account it accepts, and the messages in the mailbox.
+class FakeMailbox final : public platform::Mailbox {
 public:
-    explicit FakeMailLibrary(CallLog& log) : m_log(log) {}
+    explicit FakeMailbox(CallLog& log) : m_log(log) {}
 
     struct Message {
-        QByteArray content;                    // the whole message as sent (CRLF line ends)
-        std::optional<std::int64_t> listedSize; // what LIST claims; the content's size if unset
+        QByteArray content; // the whole message as sent (CRLF line ends)
     };
     // A message with the usual header fields and this subject and body.
     static Message message(const QByteArray& subject, const QByteArray& body);
 
     // Script: the server.
     QString host = QStringLiteral("pop.example"); // the one host name that reaches the server
-    QByteArray userId = "taro";
-    QByteArray password = "secret";
+    QString userId = QStringLiteral("taro");
+    QString password = QStringLiteral("secret");
     bool offersApop = true; // the greeting carries an APOP timestamp
     QByteArray loginRejection = "-ERR [AUTH] Authentication failed.";
     QList<Message> mailbox;
     // Runs inside every call that talks to the server, as window events run while the real
-    // library waits for the network.
+    // mailbox waits for the network.
     std::function<void()> whileWaiting;
     // The server drops the connection when message `connectionLostAt` is asked for (0: never):
-    // that call and every later message call answer kConnectionLost, as the real library does.
-    std::int32_t connectionLostAt = 0;
+    // that call and every later one answer ConnectionLost, as the real mailbox does.
+    int connectionLostAt = 0;
 
-    std::int32_t NMailInitializeWinSock() override;
-    std::int32_t NMailSetOption(std::int32_t option, std::int32_t value) override;
-    std::int32_t NMailEndWinSock() override;
-    std::int32_t NMailPop3Connect(const QByteArray& server) override;
-    std::int32_t NMailPop3Authenticate(std::int32_t handle, const QByteArray& userId,
-                                       const QByteArray& password, std::int32_t apop) override;
-    std::int32_t NMailPop3GetMailStatus(std::int32_t handle, std::int32_t number,
-                                        platform::MailBuffer& subject, platform::MailBuffer& from,
-                                        platform::MailBuffer& date, platform::MailBuffer& header,
-                                        std::int32_t flag) override;
-    std::int32_t NMailPop3GetMailSize(std::int32_t handle, std::int32_t number) override;
-    std::int32_t NMailPop3GetMail(std::int32_t handle, std::int32_t number,
-                                  platform::MailBuffer& subject, platform::MailBuffer& from,
-                                  platform::MailBuffer& date, platform::MailBuffer& header,
-                                  platform::MailBuffer& body, std::int32_t flag,
-                                  std::int32_t reserved) override;
-    std::int32_t NMailGetMessage(std::int32_t id, platform::MailBuffer& buffer,
-                                 std::int32_t& capacity) override;
-    std::int32_t NMailPop3Close(std::int32_t handle) override;
+    std::unique_ptr<platform::MailboxSession> open(const QString& server,
+                                                   QString* failure) override;
+    void closeAll() override;
 
-    // Connections open now.
-    qsizetype openConnections() const { return qsizetype(m_loggedIn.size()); }
+    // Sessions open now.
+    qsizetype openSessions() const { return qsizetype(m_open.size()); }
 
 private:
-    std::int32_t fail(const QString& text);
-    // Whether `handle` is open (and logged in, when `loggedIn`), else the failure is set.
-    bool usable(std::int32_t handle, bool loggedIn);
-    bool checkNumber(std::int32_t number);
-    // Whether a message call on `handle` for `number` finds the connection gone; the failure is
-    // then set.
-    bool connectionGone(std::int32_t handle, std::int32_t number);
-    static QByteArray headerOf(const Message& message);
-    void fillTexts(const Message& message, platform::MailBuffer& subject,
-                   platform::MailBuffer& from, platform::MailBuffer& date,
-                   platform::MailBuffer& header) const;
+    class Session;
     void waiting() const;
 
     CallLog& m_log;
-    std::map<std::int32_t, bool> m_loggedIn; // open handles
-    std::int32_t m_nextHandle = 1;
-    QByteArray m_lastFailure;
-    bool m_connectionLost = false;
+    std::set<Session*> m_open;
 };
 
 class FakeMultimedia final : public platform::Multimedia {
@@ -239,17 +210,18 @@ private:
     CallLog& m_log;
 };
 
-// A keyring in memory. Records every call by name (never the secret); `available` false makes it
-// answer as a desktop without a keyring does.
+// A keyring in memory that answers at once. Records every call by name (never the secret);
+// `available` false makes it answer as a desktop without a keyring does.
 class FakeSecretStore final : public platform::SecretStore {
 public:
     explicit FakeSecretStore(CallLog& log) : m_log(log) {}
     bool available = true;
     QHash<QString, QByteArray> secrets;
 
-    Result read(const QString& name) override;
-    Result write(const QString& name, const QByteArray& secret) override;
-    Result remove(const QString& name) override;
+    void read(const QString& name, QObject* context, Answer answer) override;
+    void write(const QString& name, const QByteArray& secret, QObject* context,
+               Answer answer) override;
+    void remove(const QString& name, QObject* context, Answer answer) override;
 
 private:
     CallLog& m_log;

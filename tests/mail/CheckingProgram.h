@@ -3,14 +3,20 @@
 #include "app/Application.h"
 #include "app/MainForm.h"
 #include "alert/forms/MsgForm.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 #include "tests/fakes/FakePlatform.h"
 
 #include <QAction>
 
 namespace pelmora::tests {
 
-// The real program on a private program folder with the real POP3 library, the given vbmail.ini
+// The account profile with `user` and `password` saved.
+inline QByteArray savedAccount(const QString& user, const QString& password)
+{
+    return "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" + password.toUtf8() + "\r\n";
+}
+
+// The real program on a private program folder with the real POP3 mailbox, the given vbmail.ini
 // and account saved, and the alert routine counted instead of run. `real` names further real
 // adapters (a message box, a program launcher).
 struct CheckingProgram {
@@ -32,7 +38,7 @@ struct CheckingProgram {
     void checkFromTheMenu() { app.mainForm().findChild<QAction*>(QStringLiteral("mcheck"))->trigger(); }
     alert::MsgForm* board() { return app.forms().peek<alert::MsgForm>(); }
 
-    pop3::Pop3MailLibrary library;
+    pop3::Pop3Mailbox library;
     fakes::FakePlatform fake;
     app::Application app{fake.services()};
     int alertsStarted = 0;

@@ -294,7 +294,7 @@ private Q_SLOTS:
         fakes::FakePlatform fake(fakes::FakePlatform::DataFolder::Present,
                                  fakes::FakePlatform::Replacements().with(remoteAccess));
         fake.storeServerAndAccount();
-        fake.mailLibrary.host = u"elsewhere.example"_s; // the stored server does not answer
+        fake.mailbox.host = u"elsewhere.example"_s; // the stored server does not answer
         app::Application app(fake.services());
         app.start();
         auto& preferences = app.forms().get<settings::SetForm>();
@@ -305,7 +305,7 @@ private Q_SLOTS:
 
         preferences.setCheck1(true);
         app.mainForm().Command8_Click();
-        QCOMPARE(fake.log.withPrefix(u"mail: NMailPop3Authenticate"_s), QStringList());
+        QCOMPARE(fake.log.withPrefix(u"mail: logIn"_s), QStringList());
         QCOMPARE(m_nm->deactivated(), (QStringList{desktop.mobile, desktop.dialUp}));
     }
 };

@@ -15,7 +15,7 @@
 #include "platform/adapters/system/TerminationSignals.h"
 #include "mail/MailCheck.h"
 #include "pop3/FailureText.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/mail/CheckingProgram.h"
@@ -81,6 +81,34 @@ ScriptedServer::Handler lyingCount(bool closeAtFirstRequest)
     };
 }
 
+// A server of two messages without TOP: its CAPA leaves TOP out, or it has no CAPA and refuses TOP.
+ScriptedServer::Handler withoutTop(bool listsCapabilities)
+{
+    return [listsCapabilities](QTcpSocket& socket, const QByteArray& command) {
+        if (command == "CAPA" && listsCapabilities)
+            socket.write("+OK\r\nUSER\r\nUIDL\r\n.\r\n");
+        else if (command == "STAT")
+            socket.write("+OK 2 200\r\n");
+        else if (command.startsWith("LIST "))
+            socket.write("+OK " + command.sliced(5) + " 100\r\n");
+        else if (command.startsWith("TOP"))
+            socket.write("-ERR no such command\r\n");
+        else
+            return false;
+        return true;
+    };
+}
+
+QList<QByteArray> commandsStartingWith(const ScriptedServer& server, const QByteArray& verb)
+{
+    QList<QByteArray> found;
+    for (const QByteArray& command : server.commands()) {
+        if (command.toUpper().startsWith(verb))
+            found << command;
+    }
+    return found;
+}
+
 int messageRequests(const ScriptedServer& server)
 {
     int n = 0;
@@ -100,6 +128,8 @@ private Q_SLOTS:
     void lyingCountEndsWhenTheServerCloses();
     void endRequestDuringAWaitEndsTheCheck();
     void checkThatWouldNeverEndIsBounded();
+    void withoutTopTheCheckCountsAndTakesNothing_data();
+    void withoutTopTheCheckCountsAndTakesNothing();
 };
 
 // The server's text reaches the genuine error box as it was sent: tags shown, nothing to click.
@@ -200,28 +230,28 @@ void HostileCheckTest::endRequestDuringAWaitEndsTheCheck()
 }
 
 // Two servers that would keep one check going for days: one claims two billion messages and
-// refuses every request about them at once, one feeds a header a byte at a time for ever. The
-// first check ends after the messages no real mailbox has; the second once it has taken longer
-// than any real check, with an "エラー" box that says so. Both boards show the claimed count, and
-// the program answers throughout.
+// answers every header at once, one feeds a header a byte at a time for ever. The first check
+// ends after the messages no real mailbox has; the second once it has taken longer than any real
+// check, with an "エラー" box that says so. Both boards show the claimed count, and the program
+// answers throughout.
 void HostileCheckTest::checkThatWouldNeverEndIsBounded()
 {
-    ScriptedServer refusing("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+    ScriptedServer endless("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
         if (command == "CAPA")
-            socket.write("+OK\r\nPIPELINING\r\n.\r\n");
+            socket.write("+OK\r\nPIPELINING\r\nTOP\r\n.\r\n");
         else if (command == "STAT")
             socket.write("+OK 2147483647 0\r\n");
-        else if (command.startsWith("LIST"))
-            socket.write("-ERR no such message\r\n");
+        else if (command.startsWith("TOP"))
+            socket.write("+OK\r\nSubject: again\r\n\r\n.\r\n");
         else
             return false;
         return true;
     });
-    Program program(refusing.address());
+    Program program(endless.address());
     program.app.mainForm().Command8_Click();
     QCOMPARE(program.boardCount(), u"2147483647"_s);
-    QVERIFY(messageRequests(refusing) >= mail::MailCheck::kMaxMessagesRead);
-    QVERIFY(messageRequests(refusing) < 2 * mail::MailCheck::kMaxMessagesRead);
+    QVERIFY(messageRequests(endless) >= mail::MailCheck::kMaxMessagesRead);
+    QVERIFY(messageRequests(endless) < 2 * mail::MailCheck::kMaxMessagesRead);
     QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
 
     ScriptedServer feeding("+OK ready\r\n", [](QTcpSocket& socket, const QByteArray& command) {
@@ -249,6 +279,34 @@ void HostileCheckTest::checkThatWouldNeverEndIsBounded()
     QCOMPARE(slow.boardCount(), u"3"_s);
     QCOMPARE(slow.alertsStarted, 1);
     QVERIFY(ticks > 20); // the window kept answering while the check waited
+}
+
+void HostileCheckTest::withoutTopTheCheckCountsAndTakesNothing_data()
+{
+    QTest::addColumn<bool>("listsCapabilities");
+    QTest::newRow("CAPA without TOP") << true;
+    QTest::newRow("TOP refused") << false;
+}
+
+// A server without TOP still gets its mail announced, and keeps every message as it was: the
+// check neither retrieves (which marks a message read) nor deletes one, nor asks for TOP where
+// CAPA said there is none.
+void HostileCheckTest::withoutTopTheCheckCountsAndTakesNothing()
+{
+    QFETCH(bool, listsCapabilities);
+    ScriptedServer server("+OK ready\r\n", withoutTop(listsCapabilities));
+    Program program(server.address());
+
+    program.checkFromTheMenu();
+    QVERIFY(program.board());
+    QCOMPARE(program.board()->Text2(), u"2"_s);
+    QCOMPARE(program.alertsStarted, 1);
+    QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
+    QCOMPARE(commandsStartingWith(server, "RETR"), QList<QByteArray>());
+    QCOMPARE(commandsStartingWith(server, "DELE"), QList<QByteArray>());
+    if (listsCapabilities)
+        QCOMPARE(commandsStartingWith(server, "TOP"), QList<QByteArray>());
+    QVERIFY(server.commands().contains("QUIT"));
 }
 
 QTEST_MAIN(HostileCheckTest)

@@ -17,7 +17,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace pelmora;
-using fakes::FakeMailLibrary;
+using fakes::FakeMailbox;
 using fakes::FakePlatform;
 
 namespace {
@@ -31,7 +31,7 @@ struct Program {
 
     app::MainForm& window() { return app.mainForm(); }
     settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
-    qsizetype checks() const { return fake.log.withPrefix(u"mail: NMailPop3Connect"_s).size(); }
+    qsizetype checks() const { return fake.log.withPrefix(u"mail: open"_s).size(); }
 
     // One second of the program: the one-second tick when it runs, and the ten polls.
     void second()
@@ -82,7 +82,7 @@ private Q_SLOTS:
         for (int i = 0; i < 60; ++i)
             program.second();
         bool once = true;
-        program.fake.mailLibrary.whileWaiting = [&] {
+        program.fake.mailbox.whileWaiting = [&] {
             if (std::exchange(once, false))
                 program.second(); // the minute is reached while the server answers
         };
@@ -95,30 +95,21 @@ private Q_SLOTS:
         QCOMPARE(program.checks(), 2);
     }
 
-    // Message buffers follow the sizes the library reports, bounded whatever the server claims.
-    void messageBuffersAreBounded()
+    // A check reads every header once, in order, and nothing else; its session is closed.
+    void everyHeaderIsReadInOrder()
     {
         Program program;
-        FakeMailLibrary& server = program.fake.mailLibrary;
-        server.mailbox = {FakeMailLibrary::message("over 256 MiB", "1"),
-                          FakeMailLibrary::message("100 MiB", "2"),
-                          FakeMailLibrary::message("small", "3")};
-        server.mailbox[0].listedSize = 300LL * 1024 * 1024; // the library will not tell this size
-        server.mailbox[1].listedSize = 100LL * 1024 * 1024;
+        FakeMailbox& server = program.fake.mailbox;
+        server.mailbox = {FakeMailbox::message("1", "one"), FakeMailbox::message("2", "two"),
+                          FakeMailbox::message("3", "three")};
         program.fake.log.clear();
         program.window().Command8_Click();
-
-        const QStringList retrievals = program.fake.log.withPrefix(u"mail: NMailPop3GetMail("_s);
-        QCOMPARE(retrievals,
-                 (QStringList{u"mail: NMailPop3GetMail(1, 1, body 0, 0, 0)"_s,
-                              u"mail: NMailPop3GetMail(1, 2, body %1, 0, 0)"_s.arg(
-                                  mail::MailCheck::kMaxBodyBuffer),
-                              u"mail: NMailPop3GetMail(1, 3, body %1, 0, 0)"_s.arg(
-                                  server.mailbox[2].content.size() + 1)}));
+        QCOMPARE(program.fake.log.withPrefix(u"mail: header"_s),
+                 (QStringList{u"mail: header(1)"_s, u"mail: header(2)"_s, u"mail: header(3)"_s}));
         auto* board = program.app.forms().peek<alert::MsgForm>();
         QVERIFY(board);
         QCOMPARE(board->Text2(), u"3"_s);
-        QCOMPARE(server.openConnections(), 0);
+        QCOMPARE(server.openSessions(), 0);
     }
 
     // Hanging up: every connection of a good enumeration in its order, none after a failed one.
@@ -138,12 +129,6 @@ private Q_SLOTS:
         program.window().Command8_Click();
         QCOMPARE(program.fake.log.withPrefix(u"Ras"_s),
                  (QStringList{u"RasEnumConnections(412, 105472)"_s}));
-    }
-
-    void errorTextEndsAtItsFirstNul()
-    {
-        QCOMPARE(mail::StripAtNul(u"-ERR no\0garbage\0"_s), u"-ERR no"_s);
-        QCOMPARE(mail::StripAtNul(u"whole"_s), u"whole"_s);
     }
 };
 

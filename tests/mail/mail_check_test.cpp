@@ -10,7 +10,7 @@
 
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "pop3/FailureText.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/mail/CheckingProgram.h"
@@ -41,8 +41,7 @@ struct Program : tests::CheckingProgram {
             platform::ProgramLauncher* launcher = nullptr)
         : CheckingProgram("POP3=127.0.0.1:" + g_info[u"PORT"_s].toUtf8() + "\r\nAPOP=" +
                               QByteArray::number(apopFlag) + "\r\n",
-                          "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" +
-                              password.toUtf8() + "\r\n",
+                          tests::savedAccount(user, password),
                           pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)},
                           withLauncher(launcher))
     {
@@ -173,8 +172,7 @@ private Q_SLOTS:
         // What the user is typing meanwhile stays; the check logs in with the saved account.
         dialog->findChild<QLineEdit*>(u"IdText"_s)->setText(u"typing"_s);
         FakePlatform::writeFile(program.fake.accountProfile(),
-                                "[EXEINI]\r\nNAME=" + mailUser().toUtf8() +
-                                    "\r\nNAME2=" + password().toUtf8() + "\r\n");
+                                tests::savedAccount(mailUser(), password()));
         dovecot.mark();
         program.checkFromTheMenu();
         QVERIFY(dovecot.logged({u"Login: user=<%1>"_s.arg(mailUser())}));

@@ -8,7 +8,7 @@
 #include "alert/forms/MsgForm.h"
 #include "settings/forms/SetForm.h"
 
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 
 #include "tests/fakes/FakePlatform.h"
 #include "tests/servers/DovecotWitness.h"
@@ -33,7 +33,7 @@ private Q_SLOTS:
         qputenv("SSL_CERT_FILE", info[u"CA_CERT"_s].toUtf8());
         const QString user = info[u"SCHEDULED_USER"_s];
 
-        pop3::Pop3MailLibrary library(
+        pop3::Pop3Mailbox library(
             pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
         FakePlatform fake(FakePlatform::DataFolder::Present,
                           FakePlatform::Replacements().with(library).with(

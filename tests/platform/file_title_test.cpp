@@ -1,6 +1,5 @@
-#include "ProfileVectors.h"
-
 #include "platform/adapters/system/PosixFileTitle.h"
+#include "tests/profile/ProfileVectors.h"
 
 #include <QTest>
 

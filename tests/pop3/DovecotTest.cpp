@@ -1,10 +1,10 @@
-// The whole library against a real POP3 server: a private Dovecot started by the "dovecot"
+// The whole POP3 mailbox against a real POP3 server: a private Dovecot started by the "dovecot"
 // fixture. Dovecot's log is the witness for what happened on the server's side (login method,
-// TLS, how many messages were retrieved). The check's own reading of a mailbox also runs against
+// TLS, how many headers were read and that no message was retrieved). The check's own reading of a mailbox also runs against
 // GNU Mailutils pop3d (ctest's pop3_mailutils, the "mailutils" fixture), whose log says less.
 
 #include "pop3/FailureText.h"
-#include "pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Mailbox.h"
 #include "tests/servers/DovecotInfo.h"
 #include "tests/servers/IdentityProvider.h"
 
@@ -18,55 +18,32 @@
 #include <QTimer>
 
 using namespace pelmora::platform;
-using pelmora::pop3::Pop3MailLibrary;
+using pelmora::pop3::Pop3Mailbox;
 namespace pop3 = pelmora::pop3;
 using namespace pelmora::tests;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr std::int32_t kApop = MailLibrary::kLoginApop;
-constexpr std::int32_t kUserPass = MailLibrary::kLoginPlain;
+constexpr LoginMethod kApop = LoginMethod::Apop;
+constexpr LoginMethod kUserPass = LoginMethod::Password;
 
-MailBuffer textBuffer() { return MailBuffer(MailLibrary::kTextBufferCapacity, ' '); }
-
-QByteArray lastFailure(MailLibrary& library)
-{
-    MailBuffer buffer = textBuffer();
-    std::int32_t capacity = MailLibrary::kTextBufferCapacity;
-    library.NMailGetMessage(0, buffer, capacity);
-    return QByteArray(buffer.c_str());
-}
-
-struct Message {
-    QString subject, from, date;
-    QByteArray header, body;
-    std::int32_t size = 0;
+// A session as the check holds it, and what its login answered (a server that could not be
+// reached: LoginFailed with the reason).
+struct Login {
+    std::unique_ptr<MailboxSession> session;
+    MailboxAnswer<int> answer;
+    // The header of message n, or nothing (the failure's text is then in the test's log).
+    std::optional<MailHeader> header(int n)
+    {
+        const auto got = session->header(n);
+        if (!got.ok()) {
+            qWarning("header %d: %s", n, qPrintable(got.text));
+            return std::nullopt;
+        }
+        return got.value;
+    }
 };
-
-// One message the way the check reads it: status, size, then the message into size + 1 bytes
-// (of which the library fills the header: it never retrieves a message).
-std::optional<Message> readMessage(MailLibrary& library, std::int32_t handle, std::int32_t n)
-{
-    MailBuffer subject = textBuffer(), from = textBuffer(), date = textBuffer(),
-               header = textBuffer();
-    if (library.NMailPop3GetMailStatus(handle, n, subject, from, date, header, 0) != n)
-        return std::nullopt;
-    Message m;
-    m.size = library.NMailPop3GetMailSize(handle, n);
-    if (m.size < 0)
-        return std::nullopt;
-    MailBuffer body(std::size_t(m.size) + 1, ' ');
-    subject = textBuffer(), from = textBuffer(), date = textBuffer(), header = textBuffer();
-    if (library.NMailPop3GetMail(handle, n, subject, from, date, header, body, 0, 0) < 0)
-        return std::nullopt;
-    m.subject = QString::fromUtf8(subject.c_str());
-    m.from = QString::fromUtf8(from.c_str());
-    m.date = QString::fromUtf8(date.c_str());
-    m.header = QByteArray(header.c_str());
-    m.body = QByteArray(body.c_str());
-    return m;
-}
 
 } // namespace
 
@@ -75,7 +52,7 @@ class DovecotTest : public QObject {
 
     DovecotInfo m_info;
     qint64 m_logStart = 0;
-    Pop3MailLibrary m_library{pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)}};
+    Pop3Mailbox m_mailbox{pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)}};
 
     QByteArray plainServer() const { return "127.0.0.1:" + m_info[u"PORT"_s].toUtf8(); }
     bool isDovecot() const { return m_info[u"SERVER"_s] == u"dovecot"_s; }
@@ -104,15 +81,20 @@ class DovecotTest : public QObject {
         return false;
     }
 
-    std::int32_t login(const QByteArray& server, const QByteArray& userId, std::int32_t method,
-                       std::int32_t* handleOut, const QByteArray& secret = {})
+    Login login(const QByteArray& server, const QByteArray& userId, LoginMethod method,
+                const QByteArray& secret = {})
     {
-        const std::int32_t handle = m_library.NMailPop3Connect(server);
-        *handleOut = handle;
-        if (handle < 0)
-            return -1000;
-        return m_library.NMailPop3Authenticate(handle, userId,
-                                               secret.isEmpty() ? password() : secret, method);
+        Login result;
+        QString failure;
+        result.session = m_mailbox.open(QString::fromUtf8(server), &failure);
+        if (!result.session) {
+            result.answer = {-1000, MailboxFailure::LoginFailed, failure};
+            return result;
+        }
+        result.answer = result.session->logIn({QString::fromUtf8(userId),
+                                               QString::fromUtf8(secret.isEmpty() ? password() : secret),
+                                               method});
+        return result;
     }
 
 private slots:
@@ -136,12 +118,12 @@ private slots:
         if (!qEnvironmentVariableIsSet("PELMORA_TRUST_NO_TEST_CA"))
             QSKIP("runs as pop3_dovecot_untrusted");
         for (const QByteArray& server : {plainServer(), tlsServer()}) {
-            std::int32_t handle = 0;
-            QCOMPARE(login(server, user("UNTRUSTED_USER"), kUserPass, &handle), -1);
-            const QString text = QString::fromUtf8(lastFailure(m_library));
+            auto check = login(server, user("UNTRUSTED_USER"), kUserPass);
+            QCOMPARE(check.answer.failure, MailboxFailure::LoginFailed);
+            const QString text = check.answer.text;
             QVERIFY2(text.startsWith(pop3::failure::tlsFailed(u""_s)), qPrintable(text));
             QVERIFY2(text.contains(u"certificate"_s), qPrintable(text));
-            QCOMPARE(m_library.NMailPop3Close(handle), 0);
+            check.session->close();
         }
         // Never downgraded: no login reached Dovecot.
         QVERIFY(!logHasLine({u"Login: user=<untrusted>"_s}));
@@ -162,23 +144,20 @@ private slots:
     {
         QFETCH(QByteArray, server);
         QFETCH(QString, tls);
-        std::int32_t handle = 0;
-        QCOMPARE(login(server, user("THREE_USER"), kUserPass, &handle), 3);
-        const auto first = readMessage(m_library, handle, 1);
-        const auto second = readMessage(m_library, handle, 2);
-        const auto third = readMessage(m_library, handle, 3);
+        auto check = login(server, user("THREE_USER"), kUserPass);
+        QCOMPARE(check.answer.value, 3);
+        const auto first = check.header(1);
+        const auto second = check.header(2);
+        const auto third = check.header(3);
         QVERIFY(first && second && third);
         QCOMPARE(first->subject, u"Plain subject"_s);
         QCOMPARE(first->from, u"Pelmora Test <sender@pelmora.test>"_s);
         QCOMPARE(first->date, u"Mon, 1 Jan 2024 09:00:00 +0900"_s);
-        QVERIFY(first->header.startsWith("From: Pelmora Test <sender@pelmora.test>\r\nTo: three@"));
-        QVERIFY(first->header.endsWith("Content-Type: text/plain; charset=UTF-8\r\n"));
-        // Of the message only its header is read; LIST counted the whole message.
-        QCOMPARE(first->body, first->header);
-        QCOMPARE(first->size, first->header.size() + qsizetype(sizeof("\r\nFirst message.\r\n")) - 1);
+        QVERIFY(first->raw.startsWith("From: Pelmora Test <sender@pelmora.test>\r\nTo: three@"));
+        QVERIFY(first->raw.endsWith("Content-Type: text/plain; charset=UTF-8\r\n"));
         QCOMPARE(second->subject, u"日本語"_s);
         QCOMPARE(third->subject, u"こんにちはcafé"_s);
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        check.session->close();
         if (isDovecot()) {
             QVERIFY(logHasLine({u"Login: user=<three>, method=PLAIN"_s, tls}));
             // One TOP a message, and nothing retrieved: nothing is marked as read.
@@ -205,106 +184,92 @@ private slots:
         const QByteArray oauthUser = user("OAUTH_USER");
         const QByteArray token = provider.accessToken(QString::fromUtf8(oauthUser));
         QVERIFY2(!token.isEmpty(), qPrintable(provider.lastError()));
-        std::int32_t handle = 0;
-        QCOMPARE(login(server, oauthUser, MailLibrary::kLoginBearerToken, &handle, token), 3);
-        const auto first = readMessage(m_library, handle, 1);
+        auto check = login(server, oauthUser, LoginMethod::BearerToken, token);
+        QCOMPARE(check.answer.value, 3);
+        const auto first = check.header(1);
         QVERIFY(first);
         QCOMPARE(first->subject, u"Plain subject"_s);
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        check.session->close();
         QVERIFY(logHasLine({u"Login: user=<oauth>, method=OAUTHBEARER"_s, u", TLS"_s}));
 
         QVERIFY(provider.expireAccessTokens());
         init();
-        QCOMPARE(login(server, oauthUser, MailLibrary::kLoginBearerToken, &handle, token),
-                 MailLibrary::kTokenRefused);
-        const QString text = QString::fromUtf8(lastFailure(m_library));
+        check = login(server, oauthUser, LoginMethod::BearerToken, token);
+        QCOMPARE(check.answer.failure, MailboxFailure::TokenRefused);
+        const QString text = check.answer.text;
         QVERIFY2(text.startsWith(pop3::failure::tokenRefused("", {})), qPrintable(text));
         QVERIFY2(text.contains(u"-ERR"_s), qPrintable(text));
         QVERIFY(!text.contains(QString::fromUtf8(token)));
         // Dovecot's challenge says why; it was answered, so its -ERR came too.
         QVERIFY2(text.contains(u"invalid_token"_s), qPrintable(text));
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        check.session->close();
         QVERIFY(logHasLine({u"user=<oauth>, method=OAUTHBEARER"_s, u"auth failed"_s}));
 
         const QByteArray fresh = provider.accessToken(QString::fromUtf8(oauthUser));
         QVERIFY2(!fresh.isEmpty() && fresh != token, qPrintable(provider.lastError()));
-        QCOMPARE(login(server, oauthUser, MailLibrary::kLoginBearerToken, &handle, fresh), 3);
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        check = login(server, oauthUser, LoginMethod::BearerToken, fresh);
+        QCOMPARE(check.answer.value, 3);
+        check.session->close();
         QVERIFY(logHasLine({u"Login: user=<oauth>, method=OAUTHBEARER"_s, u", TLS"_s}));
     }
 
     void apopLogin()
     {
-        std::int32_t handle = 0;
-        QCOMPARE(login(plainServer(), user("EMPTY_USER"), kApop, &handle), 0);
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        auto check = login(plainServer(), user("EMPTY_USER"), kApop);
+        QVERIFY(check.answer.ok());
+        QCOMPARE(check.answer.value, 0);
+        check.session->close();
         QVERIFY(logHasLine({u"Login: user=<empty>, method=APOP"_s}));
     }
 
     void pop3sFromTheFirstByte()
     {
-        std::int32_t handle = 0;
-        QCOMPARE(login(tlsServer(), user("THREE_USER"), kApop, &handle), 3);
-        const auto first = readMessage(m_library, handle, 1);
+        auto check = login(tlsServer(), user("THREE_USER"), kApop);
+        QCOMPARE(check.answer.value, 3);
+        const auto first = check.header(1);
         QVERIFY(first);
         QCOMPARE(first->subject, u"Plain subject"_s);
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        check.session->close();
         QVERIFY(logHasLine({u"Login: user=<three>, method=APOP"_s, u", TLS"_s}));
     }
 
     void wrongPasswordGivesTheServersText()
     {
-        const std::int32_t handle = m_library.NMailPop3Connect(plainServer());
-        QVERIFY(handle > 0);
-        QVERIFY(m_library.NMailPop3Authenticate(handle, "three", "wrong", kUserPass) < 0);
-        QCOMPARE(lastFailure(m_library),
-                 pop3::failure::loginRejected("-ERR [AUTH] Authentication failed.").toUtf8());
-
-        // The text is cut to the caller's capacity, NUL included, never inside a character.
-        MailBuffer small(64, ' ');
-        std::int32_t capacity = 10;
-        QCOMPARE(m_library.NMailGetMessage(0, small, capacity), 9);
-        QCOMPARE(QByteArray(small.c_str()), pop3::failure::loginRejected("").toUtf8().left(9));
-        capacity = 8;
-        QCOMPARE(m_library.NMailGetMessage(0, small, capacity), 6); // two 3-byte characters fit
-        QCOMPARE(small[6], '\0');
-        QCOMPARE(small.size(), std::size_t(64));
-
-        // A failed login leaves nothing to read; the handle still closes.
-        MailBuffer b1 = textBuffer(), b2 = textBuffer(), b3 = textBuffer(), b4 = textBuffer();
-        QVERIFY(m_library.NMailPop3GetMailStatus(handle, 1, b1, b2, b3, b4, 0) < 0);
-        QVERIFY(m_library.NMailPop3GetMailSize(handle, 1) < 0);
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        auto check = login(plainServer(), "three", kUserPass, "wrong");
+        QCOMPARE(check.answer.failure, MailboxFailure::LoginFailed);
+        QCOMPARE(check.answer.text, pop3::failure::loginRejected("-ERR [AUTH] Authentication failed."));
+        // A failed login leaves nothing to read; the session still closes.
+        QVERIFY(!check.session->header(1).ok());
+        check.session->close();
     }
 
     void emptyMailboxAndMessageNumbersOutOfRange()
     {
-        std::int32_t handle = 0;
-        QCOMPARE(login(plainServer(), user("EMPTY_USER"), kUserPass, &handle), 0);
-        QCOMPARE(m_library.NMailPop3GetMailSize(handle, 1), -1);
-        QCOMPARE(lastFailure(m_library), pop3::failure::noSuchMessage(1, 0).toUtf8());
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
-        QCOMPARE(m_library.NMailPop3Close(handle), -1);
-        QCOMPARE(lastFailure(m_library), pop3::failure::invalidHandle(handle).toUtf8());
+        auto check = login(plainServer(), user("EMPTY_USER"), kUserPass);
+        QCOMPARE(check.answer.value, 0);
+        const auto header = check.session->header(1);
+        QCOMPARE(header.failure, MailboxFailure::MessageFailed);
+        QCOMPARE(header.text, pop3::failure::noSuchMessage(1, 0));
+        check.session->close();
+        check.session->close();
     }
 
     void thousandMessagesEachRead()
     {
-        std::int32_t handle = 0;
-        QCOMPARE(login(plainServer(), user("MANY_USER"), kUserPass, &handle), 1000);
-        for (std::int32_t n = 1; n <= 1000; ++n) {
-            const auto message = readMessage(m_library, handle, n);
-            QVERIFY2(message, qPrintable(QString::fromUtf8(lastFailure(m_library))));
-            QCOMPARE(message->subject, u"Many %1"_s.arg(n, 4, 10, QChar(u'0')));
-            QVERIFY(message->size > message->header.size());
+        auto check = login(plainServer(), user("MANY_USER"), kUserPass);
+        QCOMPARE(check.answer.value, 1000);
+        for (int n = 1; n <= 1000; ++n) {
+            const auto header = check.header(n);
+            QVERIFY(header);
+            QCOMPARE(header->subject, u"Many %1"_s.arg(n, 4, 10, QChar(u'0')));
         }
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        check.session->close();
         if (isDovecot())
             QVERIFY(logHasLine({u"pop3(many)"_s, u"top=1000/"_s, u"retr=0/"_s, u"del=0/1000"_s}));
     }
 
-    // The UI keeps running while the library waits, and a second check may start inside the
-    // first one's wait: both must complete, each on its own handle.
+    // The UI keeps running while the mailbox waits, and a second check may start inside the
+    // first one's wait: both must complete, each on its own session.
     void secondCheckInsideARunningOne()
     {
         int ticks = 0;
@@ -314,18 +279,18 @@ private slots:
 
         bool nestedDone = false;
         QTimer::singleShot(0, this, [&] {
-            std::int32_t inner = 0;
-            QCOMPARE(login(tlsServer(), user("THREE_USER"), kUserPass, &inner), 3);
-            for (std::int32_t n = 1; n <= 3; ++n)
-                QVERIFY(readMessage(m_library, inner, n));
-            QCOMPARE(m_library.NMailPop3Close(inner), 0);
+            auto inner = login(tlsServer(), user("THREE_USER"), kUserPass);
+            QCOMPARE(inner.answer.value, 3);
+            for (int n = 1; n <= 3; ++n)
+                QVERIFY(inner.header(n));
+            inner.session->close();
             nestedDone = true;
         });
-        std::int32_t outer = 0;
-        QCOMPARE(login(plainServer(), user("MANY_USER"), kUserPass, &outer), 1000);
-        for (std::int32_t n = 1; n <= 200; ++n)
-            QVERIFY(readMessage(m_library, outer, n));
-        QCOMPARE(m_library.NMailPop3Close(outer), 0);
+        auto outer = login(plainServer(), user("MANY_USER"), kUserPass);
+        QCOMPARE(outer.answer.value, 1000);
+        for (int n = 1; n <= 200; ++n)
+            QVERIFY(outer.header(n));
+        outer.session->close();
         QVERIFY(nestedDone);
         QVERIFY2(ticks > 0, "the timer never ticked while the library waited");
     }
@@ -343,13 +308,12 @@ private slots:
         server.setSslConfiguration(configuration);
         QVERIFY(server.listen(QHostAddress::LocalHost));
         const QByteArray address = "pop3s://127.0.0.1:" + QByteArray::number(server.serverPort());
-        const std::int32_t handle = m_library.NMailPop3Connect(address);
-        QVERIFY(handle > 0);
-        QCOMPARE(m_library.NMailPop3Authenticate(handle, "three", password(), kUserPass), -1);
-        const QString text = QString::fromUtf8(lastFailure(m_library));
+        auto check = login(address, "three", kUserPass);
+        QCOMPARE(check.answer.failure, MailboxFailure::LoginFailed);
+        const QString text = check.answer.text;
         QVERIFY2(text.startsWith(pop3::failure::tlsFailed(u""_s)), qPrintable(text));
         QVERIFY2(text.contains(u"host name did not match"_s), qPrintable(text));
-        QCOMPARE(m_library.NMailPop3Close(handle), 0);
+        check.session->close();
     }
 };
 

@@ -124,54 +124,24 @@ Step expectHeader(int n, QByteArray header)
         QCOMPARE(answer->value, header);
     });
 }
-Step expectSize(int n, std::int64_t size)
-{
-    return act([=](Session& s) {
-        const auto answer = s.takeSize(n);
-        QVERIFY(answer.has_value());
-        QVERIFY(answer->ok);
-        QCOMPARE(answer->value, size);
-    });
-}
-Step expectSizeRefused(int n, QString text)
-{
-    return act([=](Session& s) {
-        const auto answer = s.takeSize(n);
-        QVERIFY(answer.has_value());
-        QVERIFY(!answer->ok);
-        QCOMPARE(answer->failure, text);
-        QCOMPARE(s.state(), State::Transaction);
-    });
-}
 Step askHeader(int n) { return act([=](Session& s) { s.requestHeader(n); }); }
-Step askSize(int n) { return act([=](Session& s) { s.requestSize(n); }); }
 
 // Replies of a server whose message n has the header "Subject: n".
 QByteArray topReply(int n) { return "+OK\r\nSubject: " + QByteArray::number(n) + "\r\n\r\n.\r\n"; }
-QByteArray listReply(int n, int size)
-{
-    return "+OK " + QByteArray::number(n) + ' ' + QByteArray::number(size) + "\r\n";
-}
 QByteArray subjectLine(int n) { return "Subject: " + QByteArray::number(n) + "\r\n"; }
 
 const QByteArray kGreeting = "+OK Dovecot ready. <123.456@pelmora.test>\r\n";
 const QByteArray kNoCapa = "-ERR Unknown command\r\n";
 const QByteArray kUserPass[] = {"USER alice\r\n", "+OK\r\n", "PASS s3cret\r\n", "+OK Logged in.\r\n"};
 
-// A server that will not list all messages at once: sizes are then asked for one by one.
-const QByteArray kNoListOfAll = "-ERR Give a message number\r\n";
-
-// `listOfAll`: the reply to LIST without an argument, which goes along with STAT when the server
-// offers PIPELINING.
-std::vector<Step> loggedIn(const QByteArray& stat, bool pipelining = false,
-                           const QByteArray& listOfAll = kNoListOfAll)
+std::vector<Step> loggedIn(const QByteArray& stat, bool pipelining = false)
 {
     if (pipelining) {
         // USER and PASS in one round trip; nothing follows PASS before its reply.
         return {server(kGreeting), client("CAPA\r\n"),
                 server("+OK\r\nUIDL\r\nPIPELINING\r\nTOP\r\n.\r\n"),
                 client(kUserPass[0] + kUserPass[2]), server(kUserPass[1] + kUserPass[3]),
-                client("STAT\r\nLIST\r\n"), server(stat + listOfAll)};
+                client("STAT\r\n"), server(stat)};
     }
     return {server(kGreeting), client("CAPA\r\n"), server(kNoCapa),
             client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
@@ -220,7 +190,7 @@ Step expectTokenRefused(QString text)
 class TranscriptTest : public QObject {
     Q_OBJECT
 private slots:
-    void loginWithUserPassThenStatusSizeAndHeader()
+    void loginWithUserPassThenStatusAndHeader()
     {
         playEverySplit({kAlice, false, loggedIn("+OK 2 320\r\n") + std::vector<Step>{
             expectState(State::Transaction),
@@ -229,10 +199,6 @@ private slots:
             // Dot-stuffed lines lose their first dot; a lone "." inside a line is content.
             server("+OK\r\nSubject: hi\r\n..From: bob@example.org\r\nX: a . b\r\n\r\n.\r\n"),
             expectHeader(1, "Subject: hi\r\n.From: bob@example.org\r\nX: a . b\r\n"),
-            act([](Session& s) { s.requestSize(1); }),
-            client("LIST 1\r\n"),
-            server("+OK 1 120\r\n"),
-            expectSize(1, 120),
             act([](Session& s) { s.requestQuit(); }),
             client("QUIT\r\n"),
             server("+OK Logging out.\r\n"),
@@ -297,7 +263,7 @@ private slots:
             act([](Session& s) { s.setPasswordWithUser(false); }),
             server(kGreeting), client("CAPA\r\n"), server(pipelining),
             client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
-            client("STAT\r\nLIST\r\n"), server("+OK 0 0\r\n+OK\r\n.\r\n"),
+            client("STAT\r\n"), server("+OK 0 0\r\n"),
             expectState(State::Transaction)}});
         playEverySplit({kAlice, false, {
             act([](Session& s) { s.setPasswordWithUser(false); }),
@@ -335,12 +301,9 @@ private slots:
     // OAUTHBEARER when offered, else XOAUTH2; the SASL list is read however long its line.
     void tokenLoginSendsEachMechanismsBytes()
     {
-        // With PIPELINING the sizes of all messages are asked for along with the count.
-        const auto loggedInAfterToken = [](bool pipelining) {
+        const auto loggedInAfterToken = [] {
             return std::vector<Step>{
-                server("+OK Logged in.\r\n"), client(pipelining ? "STAT\r\nLIST\r\n" : "STAT\r\n"),
-                server(pipelining ? "+OK 3 300\r\n+OK\r\n1 100\r\n2 100\r\n3 100\r\n.\r\n"
-                                  : "+OK 3 300\r\n"),
+                server("+OK Logged in.\r\n"), client("STAT\r\n"), server("+OK 3 300\r\n"),
                 expectState(State::Transaction),
                 act([](Session& s) { QCOMPARE(s.messageCount(), 3); })};
         };
@@ -352,11 +315,11 @@ private slots:
                 upToAuth("+OK\r\nPIPELINING\r\n" + longSasl + "\r\nUSER\r\n.\r\n",
                          "AUTH OAUTHBEARER\r\n")
                 + std::vector<Step>{server(continuation), client(kOauthBearerResponse)}
-                + loggedInAfterToken(true)});
+                + loggedInAfterToken()});
             playEverySplit({kTokenUser, true,
                 upToAuth("+OK\r\nSASL PLAIN XOAUTH2\r\n.\r\n", "AUTH XOAUTH2\r\n")
                 + std::vector<Step>{server(continuation), client(kXoauth2Response)}
-                + loggedInAfterToken(false)});
+                + loggedInAfterToken()});
         }
         // "=" and "," in the name are escaped in OAUTHBEARER's header (RFC 5801's saslname).
         playEverySplit({{"a=b,c", "tok-123", LoginMethod::BearerToken}, true,
@@ -465,7 +428,7 @@ private slots:
             // After TLS the server no longer offers STLS; the client must not ask again.
             server("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n"),
             client(kUserPass[0] + kUserPass[2]), server(kUserPass[1] + kUserPass[3]),
-            client("STAT\r\nLIST\r\n"), server("+OK 0 0\r\n+OK\r\n.\r\n"),
+            client("STAT\r\n"), server("+OK 0 0\r\n"),
             expectState(State::Transaction),
             act([](Session& s) { QVERIFY(s.pipelining()); })}});
         // Already secure (pop3s): STLS in the list is ignored.
@@ -511,74 +474,40 @@ private slots:
         QCOMPARE(session.failure(), failure::tlsUnavailable());
     }
 
-    // With PIPELINING the session asks ahead of the caller in the order of a check: the size of
-    // the caller's message, then the sizes and headers of the next messages within reach (three
-    // here); each message the caller moves on tops the reach up. Nothing but TOP and LIST goes
-    // out: no message is retrieved, so the server marks none as read.
+    // With PIPELINING the session asks ahead of the caller in the order of a check: the headers
+    // of the next messages within reach (three here); each message the caller moves on tops the
+    // reach up. Nothing but TOP goes out: no message is retrieved, so the server marks none as
+    // read.
     void readingAheadInTheCheckOrder()
     {
         std::vector<Step> steps = loggedIn("+OK 5 100\r\n", true) + std::vector<Step>{
-            askHeader(1),
-            client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\nLIST 3\r\nLIST 4\r\nTOP 2 0\r\nTOP 3 0\r\n"
-                   "TOP 4 0\r\n"),
-            server(topReply(1) + listReply(1, 20) + listReply(2, 20) + listReply(3, 20)
-                   + listReply(4, 20) + topReply(2) + topReply(3) + topReply(4)),
-            expectHeader(1, subjectLine(1)), askSize(1), client(""), expectSize(1, 20),
-            askHeader(2), client("LIST 5\r\nTOP 5 0\r\n"), expectHeader(2, subjectLine(2)),
-            askSize(2), expectSize(2, 20), server(listReply(5, 20) + topReply(5))};
-        for (int n = 3; n <= 5; ++n) {
-            steps = steps + std::vector<Step>{askHeader(n), client(""),
-                                              expectHeader(n, subjectLine(n)), askSize(n),
-                                              client(""), expectSize(n, 20)};
-        }
+            askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\nTOP 4 0\r\n"),
+            server(topReply(1) + topReply(2) + topReply(3) + topReply(4)),
+            expectHeader(1, subjectLine(1)),
+            askHeader(2), client("TOP 5 0\r\n"), expectHeader(2, subjectLine(2)),
+            server(topReply(5))};
+        for (int n = 3; n <= 5; ++n)
+            steps = steps + std::vector<Step>{askHeader(n), client(""), expectHeader(n, subjectLine(n))};
         steps = steps + std::vector<Step>{
             act([](Session& s) { QCOMPARE(s.headerBytesAhead(), 0); }),
             act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n")};
         playEverySplit({kAlice, false, steps, {.messages = 3}});
     }
 
-    // With PIPELINING the sizes of all messages come with the count, so only headers are asked
-    // for: one command a message. Sizes the list does not give (or gives beyond belief) are asked
-    // for one by one.
-    void sizesOfAllMessagesComeWithTheCount()
-    {
-        std::vector<Step> steps =
-            loggedIn("+OK 3 60\r\n", true, "+OK 3 messages\r\n1 20\r\n2 20\r\n3 20\r\n.\r\n")
-            + std::vector<Step>{askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\n"),
-                                server(topReply(1) + topReply(2) + topReply(3))};
-        for (int n = 1; n <= 3; ++n) {
-            steps = steps + std::vector<Step>{
-                askHeader(n), expectHeader(n, subjectLine(n)), askSize(n), expectSize(n, 20)};
-        }
-        steps.push_back(client(""));
-        playEverySplit({kAlice, false, steps, {.messages = 8}});
-        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true,
-                                                "+OK\r\n1 20 extra\r\n2 268435457\r\nthree 20\r\n"
-                                                + QByteArray(100, '7') + " 20\r\n.\r\n")
-                                           + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 2\r\nLIST 3\r\nTOP 2 0\r\nTOP 3 0\r\n"),
-            server(topReply(1) + listReply(2, 20) + listReply(3, 20) + topReply(2) + topReply(3)),
-            expectHeader(1, subjectLine(1)), askSize(1), expectSize(1, 20),
-            askHeader(2), expectHeader(2, subjectLine(2)), askSize(2), expectSize(2, 20),
-            askHeader(3), expectHeader(3, subjectLine(3)), client("")}, {.messages = 8}});
-    }
-
     // A server that does not read our commands until its replies have been read: what is written
-    // and not yet answered stays within the bound (here 25 bytes), and the rest follows as
-    // replies come in, without anything lost or reordered.
+    // and not yet answered stays within the bound (here 25 bytes: two TOPs), and the rest follows
+    // as replies come in, without anything lost or reordered.
     void commandsWaitForRepliesBeyondTheirBound()
     {
-        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\n"),
-            act([](Session& s) { QCOMPARE(s.commandBytesInFlight(), 25); }),
-            server(topReply(1)), client("LIST 3\r\n"),
-            server(listReply(1, 20)), client("TOP 2 0\r\n"),
+        playEverySplit({kAlice, false, loggedIn("+OK 4 80\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\n"),
+            act([](Session& s) { QCOMPARE(s.commandBytesInFlight(), 18); }),
+            server(topReply(1)), client("TOP 3 0\r\n"),
             expectHeader(1, subjectLine(1)),
-            server(listReply(2, 20)), client(""),
-            server(listReply(3, 20)), client("TOP 3 0\r\n"),
+            server(topReply(2)), client("TOP 4 0\r\n"),
             act([](Session& s) { QVERIFY(s.commandBytesInFlight() <= 25); }),
-            server(topReply(2) + topReply(3)),
-            askHeader(3), expectHeader(3, subjectLine(3)), askSize(3), expectSize(3, 20)},
+            server(topReply(3) + topReply(4)),
+            askHeader(4), expectHeader(4, subjectLine(4))},
             {.messages = 4, .commandBytes = 25}});
     }
 
@@ -587,21 +516,18 @@ private slots:
     // the next one in.
     void readingPausesWhileWhatIsKeptIsFull()
     {
-        std::vector<Step> steps =
-            loggedIn("+OK 4 80\r\n", true, "+OK\r\n1 20\r\n2 20\r\n3 20\r\n4 20\r\n.\r\n")
-            + std::vector<Step>{
-                askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\nTOP 4 0\r\n"),
-                server(topReply(1) + topReply(2) + topReply(3) + topReply(4)),
-                act([](Session& s) {
-                    QVERIFY(s.readingPaused());
-                    QVERIFY(!s.awaitingReply()); // no reply timer runs: we keep the server waiting
-                    QCOMPARE(s.headerBytesAhead(), 24);
-                    QCOMPARE(s.requestsInFlight(), 1u);
-                })};
+        std::vector<Step> steps = loggedIn("+OK 4 80\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\nTOP 4 0\r\n"),
+            server(topReply(1) + topReply(2) + topReply(3) + topReply(4)),
+            act([](Session& s) {
+                QVERIFY(s.readingPaused());
+                QVERIFY(!s.awaitingReply()); // no reply timer runs: we keep the server waiting
+                QCOMPARE(s.headerBytesAhead(), 24);
+                QCOMPARE(s.requestsInFlight(), 1u);
+            })};
         for (int n = 1; n <= 4; ++n) {
             steps = steps + std::vector<Step>{
-                askHeader(n), expectHeader(n, subjectLine(n)), askSize(n), expectSize(n, 20),
-                act([n](Session& s) {
+                askHeader(n), expectHeader(n, subjectLine(n)), act([n](Session& s) {
                     QCOMPARE(s.readingPaused(), n == 1);
                     QVERIFY(s.headerBytesAhead() <= 24);
                 })};
@@ -616,23 +542,22 @@ private slots:
     void callerOutOfStepWithTheReadAhead()
     {
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\nTOP 2 0\r\n"),
-            server(topReply(1) + listReply(1, 20) + listReply(2, 20) + topReply(2)),
-            askHeader(3), client("TOP 3 0\r\nLIST 3\r\n"),
+            askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\n"),
+            server(topReply(1) + topReply(2)),
+            askHeader(3), client("TOP 3 0\r\n"),
             act([](Session& s) { QCOMPARE(s.headerBytesAhead(), 0); }),
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\nTOP 2 0\r\n"),
-            server(topReply(3) + listReply(3, 10) + topReply(1)),
+            askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\n"),
+            server(topReply(3) + topReply(1)),
             expectHeader(1, subjectLine(1)),
             act([](Session& s) { QVERIFY(!s.takeHeader(3).has_value()); }),
-            server(listReply(1, 20) + listReply(2, 20) + topReply(2)),
-            askHeader(2), client("LIST 3\r\nTOP 3 0\r\n"), expectHeader(2, subjectLine(2)),
-            askSize(2), expectSize(2, 20)},
+            server(topReply(2)),
+            askHeader(2), client("TOP 3 0\r\n"), expectHeader(2, subjectLine(2))},
             {.messages = 1}});
     }
 
     // A server that does not offer TOP is asked for no header at all: neither when its
     // capabilities leave it out, nor after it refused one (the TOPs not yet sent are taken back;
-    // those in flight get their own answers). Sizes are asked for as before, and nothing else.
+    // those in flight get their own answers).
     void serverWithoutTop()
     {
         const auto noHeader = [](int n, QString text) {
@@ -648,19 +573,15 @@ private slots:
             client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
             client("STAT\r\n"), server("+OK 2 40\r\n"),
             askHeader(1), client(""), noHeader(1, failure::headersNotOffered()),
-            askSize(1), client("LIST 1\r\n"), server(listReply(1, 20)), expectSize(1, 20),
             askHeader(2), client(""), noHeader(2, failure::headersNotOffered())}});
-        playEverySplit({kAlice, false, loggedIn("+OK 4 80\r\n", true,
-                                                "+OK\r\n1 20\r\n2 20\r\n3 20\r\n4 20\r\n.\r\n")
-                                           + std::vector<Step>{
+        playEverySplit({kAlice, false, loggedIn("+OK 4 80\r\n", true) + std::vector<Step>{
             askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\n"),
             server("-ERR Unknown command\r\n"),
             noHeader(1, failure::serverRejected("-ERR Unknown command")),
             server(topReply(2)),
             askHeader(2), expectHeader(2, subjectLine(2)),
             askHeader(3), client(""), noHeader(3, failure::headersNotOffered()),
-            askSize(4), expectSize(4, 20), askHeader(4), client(""),
-            noHeader(4, failure::headersNotOffered())},
+            askHeader(4), client(""), noHeader(4, failure::headersNotOffered())},
             {.messages = 8, .commandBytes = 26}});
     }
 
@@ -669,9 +590,7 @@ private slots:
     // read and thrown away.
     void failuresAndQuitWhileReadingAhead()
     {
-        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true,
-                                                "+OK\r\n1 20\r\n2 20\r\n3 20\r\n.\r\n")
-                                           + std::vector<Step>{
+        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
             askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\n"),
             server(topReply(1) + topReply(2) + "+OK\r\nSubject: "),
             act([](Session& s) {
@@ -683,9 +602,9 @@ private slots:
             askHeader(3), act([](Session& s) { QVERIFY(!s.takeHeader(3).has_value()); }),
             client("")}});
         playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
-            askHeader(1), client("TOP 1 0\r\nLIST 1\r\nLIST 2\r\nTOP 2 0\r\n"),
+            askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\n"),
             act([](Session& s) { s.requestQuit(); }), client("QUIT\r\n"),
-            server(topReply(1) + listReply(1, 20) + listReply(2, 20) + topReply(2) + "+OK Bye\r\n"),
+            server(topReply(1) + topReply(2) + "+OK Bye\r\n"),
             expectState(State::Closed), client("")},
             {.messages = 1}});
     }
@@ -713,13 +632,9 @@ private slots:
         for (const Mailbox& box : mailboxes) {
             Session session(kAlice, false, true);
             const QByteArray stat = "+OK " + QByteArray::number(box.count) + " 1\r\n";
-            QByteArray listOfAll = "+OK\r\n";
-            for (int n = 1; n <= box.count; ++n)
-                listOfAll += QByteArray::number(n) + " 60\r\n";
-            listOfAll += ".\r\n";
             for (const QByteArray& reply :
                  {kGreeting, QByteArray("+OK\r\nPIPELINING\r\nTOP\r\n.\r\n"), kUserPass[1],
-                  kUserPass[3], QByteArray(stat + listOfAll)}) {
+                  kUserPass[3], stat}) {
                 session.takeOutgoing();
                 session.feed(reply);
             }
@@ -757,7 +672,7 @@ private slots:
                     QByteArray replies;
                     for (const QByteArray& line : sent.split('\n')) {
                         const QList<QByteArray> words = line.trimmed().split(' ');
-                        QVERIFY(words[0] == "TOP" || words[0] == "LIST" || words[0].isEmpty());
+                        QVERIFY(words[0] == "TOP" || words[0].isEmpty());
                         if (words[0] == "TOP") {
                             const int n = words.value(1).toInt();
                             replies += "+OK\r\n" + header(n) + "\r\n"
@@ -775,9 +690,6 @@ private slots:
                 serve();
                 QCOMPARE(session.takeHeader(n)->value, header(n).first(
                     std::min<qsizetype>(Limits::kMaxHeaderBytes, header(n).size())));
-                session.requestSize(n);
-                serve();
-                QCOMPARE(session.takeSize(n)->value, 60);
             }
             QVERIFY(mostHeaderBytes <= bounds.headerBytes + Limits::kMaxHeaderBytes);
             QVERIFY(mostCommandBytes <= bounds.commandBytes);
@@ -785,22 +697,6 @@ private slots:
             QVERIFY(mostRequests > std::size_t(std::min(box.count - 1, bounds.messages / 2)));
             QVERIFY(mostRequests <= std::size_t(bounds.messages + 1));
         }
-    }
-
-    void sizesThatCannotBeTrusted()
-    {
-        const QByteArray replies[] = {"+OK 1 -5", "+OK 1 abc", "+OK 1 99999999999999999999",
-                                      "+OK 1 268435457", "+OK 2 100", "+OK 1", "+OK"};
-        for (const QByteArray& reply : replies) {
-            playEverySplit({kAlice, false, loggedIn("+OK 1 1\r\n") + std::vector<Step>{
-                act([](Session& s) { s.requestSize(1); }), client("LIST 1\r\n"),
-                server(reply + "\r\n"),
-                expectSizeRefused(1, failure::untrustedSize(1, reply))}});
-        }
-        // The largest size believed.
-        playEverySplit({kAlice, false, loggedIn("+OK 1 1\r\n") + std::vector<Step>{
-            act([](Session& s) { s.requestSize(1); }), client("LIST 1\r\n"),
-            server("+OK 1 268435456\r\n"), expectSize(1, Limits::kMaxTrustedMessageSize)}});
     }
 
     // A TOP n 0 reply is the header; a server that sends body lines anyway has them read and

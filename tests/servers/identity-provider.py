@@ -19,6 +19,7 @@ Test controls:
   POST /control/access-lifetime  seconds=N   lifetime of access tokens issued from now on
   POST /control/expire-access                every access token issued so far stops being valid
   POST /control/revoke                       every refresh (and access) token is revoked
+  POST /control/token-delay      seconds=N   the token endpoint answers N seconds late (0: at once)
   GET  /control/log                          one JSON object per line for each request answered:
                                              {"path", "grant_type", "status"}
 """
@@ -50,6 +51,7 @@ class State:
         self.refresh = {}    # refresh token -> (client_id, user)
         self.access = {}     # access token -> (user, expiry)
         self.access_lifetime = 3600
+        self.token_delay = 0.0
         self.log = []
 
 
@@ -111,6 +113,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with STATE.lock:
                 STATE.access_lifetime = int(form.get("seconds", "3600"))
             self.reply(204)
+        elif path == "/control/token-delay":
+            with STATE.lock:
+                STATE.token_delay = float(form.get("seconds", "0"))
+            self.reply(204)
         elif path == "/control/expire-access":
             with STATE.lock:
                 STATE.access = {t: (u, 0) for t, (u, _) in STATE.access.items()}
@@ -148,6 +154,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.reply(302, b"", "text/plain", [("Location", location)])
 
     def token(self, form):
+        with STATE.lock:
+            delay = STATE.token_delay
+        time.sleep(delay)
         grant = form.get("grant_type", "")
         client = form.get("client_id", "")
         if client not in CLIENTS:

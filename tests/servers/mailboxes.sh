@@ -10,12 +10,16 @@ make_mailbox() { # user count body-kind [folder under the home, Maildir unless g
     local user=$1 count=$2 kind=$3 dir="$base/home/$1/${4:-Maildir}" i body
     mkdir -p "$dir/new" "$dir/cur" "$dir/tmp"
     case $kind in
-        three | mailcheck | scheduled)
+        three | mailcheck | scheduled | untouched)
             write_message "$dir/new/1700000001.M1P1.pelmora" "Plain subject" $'First message.\n'
             write_message "$dir/new/1700000002.M2P1.pelmora" \
                 "=?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=" $'Lines starting with a dot:\n.\n..two\n.end\n'
             write_message "$dir/new/1700000003.M3P1.pelmora" \
                 "=?UTF-8?B?44GT44KT44Gr44Gh44Gv?= =?UTF-8?Q?caf=C3=A9?=" $'Third.\n'
+            # The second one already read by a mail program: in cur/ with the seen flag.
+            if [ "$kind" = untouched ]; then
+                mv "$dir/new/1700000002.M2P1.pelmora" "$dir/cur/1700000002.M2P1.pelmora:2,S"
+            fi
             ;;
         demo)
             # What scripts/demo shows: a few messages in Japanese and English.

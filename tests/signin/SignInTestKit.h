@@ -5,6 +5,7 @@
 // test controls, a browser that is a script, and looks into the keyring and the files.
 
 #include "platform/ports/HomepageBrowser.h"
+#include "platform/ports/SecretStore.h"
 #include "signin/SignInService.h"
 #include "tests/servers/DovecotInfo.h"
 #include "tests/servers/IdentityProvider.h"
@@ -29,6 +30,7 @@
 #include <QUrlQuery>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace pelmora::tests {
@@ -58,11 +60,12 @@ inline void useKeyringFixture(const char* infoVariable)
 }
 
 // The browser: a script that follows the authorization page to the program's redirect and
-// prints the page the program answers. With `opens` false it is a browser the user never
-// finishes signing in with.
+// prints the page the program answers (`script`: curl, or split-browser, which sends its request
+// in two writes). With `opens` false it is a browser the user never finishes signing in with.
 class ScriptBrowser final : public platform::HomepageBrowser {
 public:
     bool opens = true;
+    QString script = QStringLiteral("fake-browser");
     QList<QUrl> visited;
 
     bool navigate(const QUrl& address) override
@@ -71,7 +74,7 @@ public:
         if (!opens)
             return true;
         auto process = std::make_unique<QProcess>();
-        process->start(QStringLiteral(PELMORA_SIGNIN_TEST_DIR "/fake-browser"),
+        process->start(QStringLiteral(PELMORA_SIGNIN_TEST_DIR "/") + script,
                        {address.toString(QUrl::FullyEncoded)});
         m_processes.push_back(std::move(process));
         return true;
@@ -99,6 +102,44 @@ public:
 
 private:
     std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+// The keyring adapter's answers, waited for: the program never waits for them, a test does.
+class AnsweredSecrets {
+public:
+    using Result = platform::SecretStore::Result;
+    explicit AnsweredSecrets(platform::SecretStore& store) : m_store(store) {}
+
+    Result read(const QString& name)
+    {
+        return answer([&](QObject* context, auto done) { m_store.read(name, context, done); });
+    }
+    Result write(const QString& name, const QByteArray& secret)
+    {
+        return answer([&](QObject* context, auto done) { m_store.write(name, secret, context, done); });
+    }
+    Result remove(const QString& name)
+    {
+        return answer([&](QObject* context, auto done) { m_store.remove(name, context, done); });
+    }
+
+private:
+    template <typename Call>
+    Result answer(Call call)
+    {
+        QObject context;
+        QEventLoop loop;
+        std::optional<Result> answered;
+        call(&context, platform::SecretStore::Answer([&](const Result& result) {
+                 answered = result;
+                 loop.quit();
+             }));
+        if (!answered)
+            loop.exec(); // the adapter answers within its patience
+        return *answered;
+    }
+
+    platform::SecretStore& m_store;
 };
 
 // What the Secret Service holds under the program's name for `name`, asked with secret-tool, a

@@ -261,24 +261,6 @@ private slots:
         QCOMPARE(service.state().text, u"サインインしていません"_s);
     }
 
-    // Qt Network Authorization's own debug output may print tokens: once the program signs in,
-    // its categories stay silent even when the logging rules ask for them.
-    void networkAuthLoggingStaysSilent()
-    {
-        FakeProgramFolder folder;
-        fakes::FakeSecretStore keyring(folder.log);
-        fakes::FakeHomepageBrowser browser(folder.log);
-        signin::SignInService service(folder.dataFolder(), keyring, browser);
-        QLoggingCategory::setFilterRules(u"qt.networkauth*=true\nqt.network.ssl=true"_s);
-        const QLoggingCategory replyHandler("qt.networkauth.replyhandler");
-        QVERIFY(!replyHandler.isDebugEnabled());
-        QVERIFY(!replyHandler.isWarningEnabled());
-        QVERIFY(!QLoggingCategory("qt.networkauth").isDebugEnabled());
-        // Other categories keep following the rules.
-        QVERIFY(QLoggingCategory("qt.network.ssl").isDebugEnabled());
-        QLoggingCategory::setFilterRules(QString());
-    }
-
     // The presets are ready to sign in with once the user's client is entered, and send tokens
     // over TLS only.
     void presetsAreCompleteChoices()

@@ -11,10 +11,14 @@
 #include "signin/SignInService.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace pelmora;
@@ -38,6 +42,54 @@ bool redirectListens(const QUrl& authorizationRequest)
     socket.connectToHost(redirect.host(), quint16(redirect.port()));
     return socket.waitForConnected(3000);
 }
+
+// Lowers this process's limit of open descriptors for a while, as on a machine with the usual
+// limit of 1024.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(rlim_t soft)
+    {
+        getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = std::min(soft, m_saved.rlim_cur);
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+// The real keyring, its writes held back for a second and a half: a keyring slow to keep.
+class SlowWrites final : public platform::SecretStore {
+public:
+    explicit SlowWrites(platform::SecretStore& real) : m_real(real) {}
+    int writesAsked = 0;
+    int writesDone = 0;
+
+    void read(const QString& name, QObject* context, Answer answer) override
+    {
+        m_real.read(name, context, std::move(answer));
+    }
+    void write(const QString& name, const QByteArray& secret, QObject* context,
+               Answer answer) override
+    {
+        ++writesAsked;
+        QTimer::singleShot(1500, context, [=, this] {
+            m_real.write(name, secret, context, [=, this](const Result& result) {
+                ++writesDone;
+                answer(result);
+            });
+        });
+    }
+    void remove(const QString& name, QObject* context, Answer answer) override
+    {
+        m_real.remove(name, context, std::move(answer));
+    }
+
+private:
+    platform::SecretStore& m_real;
+};
 
 // A token endpoint that answers every request with `reply`, for providers that misbehave.
 class HostileTokenEndpoint {
@@ -118,7 +170,7 @@ private slots:
     {
         QFETCH(bool, confidential);
         ScriptBrowser browser;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         QCOMPARE(service.state().text, u"サインインしていません"_s);
         QVERIFY(!service.accountSignsIn());
 
@@ -168,8 +220,8 @@ private slots:
 
         // The next start of the program finds the sign-in in the keyring and gets a fresh access
         // token with it, without the user.
-        signin::SignInService restarted(m_folder->dataFolder(), m_store, browser);
-        QVERIFY(restarted.state().signedIn);
+        signin::SignInService restarted(m_folder->dataFolder(), m_keychain, browser);
+        QTRY_VERIFY(restarted.state().signedIn);
         QVERIFY(restarted.state().inKeyring);
         const signin::AccessToken again = restarted.accessToken(false);
         QVERIFY2(again.ok, qPrintable(again.failure));
@@ -182,7 +234,7 @@ private slots:
     void expiredAccessTokenIsRefreshed()
     {
         ScriptBrowser browser;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         QVERIFY(tests::signInAndWait(service, tests::providerChoice(*m_provider)).ok);
         const signin::AccessToken first = service.accessToken(false);
         QVERIFY(first.ok);
@@ -213,7 +265,7 @@ private slots:
     void revokedSignInAsksToSignInAgain()
     {
         ScriptBrowser browser;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         QVERIFY(tests::signInAndWait(service, tests::providerChoice(*m_provider)).ok);
         QVERIFY(!tests::keyringLookup(kSecretName).isEmpty());
         QSignalSpy changed(&service, &signin::SignInService::stateChanged);
@@ -227,7 +279,7 @@ private slots:
         QCOMPARE(m_provider->tokenRequests().last(), u"refresh_token 400"_s);
 
         // The refused token is gone from the keyring; the window says what to do.
-        QCOMPARE(tests::keyringLookup(kSecretName), QByteArray());
+        QTRY_COMPARE(tests::keyringLookup(kSecretName), QByteArray());
         QVERIFY(!changed.isEmpty());
         QVERIFY(!service.state().signedIn);
         QCOMPARE(service.state().text, kExpired);
@@ -244,17 +296,17 @@ private slots:
     void signOutForgetsTokenAndChoice()
     {
         ScriptBrowser browser;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         QVERIFY(tests::signInAndWait(service, tests::providerChoice(*m_provider, true)).ok);
         service.signOut();
-        QCOMPARE(tests::keyringLookup(kSecretName), QByteArray());
+        QTRY_COMPARE(tests::keyringLookup(kSecretName), QByteArray());
         QVERIFY(!QFileInfo::exists(m_folder->dataFolder() + u"/iniSignIn.ini"_s));
         QVERIFY(!service.accountSignsIn());
         QCOMPARE(service.state().text, u"サインインしていません"_s);
         const signin::AccessToken access = service.accessToken(false);
         QVERIFY(!access.ok);
         QCOMPARE(access.failure, u"サインインの設定がありません。"_s);
-        signin::SignInService restarted(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService restarted(m_folder->dataFolder(), m_keychain, browser);
         QVERIFY(!restarted.accountSignsIn());
         QVERIFY(!restarted.state().signedIn);
     }
@@ -276,7 +328,7 @@ private slots:
         QFETCH(QString, secret);
         QFETCH(QString, reason);
         ScriptBrowser browser;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         signin::SignInChoice choice = tests::providerChoice(*m_provider);
         choice.clientId = clientId;
         choice.clientSecret = secret;
@@ -294,7 +346,7 @@ private slots:
     void plainHttpToAnotherHostIsRefused()
     {
         ScriptBrowser browser;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         signin::SignInChoice choice = tests::providerChoice(*m_provider);
         choice.tokenUrl = u"http://provider.example/token"_s;
         const tests::SignInOutcome outcome = tests::signInAndWait(service, choice);
@@ -324,7 +376,7 @@ private slots:
 
         ScriptBrowser browser;
         browser.opens = false;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         QSignalSpy done(&service, &signin::SignInService::finished);
         service.signIn(tests::providerChoice(*m_provider));
         QTRY_COMPARE_WITH_TIMEOUT(browser.visited.size(), 1, 5000);
@@ -337,34 +389,113 @@ private slots:
         QVERIFY(service.state().signedIn);
     }
 
-    // Another program on this machine sends a made-up answer to the loopback redirect: without
-    // the request's state it is ignored, and the user's own sign-in still goes through.
-    void forgedRedirectIsIgnored()
+    // Another program on this machine reaches the loopback redirect while the user signs in, on
+    // a machine where a program may have 1024 descriptors open: it holds idle connections, sends
+    // a provider error without the state, its own account's code with guessed states and to
+    // another path, and a request line without end. None of it ends or steers the sign-in; the
+    // user's browser, which sends its request in two writes, still signs in as the user.
+    void otherLocalProgramsCannotEndOrSteerTheSignIn()
     {
+        const DescriptorLimit limit(1024);
         ScriptBrowser browser;
         browser.opens = false;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         QSignalSpy done(&service, &signin::SignInService::finished);
-        service.signIn(tests::providerChoice(*m_provider));
+        service.signIn(tests::providerChoice(*m_provider, true));
         QTRY_COMPARE_WITH_TIMEOUT(browser.visited.size(), 1, 5000);
         const QUrl request = browser.visited.first();
-        QUrl forged(QUrlQuery(request).queryItemValue(u"redirect_uri"_s, QUrl::FullyDecoded));
-        forged.setQuery(u"code=made-up&state=guessed"_s);
+        QUrlQuery query(request);
+        // At least 128 bits, as base64url; and never the same twice.
+        const QString state = query.queryItemValue(u"state"_s);
+        QVERIFY2(state.size() >= 22, qPrintable(state));
+        const QUrl redirect(query.queryItemValue(u"redirect_uri"_s, QUrl::FullyDecoded));
+        QCOMPARE(redirect.toString(), u"http://127.0.0.1:%1/"_s.arg(redirect.port()));
+        query.removeAllQueryItems(u"state"_s);
+        QUrl withoutState(request);
+        withoutState.setQuery(query);
         const qsizetype tokenRequests = m_provider->tokenRequests().size();
 
-        ScriptBrowser intruder;
-        intruder.navigate(forged);
-        intruder.lastPage();
-        QTest::qWait(300);
+        QProcess neighbour;
+        neighbour.start(QStringLiteral(PELMORA_SIGNIN_TEST_DIR "/neighbour"),
+                        {QString::number(redirect.port()), withoutState.toString(QUrl::FullyEncoded)});
+        QTRY_VERIFY_WITH_TIMEOUT(neighbour.state() == QProcess::NotRunning, 90000);
+        const QByteArray report = neighbour.readAllStandardOutput();
+        const QJsonObject seen = QJsonDocument::fromJson(report).object();
+        QVERIFY2(!seen.isEmpty(), QByteArray(report + neighbour.readAllStandardError()).constData());
+        QVERIFY2(seen.value(u"idle_opened"_s).toInt() > 1024, report.constData());
+        QCOMPARE(seen.value(u"idle_still_open"_s).toInt(), 0);
+        QCOMPARE(seen.value(u"error_without_state"_s).toString(), u"HTTP/1.1 400 Bad Request"_s);
+        QVERIFY(seen.value(u"attackers_code"_s).toBool());
+        QCOMPARE(seen.value(u"guessed_states"_s).toArray(), QJsonArray{u"HTTP/1.1 400 Bad Request"_s});
+        QCOMPARE(seen.value(u"wrong_path"_s).toString(), u"HTTP/1.1 400 Bad Request"_s);
+        QVERIFY(seen.value(u"endless_line_cut_off"_s).toBool());
+        QVERIFY2(seen.value(u"endless_line_sent"_s).toInteger() < 16 * 1024 * 1024, report.constData());
         QCOMPARE(done.size(), 0);
         QCOMPARE(m_provider->tokenRequests().size(), tokenRequests);
-        QVERIFY(!service.state().signedIn);
+        QVERIFY(service.state().text.contains(u"ブラウザー"_s));
 
         ScriptBrowser user;
+        user.script = u"split-browser"_s;
         user.navigate(request);
         QVERIFY(done.wait(30000));
-        QCOMPARE(done.first().at(0).toBool(), true);
-        QVERIFY(service.accessToken(false).ok);
+        QVERIFY2(done.first().at(0).toBool(), qPrintable(done.first().at(1).toString()));
+        QVERIFY2(user.lastPage().contains(u"サインインが終わりました"_s), qPrintable(user.lastPage()));
+        QVERIFY(!redirectListens(request));
+        const signin::AccessToken access = service.accessToken(false);
+        QVERIFY2(access.ok, qPrintable(access.failure));
+        QCOMPARE(m_provider->introspect(access.token).value(u"username"_s).toString(), kLogin);
+
+        // The next sign-in asks with a state of its own.
+        browser.opens = false;
+        service.signIn(tests::providerChoice(*m_provider, true));
+        QTRY_COMPARE_WITH_TIMEOUT(browser.visited.size(), 2, 5000);
+        QVERIFY(QUrlQuery(browser.visited.last()).queryItemValue(u"state"_s) != state);
+    }
+
+    // The browser's page says the sign-in is finished only once the tokens have come, and
+    // otherwise what went wrong.
+    void browserIsToldHowTheSignInEnded()
+    {
+        ScriptBrowser browser;
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
+        QCOMPARE(m_provider->control(u"token-delay"_s, QUrlQuery(u"seconds=2"_s)), 204);
+        QSignalSpy done(&service, &signin::SignInService::finished);
+        service.signIn(tests::providerChoice(*m_provider));
+        const QString finished = browser.lastPage();
+        QCOMPARE(m_provider->control(u"token-delay"_s, QUrlQuery(u"seconds=0"_s)), 204);
+        QVERIFY2(finished.contains(u"サインインが終わりました"_s), qPrintable(finished));
+        QCOMPARE(m_provider->tokenRequests().last(), u"authorization_code 200"_s);
+        QCOMPARE(done.size(), 1);
+
+        // The provider refuses the code: a confidential client that did not send its secret.
+        signin::SignInChoice choice = tests::providerChoice(*m_provider, true);
+        choice.clientSecret.clear();
+        const tests::SignInOutcome outcome = tests::signInAndWait(service, choice);
+        QVERIFY(outcome.finished && !outcome.ok);
+        const QString failed = browser.lastPage();
+        QVERIFY2(!failed.contains(u"終わりました"_s), qPrintable(failed));
+        QVERIFY2(failed.contains(u"できませんでした"_s) && failed.contains(u"invalid_client"_s),
+                 qPrintable(failed));
+    }
+
+    // The user signs out while the keyring is still keeping the new sign-in's token: the
+    // sign-out has the last word, in the keyring as another client of it sees.
+    void signOutWhileTheKeyringKeepsTheToken()
+    {
+        SlowWrites slow(m_keychain);
+        ScriptBrowser browser;
+        signin::SignInService service(m_folder->dataFolder(), slow, browser);
+        QSignalSpy done(&service, &signin::SignInService::finished);
+        service.signIn(tests::providerChoice(*m_provider));
+        QTRY_VERIFY_WITH_TIMEOUT(slow.writesAsked > 0, 30000);
+        service.signOut();
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(done.first().at(1).toString(), u"サインインを取り消しました。"_s);
+        // The write is kept first, then the removal the sign-out asked for.
+        QTRY_VERIFY_WITH_TIMEOUT(slow.writesDone > 0, 15000);
+        QTRY_COMPARE(tests::keyringLookup(kSecretName), QByteArray());
+        QCOMPARE(service.state().text, u"サインインしていません"_s);
+        QCOMPARE(done.size(), 1);
     }
 
     // A token endpoint that misbehaves at refresh time: the check is told why, and the sign-in
@@ -397,9 +528,9 @@ private slots:
         QCOMPARE(m_store.write(kSecretName, "refresh-kept").outcome, Outcome::Done);
 
         ScriptBrowser browser;
-        signin::SignInService service(m_folder->dataFolder(), m_store, browser);
-        QVERIFY(service.state().signedIn);
+        signin::SignInService service(m_folder->dataFolder(), m_keychain, browser);
         const signin::AccessToken access = service.accessToken(false);
+        QVERIFY(service.state().signedIn);
         QVERIFY(!access.ok);
         QVERIFY(!access.signInAgain);
         QVERIFY2(access.failure.contains(reason), qPrintable(access.failure));
@@ -413,7 +544,8 @@ private:
     FixtureInfo m_keyring;
     std::unique_ptr<IdentityProvider> m_provider;
     std::unique_ptr<fakes::FakeProgramFolder> m_folder;
-    platform::KeychainSecretStore m_store;
+    platform::KeychainSecretStore m_keychain;
+    tests::AnsweredSecrets m_store{m_keychain};
 };
 
 QTEST_GUILESS_MAIN(SignInKeyringTest)

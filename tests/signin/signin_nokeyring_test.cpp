@@ -35,7 +35,8 @@ private slots:
     // Every call of the adapter says the keyring is unavailable, with the keyring's reason.
     void adapterReportsNoKeyring()
     {
-        platform::KeychainSecretStore store;
+        platform::KeychainSecretStore keychain;
+        tests::AnsweredSecrets store(keychain);
         for (const auto& result : {store.read(u"custom:a"_s), store.write(u"custom:a"_s, "x"),
                                    store.remove(u"custom:a"_s)}) {
             QCOMPARE(result.outcome, Outcome::Unavailable);
@@ -81,8 +82,8 @@ private slots:
         signin::SignInService restarted(folder.dataFolder(), store, browser);
         QVERIFY(restarted.accountSignsIn());
         QCOMPARE(restarted.choice().loginName, login);
+        QTRY_COMPARE(restarted.state().text, u"サインインしていません"_s);
         QVERIFY(!restarted.state().signedIn);
-        QCOMPARE(restarted.state().text, u"サインインしていません"_s);
         const signin::AccessToken access = restarted.accessToken(false);
         QVERIFY(!access.ok);
         QVERIFY(access.signInAgain);

@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     pelmora::platform::QtWindowPositioner positioner;
     pelmora::platform::SteadyTickCounter ticks;
     pelmora::platform::PlatformServices services{
-        fake.mailLibrary, fake.profileFiles, fake.codec, fake.multimedia, ticks, positioner,
+        fake.mailbox, fake.profileFiles, fake.codec, fake.multimedia, ticks, positioner,
         fake.remoteAccess, fake.trayIcon, fake.fileDialog, fake.fileTitle, fake.messageBox,
         fake.programLauncher, fake.homepageBrowser, fake.processExit, fake.secretStore,
         [](QWidget* frame) -> pelmora::platform::AnimationPane& {

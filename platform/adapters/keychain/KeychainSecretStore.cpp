@@ -2,10 +2,10 @@
 
 #include <qt6keychain/keychain.h>
 
-#include <QEventLoop>
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace pelmora::platform {
 
@@ -25,31 +25,6 @@ JobType* newJob(const QString& name)
     job->setInsecureFallback(false);
     job->setKey(name);
     return job;
-}
-
-// Starts `job` and waits for it with the thread's events dispatched, at most `patience`. Answers
-// the finished job, or nothing: a job that has not finished by then is left to finish and delete
-// itself.
-template <typename JobType>
-std::unique_ptr<JobType> run(JobType* job, std::chrono::milliseconds patience)
-{
-    job->setAutoDelete(false);
-    QEventLoop loop;
-    bool finished = false;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [&] {
-        finished = true;
-        loop.quit();
-    });
-    QTimer::singleShot(patience, &loop, &QEventLoop::quit);
-    job->start();
-    if (!finished)
-        loop.exec();
-    if (!finished) {
-        QObject::disconnect(job, nullptr, &loop, nullptr);
-        job->setAutoDelete(true);
-        return nullptr;
-    }
-    return std::unique_ptr<JobType>(job);
 }
 
 SecretStore::Result unavailable(const QString& detail)
@@ -83,6 +58,25 @@ QString timedOut(std::chrono::milliseconds patience)
         std::chrono::duration_cast<std::chrono::seconds>(patience).count());
 }
 
+// Starts `job` and answers once with what `outcome` reads from it when it finishes, or with
+// "unavailable" after `patience`. A job that has not finished by then is left to finish and
+// delete itself.
+template <typename JobType, typename ReadOutcome>
+void run(JobType* job, std::chrono::milliseconds patience, QObject* context,
+         SecretStore::Answer answer, ReadOutcome outcome)
+{
+    auto pending = std::make_shared<SecretStore::Answer>(std::move(answer));
+    QObject::connect(job, &QKeychain::Job::finished, context, [job, pending, outcome] {
+        if (const SecretStore::Answer answerNow = std::exchange(*pending, nullptr))
+            answerNow(outcome(*job));
+    });
+    QTimer::singleShot(patience, context, [pending, patience] {
+        if (const SecretStore::Answer answerNow = std::exchange(*pending, nullptr))
+            answerNow(unavailable(timedOut(patience)));
+    });
+    job->start();
+}
+
 } // namespace
 
 KeychainSecretStore::KeychainSecretStore(std::chrono::milliseconds patience)
@@ -90,40 +84,40 @@ KeychainSecretStore::KeychainSecretStore(std::chrono::milliseconds patience)
 {
 }
 
-SecretStore::Result KeychainSecretStore::read(const QString& name)
+void KeychainSecretStore::read(const QString& name, QObject* context, Answer answer)
 {
-    const auto job = run(newJob<QKeychain::ReadPasswordJob>(name), m_patience);
-    if (!job)
-        return unavailable(timedOut(m_patience));
-    Result result = fromJob(*job);
-    if (result.outcome == Outcome::Done)
-        result.secret = job->binaryData();
-    return result;
+    run(newJob<QKeychain::ReadPasswordJob>(name), m_patience, context, std::move(answer),
+        [](const QKeychain::ReadPasswordJob& job) {
+            Result result = fromJob(job);
+            if (result.outcome == Outcome::Done)
+                result.secret = job.binaryData();
+            return result;
+        });
 }
 
-SecretStore::Result KeychainSecretStore::write(const QString& name, const QByteArray& secret)
+void KeychainSecretStore::write(const QString& name, const QByteArray& secret, QObject* context,
+                                Answer answer)
 {
-    auto* prepared = newJob<QKeychain::WritePasswordJob>(name);
-    prepared->setBinaryData(secret);
-    const auto job = run(prepared, m_patience);
-    if (!job)
-        return unavailable(timedOut(m_patience));
-    Result result = fromJob(*job);
-    // Writing never finds "nothing there"; any failure means the keyring did not keep it.
-    if (result.outcome == Outcome::NotFound)
-        result = unavailable(job->errorString().left(500));
-    return result;
+    auto* job = newJob<QKeychain::WritePasswordJob>(name);
+    job->setBinaryData(secret);
+    run(job, m_patience, context, std::move(answer), [](const QKeychain::WritePasswordJob& done) {
+        Result result = fromJob(done);
+        // Writing never finds "nothing there"; any failure means the keyring did not keep it.
+        if (result.outcome == Outcome::NotFound)
+            result = unavailable(done.errorString().left(500));
+        return result;
+    });
 }
 
-SecretStore::Result KeychainSecretStore::remove(const QString& name)
+void KeychainSecretStore::remove(const QString& name, QObject* context, Answer answer)
 {
-    const auto job = run(newJob<QKeychain::DeletePasswordJob>(name), m_patience);
-    if (!job)
-        return unavailable(timedOut(m_patience));
-    Result result = fromJob(*job);
-    if (result.outcome == Outcome::NotFound)
-        result = {Outcome::Done, {}, {}};
-    return result;
+    run(newJob<QKeychain::DeletePasswordJob>(name), m_patience, context, std::move(answer),
+        [](const QKeychain::DeletePasswordJob& job) {
+            Result result = fromJob(job);
+            if (result.outcome == Outcome::NotFound)
+                result = {Outcome::Done, {}, {}};
+            return result;
+        });
 }
 
 } // namespace pelmora::platform

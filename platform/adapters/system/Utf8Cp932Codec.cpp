@@ -1,6 +1,6 @@
 #include "platform/adapters/system/Utf8Cp932Codec.h"
 
-#include "profile/ProfileText.h"
+#include "platform/AnsiText.h"
 
 #include <QStringDecoder>
 
@@ -19,10 +19,10 @@ bool endsWithLoneLeadByte(std::string_view bytes)
     std::size_t last = 0;
     while (pos < bytes.size()) {
         last = pos;
-        pos += profile::text::characterLength(bytes, pos, profile::text::Encoding::Cp932);
+        pos += ansi::characterLength(bytes, pos, ansi::Encoding::Cp932);
     }
     return !bytes.empty() && last == bytes.size() - 1
-        && profile::text::isCp932LeadByte(static_cast<unsigned char>(bytes.back()));
+        && ansi::isCp932LeadByte(static_cast<unsigned char>(bytes.back()));
 }
 
 } // namespace
@@ -35,7 +35,7 @@ QByteArray Utf8Cp932Codec::toAnsi(const QString& text) const
 QString Utf8Cp932Codec::fromAnsi(QByteArrayView bytes) const
 {
     const std::string_view view(bytes.data(), static_cast<std::size_t>(bytes.size()));
-    if (profile::text::isValidUtf8(view))
+    if (ansi::isValidUtf8(view))
         return QString::fromUtf8(bytes);
     // Qt 6.4 decodes CP932 through ICU (checked on Debian's Qt: "CP932" maps 0x8160 to U+FF5E and
     // 0x815F to U+FF3C, the Microsoft table). Without ICU the name is unknown; the bytes then read
