@@ -3,7 +3,7 @@
 //
 //   pop3_bench speed INFO USER_KEY ROUNDS [curl] [VIA_PORT]
 //       One warm-up round, then ROUNDS rounds of, side by side: the check's calls through the
-//       library (runCheck), the server's floor (STAT, LIST and every TOP n 0 written at once),
+//       library (runCheck), the server's floor (STAT and every TOP n 0 written at once),
 //       and with "curl" curl reading the same headers over one connection. VIA_PORT: connect
 //       through 127.0.0.1:VIA_PORT (the delay proxy) instead of straight to Dovecot.
 //   pop3_bench bytes INFO USER_KEY VIA_PORT

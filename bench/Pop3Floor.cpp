@@ -19,7 +19,7 @@ namespace pelmora::bench {
 namespace {
 
 // Reads replies from a blocking socket and tells where each ends: a status line, and for a
-// "+OK" to LIST or TOP the lines up to the one holding only ".". Only the start of each line is
+// "+OK" to TOP the lines up to the one holding only ".". Only the start of each line is
 // looked at.
 class ReplyReader {
 public:
@@ -48,7 +48,7 @@ public:
         return true;
     }
     std::int64_t bytes() const { return m_bytes; }
-    // The lines multi-line replies carried, their ends included and the "." lines left out.
+    // The lines the TOP replies carried, their ends included and the "." lines left out.
     std::int64_t contentBytes() const { return m_contentBytes; }
 
 private:
@@ -129,18 +129,15 @@ FloorResult runFloor(const QByteArray& host, std::uint16_t port, const QByteArra
     ok = ok && reader.read(1, false)                                   // greeting
         && sendAll(socket, "USER " + user + "\r\n") && reader.read(1, false)
         && sendAll(socket, "PASS " + password + "\r\n") && reader.read(1, false);
-    std::int64_t listBytes = 0;
     if (ok) {
-        QByteArray commands = "STAT\r\nLIST\r\n";
+        QByteArray commands = "STAT\r\n";
         for (int n = 1; n <= count; ++n)
             commands += "TOP " + QByteArray::number(n) + " 0\r\n";
         // Written while the replies are read: a server stops reading commands while its replies
         // wait, and thousands of commands outgrow what the sockets hold meanwhile.
         bool written = false;
         std::thread writer([&] { written = sendAll(socket, commands); });
-        ok = reader.read(1, false) && reader.read(1, true);
-        listBytes = reader.contentBytes();
-        ok = ok && reader.read(count, true);
+        ok = reader.read(1, false) && reader.read(count, true);
         if (!ok)
             ::shutdown(socket, SHUT_RDWR); // the writer may wait for a server that stopped
         writer.join();
@@ -149,7 +146,7 @@ FloorResult runFloor(const QByteArray& host, std::uint16_t port, const QByteArra
     ::close(socket);
     result.ok = ok;
     result.bytes = reader.bytes();
-    result.headerBytes = reader.contentBytes() - listBytes;
+    result.headerBytes = reader.contentBytes();
     result.seconds = double(clock.nsecsElapsed()) / 1e9;
     return result;
 }

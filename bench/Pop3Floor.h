@@ -1,9 +1,9 @@
 #pragma once
 
 // The server's floor: the least time a client can take to read what a check needs from a mailbox
-// (the count, every size, every header). One plain socket logs in, writes STAT, LIST and every
-// "TOP n 0" at once, reads the replies to the end without looking at them beyond where each ends,
-// and says QUIT. No client can be faster over the same connection.
+// (the count and every header). One plain socket logs in, writes STAT and every "TOP n 0" at
+// once, reads the replies to the end without looking at them beyond where each ends, and says
+// QUIT. No client can be faster over the same connection.
 
 #include <QByteArray>
 
