@@ -37,8 +37,8 @@ namespace {
 const QString kProgramIconFile = QStringLiteral(":/pelmora/pelmora.png");
 using settings::kHangUpKey;
 using settings::kIntervalKey;
-constexpr std::string_view kLaunchFlagKey = "NUMBER3";
-constexpr std::string_view kMailProgramKey = "NAME";
+using settings::kLaunchFlagKey;
+using settings::kMailProgramKey;
 
 const QColor kWindowColor(0x40, 0x40, 0x40);
 const QColor kYellow(0xFF, 0xFF, 0x00);

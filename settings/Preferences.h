@@ -11,11 +11,6 @@
 
 namespace pelmora::settings {
 
-// The keys of ini.ini that hold the three preferences.
-inline constexpr std::string_view kHangUpKey = "NUMBER";
-inline constexpr std::string_view kIntervalKey = "NUMBER2";
-inline constexpr std::string_view kBoardAutoEraseKey = "NUMBER4";
-
 // The three values the preferences dialog "設定" edits, as the program uses them at any moment,
 // whether the dialog is on screen or not. One instance, owned by the application: the dialog
 // shows and edits it, the mail check and its scheduler read it.

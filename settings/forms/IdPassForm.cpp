@@ -14,10 +14,6 @@ using platform::makeButton;
 using platform::makeLabel;
 using platform::makeTextBox;
 
-namespace {
-constexpr std::string_view kSavedKey = "NAME3";
-} // namespace
-
 IdPassForm::IdPassForm(const SettingsStore& store, ProgramValues& values,
                        platform::MessageBox& messageBox, QWidget* parent)
     : Form(parent), m_store(store), m_values(values), m_messageBox(messageBox)
@@ -78,9 +74,9 @@ void IdPassForm::OKCommand_Click()
             ? m_store.writeKeys(ProfileFile::Account,
                                 {{kAccountIdKey, IdText()},
                                  {kAccountPasswordKey, PassText()},
-                                 {kSavedKey, SettingsStore::flagText(true)}})
+                                 {kAccountSavedKey, SettingsStore::flagText(true)}})
             : m_store.writeKeys(ProfileFile::Account,
-                                {{kSavedKey, SettingsStore::flagText(false)}});
+                                {{kAccountSavedKey, SettingsStore::flagText(false)}});
     if (failure) {
         tellSaveFailure(m_messageBox, *failure);
         return;
