@@ -49,15 +49,8 @@ struct Program : tests::CheckingProgram {
         : CheckingProgram("POP3=" + server + "\r\nAPOP=0\r\n", FakePlatform::kStoredAccountFile,
                           pop3::Timeouts{std::chrono::seconds(5), std::chrono::minutes(10), 1024,
                                          whole},
-                          withMessageBox(messageBox))
+                          FakePlatform::Replacements().withIfGiven(messageBox))
     {
-    }
-    static FakePlatform::Replacements withMessageBox(platform::MessageBox* messageBox)
-    {
-        FakePlatform::Replacements real;
-        if (messageBox)
-            real.with(*messageBox);
-        return real;
     }
     QString boardCount() { return app.forms().get<alert::MsgForm>().Text2(); }
 };

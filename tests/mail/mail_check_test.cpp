@@ -43,15 +43,8 @@ struct Program : tests::CheckingProgram {
                               QByteArray::number(apopFlag) + "\r\n",
                           tests::savedAccount(user, password),
                           pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)},
-                          withLauncher(launcher))
+                          FakePlatform::Replacements().withIfGiven(launcher))
     {
-    }
-    static FakePlatform::Replacements withLauncher(platform::ProgramLauncher* launcher)
-    {
-        FakePlatform::Replacements real;
-        if (launcher)
-            real.with(*launcher);
-        return real;
     }
     settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
 };
