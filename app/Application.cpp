@@ -2,16 +2,16 @@
 
 #include "app/MailWindows.h"
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 #include "mail/CheckScheduler.h"
 #include "mail/DialUpHangUp.h"
 #include "mail/MailCheck.h"
 
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 #include "signin/SignInService.h"
-#include "signin/forms/SignInForm.h"
+#include "signin/forms/SignInWindow.h"
 
 #include "platform/ProgramPaths.h"
 
@@ -29,7 +29,7 @@ Application::Application(platform::PlatformServices& platform)
           platform::programFilePath(platform.programFolder, u"\\★MailData"_s),
           platform.secretStore, platform.homepageBrowser))
 {
-    m_mainForm = std::make_unique<MainForm>(MainFormContext{
+    m_mainWindow = std::make_unique<MainWindow>(MainWindowContext{
         m_platform, m_store, m_serverFile, m_values, m_preferences, m_forms});
     registerForms();
     wireMailCheck();
@@ -43,14 +43,14 @@ Application::~Application() = default;
 
 struct Application::MailParts {
     explicit MailParts(Application& app)
-        : mainWindow(*app.m_mainForm), account(app.m_forms),
+        : mainWindow(*app.m_mainWindow), account(app.m_forms),
           board(app.m_forms), signIn(*app.m_signIn, app.m_forms),
           hangUp(app.m_platform.remoteAccess),
           check({app.m_platform.mailbox, app.m_platform.messageBox,
                  app.m_platform.programLauncher, app.m_platform.trayIcon,
                  app.m_platform.tickCounter, signIn},
                 {mainWindow, account, board}, app.m_preferences, app.m_store, app.m_values),
-          checkRoutine(*app.m_mainForm, check), scheduler(app.m_preferences, checkRoutine)
+          checkRoutine(*app.m_mainWindow, check), scheduler(app.m_preferences, checkRoutine)
     {
     }
     MainWindowForMail mainWindow;
@@ -71,35 +71,35 @@ const mail::CheckScheduler& Application::scheduler() const
 void Application::wireMailCheck()
 {
     m_mail = std::make_unique<MailParts>(*this);
-    MainFormRoutines& routines = m_mainForm->routines();
+    MainWindowRoutines& routines = m_mainWindow->routines();
     routines.checkMail = [this] { m_mail->check.CheckMail(); };
     routines.hangUp = [this] { m_mail->hangUp.Command5_Click(); };
-    routines.showSignIn = [this] { m_forms.show<signin::SignInForm>(); };
-    m_mainForm->Timer1().setHandler([this] { m_mail->scheduler.Timer1_Timer(); });
-    m_mainForm->Timer3().setHandler([this] { m_mail->scheduler.Timer3_Timer(); });
+    routines.showSignIn = [this] { m_forms.show<signin::SignInWindow>(); };
+    m_mainWindow->Timer1().setHandler([this] { m_mail->scheduler.Timer1_Timer(); });
+    m_mainWindow->Timer3().setHandler([this] { m_mail->scheduler.Timer3_Timer(); });
 }
 
 void Application::registerForms()
 {
-    m_forms.registerForm<settings::SetForm>([this] {
-        return new settings::SetForm(m_preferences, m_store, *m_mainForm, *this,
+    m_forms.registerForm<settings::PreferencesDialog>([this] {
+        return new settings::PreferencesDialog(m_preferences, m_store, *m_mainWindow, *this,
                                      m_platform.messageBox);
     });
-    m_forms.registerForm<settings::IdPassForm>(
-        [this] { return new settings::IdPassForm(m_store, m_values, m_platform.messageBox); });
-    m_forms.registerForm<settings::OptionForm>([this] {
-        return new settings::OptionForm(m_values, m_serverFile, m_platform.windowPositioner,
+    m_forms.registerForm<settings::AccountDialog>(
+        [this] { return new settings::AccountDialog(m_store, m_values, m_platform.messageBox); });
+    m_forms.registerForm<settings::ServerDialog>([this] {
+        return new settings::ServerDialog(m_values, m_serverFile, m_platform.windowPositioner,
                                         m_platform.messageBox);
     });
-    m_forms.registerForm<signin::SignInForm>(
-        [this] { return new signin::SignInForm(*m_signIn); });
-    m_forms.registerForm<alert::MsgForm>(
-        [this] { return new alert::MsgForm(m_platform.windowPositioner); });
+    m_forms.registerForm<signin::SignInWindow>(
+        [this] { return new signin::SignInWindow(*m_signIn); });
+    m_forms.registerForm<alert::NoticeBoard>(
+        [this] { return new alert::NoticeBoard(m_platform.windowPositioner); });
 }
 
 void Application::wireAlert()
 {
-    MainForm& window = *m_mainForm;
+    MainWindow& window = *m_mainWindow;
     m_alert = std::make_unique<alert::AlertPresenter>(m_platform.multimedia,
                                                       m_platform.programFolder, window);
     m_statusLamp = std::make_unique<alert::StatusLamp>(m_platform.tickCounter,
@@ -107,7 +107,7 @@ void Application::wireAlert()
     m_mailProgramChoice = std::make_unique<alert::MailProgramChoice>(
         m_platform.fileDialog, m_platform.fileTitle, m_platform.codec, window);
 
-    MainFormRoutines& routines = window.routines();
+    MainWindowRoutines& routines = window.routines();
     routines.startAlert = [this] { m_alert->Command2_Click(); };
     routines.stopAlert = [this] { m_alert->Command3_Click(); };
     routines.chooseMailProgram = [this] { m_mailProgramChoice->Command7_Click(); };
@@ -121,17 +121,17 @@ void Application::wireAlert()
 
 void Application::start()
 {
-    m_mainForm->Form_Load();
+    m_mainWindow->Form_Load();
 }
 
 void Application::showAccountDialog()
 {
-    m_forms.show<settings::IdPassForm>();
+    m_forms.show<settings::AccountDialog>();
 }
 
 void Application::showServerDialog()
 {
-    m_forms.show<settings::OptionForm>();
+    m_forms.show<settings::ServerDialog>();
 }
 
 } // namespace pelmora::app

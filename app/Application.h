@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/FormHost.h"
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 #include "platform/ports/PlatformServices.h"
 
 #include "alert/AlertPresenter.h"
@@ -35,7 +35,7 @@ public:
     // Creates the main window and runs its start-up.
     void start();
 
-    MainForm& mainForm() { return *m_mainForm; }
+    MainWindow& mainWindow() { return *m_mainWindow; }
     FormHost& forms() { return m_forms; }
     settings::ProgramValues& values() { return m_values; }
     settings::Preferences& preferences() { return m_preferences; }
@@ -62,7 +62,7 @@ private:
     std::unique_ptr<signin::SignInService> m_signIn;
     // Declared before the form host so that the dialogs, which write to the main window, are
     // destroyed first.
-    std::unique_ptr<MainForm> m_mainForm;
+    std::unique_ptr<MainWindow> m_mainWindow;
     FormHost m_forms;
     // The mail check, its scheduler and the hang-up, with the windows as they see them.
     struct MailParts;

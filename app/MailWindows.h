@@ -14,7 +14,7 @@ class SignInService;
 namespace pelmora::app {
 
 class FormHost;
-class MainForm;
+class MainWindow;
 
 // The program's windows as the mail check and its scheduler see them. The account dialog and the
 // notice board are reached through the form host at every use, so one that has been closed is
@@ -22,28 +22,28 @@ class MainForm;
 
 class MainWindowForMail final : public mail::CheckWindowView {
 public:
-    explicit MainWindowForMail(MainForm& mainForm) : m_mainForm(mainForm) {}
+    explicit MainWindowForMail(MainWindow& mainWindow) : m_mainWindow(mainWindow) {}
     bool Check2() const override;
     QString Text7() const override;
     void Command2_Click() override;
     void Command5_Click() override;
 
 private:
-    MainForm& m_mainForm;
+    MainWindow& m_mainWindow;
 };
 
 // The scheduler starts checks through the main window's routine, as the menu does.
 class CheckRoutineForScheduler final : public mail::CheckRoutine {
 public:
-    CheckRoutineForScheduler(MainForm& mainForm, const mail::MailCheck& check)
-        : m_mainForm(mainForm), m_check(check)
+    CheckRoutineForScheduler(MainWindow& mainWindow, const mail::MailCheck& check)
+        : m_mainWindow(mainWindow), m_check(check)
     {
     }
     bool isRunning() const override;
     void Picture7_Click() override;
 
 private:
-    MainForm& m_mainForm;
+    MainWindow& m_mainWindow;
     const mail::MailCheck& m_check;
 };
 

@@ -19,8 +19,8 @@ public:
 class DialogOpener {
 public:
     virtual ~DialogOpener() = default;
-    virtual void showAccountDialog() = 0; // IdPassForm
-    virtual void showServerDialog() = 0;  // OptionForm
+    virtual void showAccountDialog() = 0; // AccountDialog
+    virtual void showServerDialog() = 0;  // ServerDialog
 };
 
 } // namespace pelmora::settings

@@ -4,8 +4,8 @@
 #include "tests/alert/AlertProgram.h"
 
 #include "alert/MailProgramChoice.h"
-#include "alert/forms/MsgForm.h"
-#include "settings/forms/SetForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/Twips.h"
 #include "platform/adapters/widgets/QtWindowPositioner.h"
@@ -18,7 +18,7 @@
 
 using namespace Qt::StringLiterals;
 using pelmora::alert::MailProgramChoice;
-using pelmora::alert::MsgForm;
+using pelmora::alert::NoticeBoard;
 using pelmora::platform::VbTimer;
 using pelmora::tests::AlertProgram;
 
@@ -53,7 +53,7 @@ struct LampWatch : QObject {
 
 void setInterval(AlertProgram& program, const QString& minutes)
 {
-    program.app.forms().get<pelmora::settings::SetForm>().setText2(minutes);
+    program.app.forms().get<pelmora::settings::PreferencesDialog>().setText2(minutes);
 }
 
 } // namespace
@@ -84,14 +84,14 @@ void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
     };
 
     // New mail: the board appears at once, on top.
-    MsgForm& board = forms.get<MsgForm>();
+    NoticeBoard& board = forms.get<NoticeBoard>();
     board.setText2(u"3"_s);
     QVERIFY(board.isVisible());
     QVERIFY(board.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(board.windowTitle(), u"新着お知らせボード"_s);
 
     // More new mail while it is open: the same board shows the new count.
-    forms.get<MsgForm>().setText2(u"5"_s);
+    forms.get<NoticeBoard>().setText2(u"5"_s);
     QCOMPARE(board.findChild<QLineEdit*>(u"Text2"_s)->text(), u"5"_s);
     QCOMPARE(boardsOnScreen(), 1);
     QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 1);
@@ -99,7 +99,7 @@ void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
     // The user closes it; the next new mail brings a fresh board, on top again.
     board.close();
     QTRY_COMPARE(boardsOnScreen(), 0);
-    MsgForm& fresh = forms.get<MsgForm>();
+    NoticeBoard& fresh = forms.get<NoticeBoard>();
     QVERIFY(fresh.isVisible());
     QCOMPARE(fresh.Text1(), u"新着メールがあります。"_s);
     QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 2);
@@ -168,7 +168,7 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
 {
     AlertProgram program;
     QVERIFY(program.start());
-    pelmora::app::MainForm& window = program.window();
+    pelmora::app::MainWindow& window = program.window();
     QLabel& caption = program.label1();
     QSignalSpy ticks(&window.Timer4(), &VbTimer::ticked);
 
@@ -255,7 +255,7 @@ void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
 
     // Making up for missed ticks at once lands where ticking one by one does, across lap ends,
     // also from places only a hand could set: right of the start, and off the steps' grid.
-    pelmora::app::MainForm& window = program.window();
+    pelmora::app::MainWindow& window = program.window();
     const auto catchUpMatchesTicking = [&](int missed) {
         const int from = window.Label1Left();
         for (int i = 0; i < missed; ++i)

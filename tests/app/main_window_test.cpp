@@ -4,7 +4,7 @@
 #include "app/Application.h"
 #include "app/PlatformPlugin.h"
 
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/Twips.h"
 #include "platform/adapters/widgets/QtDialogs.h"
@@ -27,7 +27,7 @@
 
 using namespace Qt::StringLiterals;
 using pelmora::app::Application;
-using pelmora::app::MainForm;
+using pelmora::app::MainWindow;
 using pelmora::fakes::FakePlatform;
 using pelmora::platform::twipsRect;
 
@@ -40,10 +40,10 @@ struct StartedProgram {
         app.start();
         fake.log.clear();
     }
-    MainForm& window() { return app.mainForm(); }
+    MainWindow& window() { return app.mainWindow(); }
     QAction* action(const char* name) const
     {
-        return const_cast<Application&>(app).mainForm().findChild<QAction*>(QString::fromLatin1(name));
+        return const_cast<Application&>(app).mainWindow().findChild<QAction*>(QString::fromLatin1(name));
     }
 
     FakePlatform fake;
@@ -128,7 +128,7 @@ void MainWindowTest::visibleControlsAreWhereTheyBelong()
 void MainWindowTest::windowHasItsCaptionSizeAndColours()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     QCOMPARE(window.windowTitle(), u"ペルモラ　Ver 1.0"_s);
     QVERIFY(window.windowTitle().contains(QChar(0x3000)));
     QWidget* client = window.centralWidget();
@@ -159,7 +159,7 @@ void MainWindowTest::windowHasItsCaptionSizeAndColours()
 void MainWindowTest::hiddenControlsCannotBeSeenOrReached()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     for (const char* name : {"Text7", "Text8", "Text1", "Text4", "Check1", "Command8", "Picture7",
                              "Command9", "Command10", "Picture10", "Command7", "Command1",
                              "Command5", "CommonDialog1", "TrayControl1"})
@@ -181,7 +181,7 @@ void MainWindowTest::hiddenControlsCannotBeSeenOrReached()
 void MainWindowTest::displayOnlyControlsCannotBeChanged()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* check3 = window.findChild<QCheckBox*>(u"Check3"_s);
@@ -201,7 +201,7 @@ void MainWindowTest::displayOnlyControlsCannotBeChanged()
 void MainWindowTest::menusHaveTheirCaptionsInOrder()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     const QList<QAction*> bar = window.menuBar()->actions();
     QCOMPARE(bar.size(), 1);
     QCOMPARE(bar.first()->text(), u"ファイル(&F)"_s);
@@ -247,10 +247,10 @@ void MainWindowTest::menuItemsAndButtonsRunTheirRoutines()
 
     // "設定" shows the preferences dialog, and again the same one while it is open.
     program.action("mset2")->trigger();
-    auto* prefs = program.app.forms().peek<pelmora::settings::SetForm>();
+    auto* prefs = program.app.forms().peek<pelmora::settings::PreferencesDialog>();
     QVERIFY(prefs && prefs->isVisible());
     program.action("mset2")->trigger();
-    QCOMPARE(program.app.forms().peek<pelmora::settings::SetForm>(), prefs);
+    QCOMPARE(program.app.forms().peek<pelmora::settings::PreferencesDialog>(), prefs);
 }
 
 void MainWindowTest::alwaysOnTopSwitchesWithoutMovingTheWindow()
@@ -265,7 +265,7 @@ void MainWindowTest::alwaysOnTopSwitchesWithoutMovingTheWindow()
     }
     // The real adapter keeps position and size while the stay-on-top state changes.
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.move(40, 30);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -309,7 +309,7 @@ void MainWindowTest::homepagePromptOpensTheGuideOnlyOnYes()
 void MainWindowTest::movingToTheTrayHidesAndTheMenuBringsItBack()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     program.action("mtask")->trigger();
     QVERIFY(!window.isVisible());
@@ -333,7 +333,7 @@ void MainWindowTest::withoutATrayTheWindowIsMinimisedInstead()
 {
     StartedProgram program;
     program.fake.trayIcon.available = false;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     program.action("mtask")->trigger();
     QVERIFY(window.isVisible());
@@ -362,9 +362,9 @@ void MainWindowTest::tipTextIsShortDateAndLongTime()
 {
     const QDateTime moment(QDate(2026, 12, 7), QTime(9, 5, 3));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    QCOMPARE(MainForm::trayTipText(moment), u"2026/12/07 9時05分03秒"_s);
+    QCOMPARE(MainWindow::trayTipText(moment), u"2026/12/07 9時05分03秒"_s);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QCOMPARE(MainForm::trayTipText(moment), u"12/7/26 9:05:03 AM"_s);
+    QCOMPARE(MainWindow::trayTipText(moment), u"12/7/26 9:05:03 AM"_s);
     QLocale::setDefault(QLocale::system());
 }
 
@@ -406,7 +406,7 @@ void MainWindowTest::closingTheLastOtherWindowWhileHiddenKeepsRunning()
 void MainWindowTest::aboutBoxNamesTheSettingsFilesAndKeepsRunning()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::mouseDClick(window.findChild<QLabel*>(u"Label2"_s), Qt::LeftButton);

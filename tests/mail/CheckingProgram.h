@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Application.h"
-#include "app/MainForm.h"
-#include "alert/forms/MsgForm.h"
+#include "app/MainWindow.h"
+#include "alert/forms/NoticeBoard.h"
 #include "pop3/Pop3Mailbox.h"
 #include "tests/fakes/FakePlatform.h"
 
@@ -28,15 +28,15 @@ struct CheckingProgram {
         fakes::FakePlatform::writeFile(fake.accountProfile(), accountFile);
         fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
         app.start();
-        app.mainForm().routines().startAlert = [this] {
+        app.mainWindow().routines().startAlert = [this] {
             ++alertsStarted;
             boardLoadedAtAlert = board() != nullptr;
         };
         fake.log.clear();
     }
 
-    void checkFromTheMenu() { app.mainForm().findChild<QAction*>(QStringLiteral("mcheck"))->trigger(); }
-    alert::MsgForm* board() { return app.forms().peek<alert::MsgForm>(); }
+    void checkFromTheMenu() { app.mainWindow().findChild<QAction*>(QStringLiteral("mcheck"))->trigger(); }
+    alert::NoticeBoard* board() { return app.forms().peek<alert::NoticeBoard>(); }
 
     pop3::Pop3Mailbox library;
     fakes::FakePlatform fake;

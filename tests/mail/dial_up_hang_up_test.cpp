@@ -4,7 +4,7 @@
 #include "app/Application.h"
 
 #include "mail/DialUpHangUp.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
 
@@ -297,14 +297,14 @@ private Q_SLOTS:
         fake.mailbox.host = u"elsewhere.example"_s; // the stored server does not answer
         app::Application app(fake.services());
         app.start();
-        auto& preferences = app.forms().get<settings::SetForm>();
+        auto& preferences = app.forms().get<settings::PreferencesDialog>();
 
         preferences.setCheck1(false);
-        app.mainForm().Command8_Click();
+        app.mainWindow().Command8_Click();
         QCOMPARE(m_nm->deactivated(), QStringList());
 
         preferences.setCheck1(true);
-        app.mainForm().Command8_Click();
+        app.mainWindow().Command8_Click();
         QCOMPARE(fake.log.withPrefix(u"mail: logIn"_s), QStringList());
         QCOMPARE(m_nm->deactivated(), (QStringList{desktop.mobile, desktop.dialUp}));
     }

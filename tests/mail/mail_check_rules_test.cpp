@@ -5,10 +5,10 @@
 
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 #include "mail/CheckScheduler.h"
 #include "mail/MailCheck.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "tests/fakes/FakePlatform.h"
 
@@ -29,8 +29,8 @@ struct Program {
         app.start();
     }
 
-    app::MainForm& window() { return app.mainForm(); }
-    settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
+    app::MainWindow& window() { return app.mainWindow(); }
+    settings::PreferencesDialog& preferences() { return app.forms().get<settings::PreferencesDialog>(); }
     qsizetype checks() const { return fake.log.withPrefix(u"mail: open"_s).size(); }
 
     // One second of the program: the one-second tick when it runs, and the ten polls.
@@ -59,7 +59,7 @@ private Q_SLOTS:
         Program program;
         program.preferences().setText2(u"2分"_s);
         program.preferences().Form_Unload();
-        QVERIFY(!program.app.forms().peek<settings::SetForm>());
+        QVERIFY(!program.app.forms().peek<settings::PreferencesDialog>());
         QCOMPARE(program.window().findChild<QLineEdit*>(u"Text5"_s)->text(), u"2"_s);
         QList<int> started;
         for (int now = 1; now <= 130; ++now) {
@@ -68,9 +68,9 @@ private Q_SLOTS:
             if (program.checks() > before)
                 started << now;
         }
-        QVERIFY(!program.app.forms().peek<settings::SetForm>());
+        QVERIFY(!program.app.forms().peek<settings::PreferencesDialog>());
         QCOMPARE(started, QList<int>{122});
-        QCOMPARE(program.app.forms().show<settings::SetForm>().Text2(), u"2"_s);
+        QCOMPARE(program.app.forms().show<settings::PreferencesDialog>().Text2(), u"2"_s);
     }
 
     // The poll starts no check inside a running one (here a check from the menu whose server
@@ -106,7 +106,7 @@ private Q_SLOTS:
         program.window().Command8_Click();
         QCOMPARE(program.fake.log.withPrefix(u"mail: header"_s),
                  (QStringList{u"mail: header(1)"_s, u"mail: header(2)"_s, u"mail: header(3)"_s}));
-        auto* board = program.app.forms().peek<alert::MsgForm>();
+        auto* board = program.app.forms().peek<alert::NoticeBoard>();
         QVERIFY(board);
         QCOMPARE(board->Text2(), u"3"_s);
         QCOMPARE(server.openSessions(), 0);

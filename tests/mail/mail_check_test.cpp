@@ -4,9 +4,9 @@
 
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/SetForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "pop3/FailureText.h"
@@ -46,7 +46,7 @@ struct Program : tests::CheckingProgram {
                           FakePlatform::Replacements().withIfGiven(launcher))
     {
     }
-    settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
+    settings::PreferencesDialog& preferences() { return app.forms().get<settings::PreferencesDialog>(); }
 };
 
 QString password() { return g_info[u"PASSWORD"_s]; }
@@ -150,12 +150,12 @@ private Q_SLOTS:
         Program program(mailUser(), QString());
         DovecotWitness dovecot(g_info, mailUser());
         // Start-up showed the dialog for the missing password; the user closed it.
-        program.app.forms().get<settings::IdPassForm>().CancelCommand_Click();
-        QTRY_VERIFY(!program.app.forms().peek<settings::IdPassForm>());
+        program.app.forms().get<settings::AccountDialog>().CancelCommand_Click();
+        QTRY_VERIFY(!program.app.forms().peek<settings::AccountDialog>());
 
         dovecot.mark();
         program.checkFromTheMenu();
-        auto* dialog = program.app.forms().peek<settings::IdPassForm>();
+        auto* dialog = program.app.forms().peek<settings::AccountDialog>();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->IdText(), mailUser());
         QVERIFY(dialog->PassText().isEmpty());
@@ -184,10 +184,10 @@ private Q_SLOTS:
 
         platform::DetachedProgramLauncher launcher;
         Program program(mailUser(), password(), 0, &launcher);
-        program.app.mainForm().setCheck2(true);
+        program.app.mainWindow().setCheck2(true);
         program.preferences().setCheck1(true);
 
-        program.app.mainForm().setText7(u"  "_s + script + u" "_s);
+        program.app.mainWindow().setText7(u"  "_s + script + u" "_s);
         program.checkFromTheMenu();
         QTRY_VERIFY(QFile::exists(marker));
         QVERIFY(!program.board());
@@ -195,7 +195,7 @@ private Q_SLOTS:
 
         // No mail program chosen: nothing at all.
         QFile::remove(marker);
-        program.app.mainForm().setText7(u"未設定"_s);
+        program.app.mainWindow().setText7(u"未設定"_s);
         program.checkFromTheMenu();
         QTest::qWait(300);
         QVERIFY(!QFile::exists(marker));
@@ -206,13 +206,13 @@ private Q_SLOTS:
         // that does not wait, or at the tray icon once the program lives there.
         program.fake.log.clear();
         const QString missing = dir.filePath(u"no-such-mailer"_s);
-        program.app.mainForm().setText7(missing);
+        program.app.mainWindow().setText7(missing);
         program.checkFromTheMenu();
         const QString told = u"設定したメーラーを起動できませんでした。\n%1"_s.arg(missing);
         QCOMPARE(program.fake.log.withPrefix(u"MsgBoxModeless"_s),
                  (QStringList{u"MsgBoxModeless(%1, 48, Pelmora)"_s.arg(told)}));
         QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
-        program.app.mainForm().Command1_Click();
+        program.app.mainWindow().Command1_Click();
         program.checkFromTheMenu();
         QCOMPARE(program.fake.log.withPrefix(u"tray: message"_s),
                  (QStringList{u"tray: message Pelmora: "_s + told}));

@@ -5,8 +5,8 @@
 
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
-#include "settings/forms/SetForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "pop3/Pop3Mailbox.h"
 
@@ -50,15 +50,15 @@ private Q_SLOTS:
         dovecot.mark();
 
         // "設定", then the interval box: 1 minute.
-        app.mainForm().findChild<QAction*>(u"mset2"_s)->trigger();
-        auto* interval = app.forms().peek<settings::SetForm>()->findChild<QLineEdit*>(u"Text2"_s);
+        app.mainWindow().findChild<QAction*>(u"mset2"_s)->trigger();
+        auto* interval = app.forms().peek<settings::PreferencesDialog>()->findChild<QLineEdit*>(u"Text2"_s);
         QVERIFY(interval && interval->isVisible());
         interval->selectAll();
         QTest::keyClicks(interval, u"1"_s);
-        QCOMPARE(app.mainForm().findChild<QLabel*>(u"Label4"_s)->text(), u"ON"_s);
+        QCOMPARE(app.mainWindow().findChild<QLabel*>(u"Label4"_s)->text(), u"ON"_s);
 
-        QTRY_VERIFY_WITH_TIMEOUT(app.forms().peek<alert::MsgForm>(), 30000);
-        auto* board = app.forms().peek<alert::MsgForm>();
+        QTRY_VERIFY_WITH_TIMEOUT(app.forms().peek<alert::NoticeBoard>(), 30000);
+        auto* board = app.forms().peek<alert::NoticeBoard>();
         QCOMPARE(board->Text1(), u"新着メールが有ります"_s);
         QCOMPARE(board->Text2(), u"3"_s);
         QVERIFY(dovecot.logged({u"Login: user=<%1>"_s.arg(user)}));

@@ -4,7 +4,7 @@
 // servers mark a retrieved message seen when the session ends; the Maildir's file names witness
 // that none was, and Dovecot's raw session log that nothing was retrieved or deleted.
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 
 #include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DovecotWitness.h"

@@ -11,10 +11,10 @@ namespace pelmora::alert {
 // arrived (Text1) and how many messages there are (Text2). One board serves the whole program; it
 // is created the first time its texts are set and stays until the user closes it or the mail
 // check unloads it.
-class MsgForm : public platform::Form {
+class NoticeBoard : public platform::Form {
     Q_OBJECT
 public:
-    explicit MsgForm(platform::WindowPositioner& positioner, QWidget* parent = nullptr);
+    explicit NoticeBoard(platform::WindowPositioner& positioner, QWidget* parent = nullptr);
 
     // Puts the board above all normal windows and shows it.
     void Form_Load() override;

@@ -30,7 +30,7 @@ namespace pelmora::app {
 
 // The routines that other parts of the program run when a button, menu item or timer of the main
 // window calls them. A routine that is not wired does nothing.
-struct MainFormRoutines {
+struct MainWindowRoutines {
     std::function<void()> checkMail;          // Command8 / Picture7: one mail check
     std::function<void()> chooseMailProgram;  // Command7: choose the mail program
     std::function<void()> hangUp;             // Command5: hang up dial-up connections
@@ -42,7 +42,7 @@ struct MainFormRoutines {
 };
 
 // What the main window needs from the rest of the application.
-struct MainFormContext {
+struct MainWindowContext {
     platform::PlatformServices& platform;
     settings::SettingsStore& store;
     settings::ServerSettingsFile& serverFile;
@@ -54,15 +54,15 @@ struct MainFormContext {
 // The main window "ペルモラ　Ver 1.0": the program's only permanent window. Creating it and running
 // Form_Load starts the program; Form_Unload ends it. Besides its visible controls it holds the
 // program's running state in hidden controls, kept here as plain members.
-class MainForm : public QMainWindow,
+class MainWindow : public QMainWindow,
                  public settings::MainWindowIntervalView,
                  public alert::AlertWindowView,
                  public alert::LampWindowView,
                  public alert::MailProgramWindowView {
     Q_OBJECT
 public:
-    explicit MainForm(MainFormContext context, QWidget* parent = nullptr);
-    ~MainForm() override;
+    explicit MainWindow(MainWindowContext context, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up: topmost and visible, settings and preferences loaded, the account dialog created,
     // mail library opened, resting animation started.
@@ -70,8 +70,8 @@ public:
     // Shut-down: sound stopped, two settings saved, mail library released, process ended.
     void Form_Unload();
 
-    void setRoutines(MainFormRoutines routines) { m_routines = std::move(routines); }
-    MainFormRoutines& routines() { return m_routines; }
+    void setRoutines(MainWindowRoutines routines) { m_routines = std::move(routines); }
+    MainWindowRoutines& routines() { return m_routines; }
 
     // Buttons and pictures used as routines.
     void Command1_Click();  // move to the task tray
@@ -154,8 +154,8 @@ private:
     // and the caption catches up when the window comes back.
     void restOrWakeCaptionTimer();
 
-    MainFormContext m_context;
-    MainFormRoutines m_routines;
+    MainWindowContext m_context;
+    MainWindowRoutines m_routines;
 
     QWidget* m_client = nullptr;
     QFrame* m_picture2 = nullptr;

@@ -16,10 +16,10 @@ namespace pelmora::settings {
 // The server settings dialog "サーバー設定": SMTP server, POP3 server, mail address and APOP.
 // It edits the four program-wide server values; "設定" stores and saves them to vbmail.ini.
 // A save that fails is told in a message box, and the dialog stays open with what was typed.
-class OptionForm : public platform::Form {
+class ServerDialog : public platform::Form {
     Q_OBJECT
 public:
-    OptionForm(ProgramValues& values, const ServerSettingsFile& serverFile,
+    ServerDialog(ProgramValues& values, const ServerSettingsFile& serverFile,
                platform::WindowPositioner& positioner, platform::MessageBox& messageBox,
                QWidget* parent = nullptr);
 

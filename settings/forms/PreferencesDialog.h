@@ -17,10 +17,10 @@ namespace pelmora::settings {
 // types. Check1 is the hang-up after each check, Text2 the check interval in minutes as typed,
 // Check2 the notice board closing itself after one second. The values live in the Preferences,
 // not here: the dialog need not exist for the program to use them.
-class SetForm : public platform::Form {
+class PreferencesDialog : public platform::Form {
     Q_OBJECT
 public:
-    SetForm(Preferences& preferences, const SettingsStore& store,
+    PreferencesDialog(Preferences& preferences, const SettingsStore& store,
             MainWindowIntervalView& mainWindow, DialogOpener& dialogs,
             platform::MessageBox& messageBox, QWidget* parent = nullptr);
 

@@ -1,4 +1,4 @@
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/JapaneseFont.h"
 #include "platform/forms/Widgets.h"
@@ -22,7 +22,7 @@ const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 } // namespace
 
-SetForm::SetForm(Preferences& preferences, const SettingsStore& store,
+PreferencesDialog::PreferencesDialog(Preferences& preferences, const SettingsStore& store,
                  MainWindowIntervalView& mainWindow, DialogOpener& dialogs,
                  platform::MessageBox& messageBox, QWidget* parent)
     : Form(parent),
@@ -41,7 +41,7 @@ SetForm::SetForm(Preferences& preferences, const SettingsStore& store,
     connect(m_command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
 
-void SetForm::buildLayout()
+void PreferencesDialog::buildLayout()
 {
     setUpFixedFrame(u"SetForm"_s, u"設定"_s, Frame::Dialog, 3825, 3315);
     platform::setBackgroundColor(this, QColor(192, 192, 192));
@@ -91,7 +91,7 @@ void SetForm::buildLayout()
         label->setFocusPolicy(Qt::NoFocus);
 }
 
-void SetForm::Form_Load()
+void PreferencesDialog::Form_Load()
 {
     // Filling the boxes is no edit: the interval takes no effect again, and nothing is stored.
     const QSignalBlocker check1(m_check1);
@@ -102,14 +102,14 @@ void SetForm::Form_Load()
     m_check2->setChecked(m_preferences.boardErasesItself);
 }
 
-bool SetForm::Check1() const { return m_check1->isChecked(); }
-void SetForm::setCheck1(bool on) { m_check1->setChecked(on); }
-QString SetForm::Text2() const { return m_text2->text(); }
-void SetForm::setText2(const QString& text) { m_text2->setText(text); }
-bool SetForm::Check2() const { return m_check2->isChecked(); }
-void SetForm::setCheck2(bool on) { m_check2->setChecked(on); }
+bool PreferencesDialog::Check1() const { return m_check1->isChecked(); }
+void PreferencesDialog::setCheck1(bool on) { m_check1->setChecked(on); }
+QString PreferencesDialog::Text2() const { return m_text2->text(); }
+void PreferencesDialog::setText2(const QString& text) { m_text2->setText(text); }
+bool PreferencesDialog::Check2() const { return m_check2->isChecked(); }
+void PreferencesDialog::setCheck2(bool on) { m_check2->setChecked(on); }
 
-void SetForm::Text2_Change()
+void PreferencesDialog::Text2_Change()
 {
     // An empty box becomes "0". Setting it runs this handler again, nested, for "0"; this run
     // then goes on and handles "0" a second time.
@@ -119,7 +119,7 @@ void SetForm::Text2_Change()
     m_rules.setInterval(m_text2->text());
 }
 
-void SetForm::Form_Unload()
+void PreferencesDialog::Form_Unload()
 {
     const auto failure = m_rules.saveAndReload();
     if (failure) {
@@ -129,12 +129,12 @@ void SetForm::Form_Unload()
     unload();
 }
 
-void SetForm::Command1_Click()
+void PreferencesDialog::Command1_Click()
 {
     m_dialogs.showAccountDialog();
 }
 
-void SetForm::Command2_Click()
+void PreferencesDialog::Command2_Click()
 {
     m_dialogs.showServerDialog();
 }

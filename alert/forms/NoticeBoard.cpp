@@ -1,4 +1,4 @@
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 
 #include "platform/forms/Widgets.h"
 
@@ -8,13 +8,13 @@ namespace pelmora::alert {
 
 using namespace Qt::StringLiterals;
 
-MsgForm::MsgForm(platform::WindowPositioner& positioner, QWidget* parent)
+NoticeBoard::NoticeBoard(platform::WindowPositioner& positioner, QWidget* parent)
     : Form(parent), m_positioner(positioner)
 {
     buildLayout();
 }
 
-void MsgForm::buildLayout()
+void NoticeBoard::buildLayout()
 {
     setUpFixedFrame(u"MsgForm"_s, u"新着お知らせボード"_s, Frame::Window, 3600, 285);
     // A notice: it appears on top without taking the keyboard from what the user is typing in.
@@ -34,15 +34,15 @@ void MsgForm::buildLayout()
     m_text1->setAccessibleName(windowTitle());
 }
 
-void MsgForm::Form_Load()
+void NoticeBoard::Form_Load()
 {
     m_positioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
                               platform::kSwpKeepGeometryAndShow);
 }
 
-QString MsgForm::Text1() const { return m_text1->text(); }
-void MsgForm::setText1(const QString& text) { m_text1->setText(text); }
-QString MsgForm::Text2() const { return m_text2->text(); }
-void MsgForm::setText2(const QString& text) { m_text2->setText(text); }
+QString NoticeBoard::Text1() const { return m_text1->text(); }
+void NoticeBoard::setText1(const QString& text) { m_text1->setText(text); }
+QString NoticeBoard::Text2() const { return m_text2->text(); }
+void NoticeBoard::setText2(const QString& text) { m_text2->setText(text); }
 
 } // namespace pelmora::alert

@@ -1,9 +1,9 @@
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 
 #include "alert/AlertAssets.h"
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 #include "settings/Preferences.h"
 
 #include "platform/forms/CaptionLabel.h"
@@ -53,7 +53,7 @@ void makeDisplayOnly(QWidget* widget)
 }
 } // namespace
 
-MainForm::MainForm(MainFormContext context, QWidget* parent)
+MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
     : QMainWindow(parent),
       m_context(context),
       m_timer1(100, nullptr, this, context.platform.timerPace),
@@ -76,9 +76,9 @@ MainForm::MainForm(MainFormContext context, QWidget* parent)
     connect(m_command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
 }
 
-MainForm::~MainForm() = default;
+MainWindow::~MainWindow() = default;
 
-void MainForm::buildClientArea()
+void MainWindow::buildClientArea()
 {
     using platform::makeLabel;
     using platform::placeControl;
@@ -162,7 +162,7 @@ void MainForm::buildClientArea()
     platform::setTextColor(m_label1, kYellow);
 }
 
-void MainForm::buildMenus()
+void MainWindow::buildMenus()
 {
     const auto addItem = [this](QMenu* menu, const char* name, const QString& caption,
                                 auto handler) {
@@ -198,7 +198,7 @@ void MainForm::buildMenus()
     addItem(m_mnuPopup, "mnu_Popup2", u"終了"_s, [this] { Form_Unload(); });
 }
 
-void MainForm::Form_Load()
+void MainWindow::Form_Load()
 {
     auto& services = m_context.platform;
     auto& forms = m_context.forms;
@@ -221,12 +221,12 @@ void MainForm::Form_Load()
 
     // 6. No POP3 server: ask for one, without waiting.
     if (m_context.values.Pop3Server.isEmpty())
-        forms.show<settings::OptionForm>();
+        forms.show<settings::ServerDialog>();
 
     // 7. No stored account: ask for it, without waiting.
-    auto& account = forms.get<settings::IdPassForm>();
+    auto& account = forms.get<settings::AccountDialog>();
     if (account.IdText().isEmpty() || account.PassText().isEmpty())
-        forms.show<settings::IdPassForm>();
+        forms.show<settings::AccountDialog>();
 
     // 8. The resting animation.
     m_webBrowser1->navigate(
@@ -249,7 +249,7 @@ void MainForm::Form_Load()
     setCheck2(settings::applyStoredFlag(store.readNumber(ProfileFile::Main, kLaunchFlagKey), false));
 }
 
-void MainForm::Form_Unload()
+void MainWindow::Form_Unload()
 {
     if (m_unloading)
         return;
@@ -270,13 +270,13 @@ void MainForm::Form_Unload()
     services.processExit.endProcess();
 }
 
-void MainForm::run(const std::function<void()>& routine)
+void MainWindow::run(const std::function<void()>& routine)
 {
     if (routine)
         routine();
 }
 
-void MainForm::Command1_Click()
+void MainWindow::Command1_Click()
 {
     auto& tray = m_context.platform.trayIcon;
     tray.setIcon(kProgramIconFile);
@@ -291,24 +291,24 @@ void MainForm::Command1_Click()
     }
 }
 
-void MainForm::Command2_Click() { run(m_routines.startAlert); }
-void MainForm::Command3_Click() { run(m_routines.stopAlert); }
-void MainForm::Command5_Click() { run(m_routines.hangUp); }
-void MainForm::Command7_Click() { run(m_routines.chooseMailProgram); }
-void MainForm::Command8_Click() { run(m_routines.checkMail); }
-void MainForm::Picture7_Click() { run(m_routines.checkMail); }
+void MainWindow::Command2_Click() { run(m_routines.startAlert); }
+void MainWindow::Command3_Click() { run(m_routines.stopAlert); }
+void MainWindow::Command5_Click() { run(m_routines.hangUp); }
+void MainWindow::Command7_Click() { run(m_routines.chooseMailProgram); }
+void MainWindow::Command8_Click() { run(m_routines.checkMail); }
+void MainWindow::Picture7_Click() { run(m_routines.checkMail); }
 
-void MainForm::Command9_Click()
+void MainWindow::Command9_Click()
 {
-    m_context.forms.show<settings::SetForm>();
+    m_context.forms.show<settings::PreferencesDialog>();
 }
 
-void MainForm::Command10_Click()
+void MainWindow::Command10_Click()
 {
     Picture10_Click();
 }
 
-void MainForm::Picture10_Click()
+void MainWindow::Picture10_Click()
 {
     using namespace platform::msgbox;
     const int answer = m_context.platform.messageBox.msgBox(
@@ -318,25 +318,25 @@ void MainForm::Picture10_Click()
         m_context.platform.homepageBrowser.navigate(homepageAddress());
 }
 
-QUrl MainForm::homepageAddress() const
+QUrl MainWindow::homepageAddress() const
 {
     return QUrl::fromLocalFile(
         platform::programFilePath(m_context.platform.programFolder, u"\\docs\\guide.html"_s));
 }
 
-void MainForm::mzenmen_Click()
+void MainWindow::mzenmen_Click()
 {
     m_context.platform.windowPositioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0,
                                                      0, platform::kSwpKeepGeometryAndShow);
 }
 
-void MainForm::mkaijyo_Click()
+void MainWindow::mkaijyo_Click()
 {
     m_context.platform.windowPositioner.setWindowPos(this, platform::InsertAfter::NoTopmost, 0, 0,
                                                      0, 0, platform::kSwpKeepGeometryAndShow);
 }
 
-void MainForm::mnuPopup_Show()
+void MainWindow::mnuPopup_Show()
 {
     if (isMinimized())
         showNormal();
@@ -346,7 +346,7 @@ void MainForm::mnuPopup_Show()
     activateWindow();
 }
 
-void MainForm::TrayControl1_TrayEvent(std::int16_t code)
+void MainWindow::TrayControl1_TrayEvent(std::int16_t code)
 {
     if (code == 0) {
         m_context.platform.messageBox.msgBox(u"Clicked!"_s, platform::msgbox::kExclamation,
@@ -356,7 +356,7 @@ void MainForm::TrayControl1_TrayEvent(std::int16_t code)
     }
 }
 
-void MainForm::Label2_DblClick()
+void MainWindow::Label2_DblClick()
 {
     const auto& store = m_context.store;
     const QString text =
@@ -370,7 +370,7 @@ void MainForm::Label2_DblClick()
                                          u"Pelmora について"_s);
 }
 
-QString MainForm::trayTipText(const QDateTime& moment)
+QString MainWindow::trayTipText(const QDateTime& moment)
 {
     // The general date format: the short date followed by the long time. Qt's long time format
     // carries the time zone, which the tip leaves out.
@@ -381,7 +381,7 @@ QString MainForm::trayTipText(const QDateTime& moment)
            locale.toString(moment.time(), timeFormat.trimmed());
 }
 
-bool MainForm::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_label2 && event->type() == QEvent::MouseButtonDblClick) {
         Label2_DblClick();
@@ -390,53 +390,53 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainForm::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     event->ignore(); // the process ends inside Form_Unload
     Form_Unload();
 }
 
-bool MainForm::Check2() const
+bool MainWindow::Check2() const
 {
     return m_check2->isChecked();
 }
 
-void MainForm::setCheck2(bool on)
+void MainWindow::setCheck2(bool on)
 {
     m_check2->setChecked(on);
 }
 
-void MainForm::setIntervalLabel(const QString& text)
+void MainWindow::setIntervalLabel(const QString& text)
 {
     m_label4->setText(text);
 }
 
-void MainForm::setIntervalFlag(bool on)
+void MainWindow::setIntervalFlag(bool on)
 {
     m_check3->setChecked(on);
 }
 
-void MainForm::setIntervalText(const QString& text)
+void MainWindow::setIntervalText(const QString& text)
 {
     m_text5->setText(text);
 }
 
-void MainForm::setSecondTickInterval(int milliseconds)
+void MainWindow::setSecondTickInterval(int milliseconds)
 {
     m_timer3.setInterval(milliseconds);
 }
 
-void MainForm::navigateAnimation(const QString& url)
+void MainWindow::navigateAnimation(const QString& url)
 {
     m_webBrowser1->navigate(url);
 }
 
-int MainForm::Check3() const
+int MainWindow::Check3() const
 {
     return m_check3->isChecked() ? 1 : 0;
 }
 
-void MainForm::setImage1Picture(const QString& pictureFile)
+void MainWindow::setImage1Picture(const QString& pictureFile)
 {
     QPixmap picture;
     if (!picture.load(pictureFile))
@@ -448,24 +448,24 @@ void MainForm::setImage1Picture(const QString& pictureFile)
     m_image1->setPixmap(picture);
 }
 
-bool MainForm::isShownOnScreen() const
+bool MainWindow::isShownOnScreen() const
 {
     return isVisible() && !isMinimized();
 }
 
-void MainForm::setLabel1Caption(const QString& caption)
+void MainWindow::setLabel1Caption(const QString& caption)
 {
     m_label1Caption = caption;
     paintCaption();
 }
 
-void MainForm::setLabel1Left(int twips)
+void MainWindow::setLabel1Left(int twips)
 {
     m_label1Left = twips;
     paintCaption();
 }
 
-void MainForm::paintCaption()
+void MainWindow::paintCaption()
 {
     // Hidden in the tray or minimised, the caption moves on without being drawn.
     if (!isShownOnScreen())
@@ -475,7 +475,7 @@ void MainForm::paintCaption()
     m_label1->move(platform::twipsToPixels(m_label1Left), m_label1->y());
 }
 
-void MainForm::restOrWakeCaptionTimer()
+void MainWindow::restOrWakeCaptionTimer()
 {
     if (!isShownOnScreen()) {
         m_timer4.rest();
@@ -486,20 +486,20 @@ void MainForm::restOrWakeCaptionTimer()
         m_routines.catchUpCaption(missed);
 }
 
-void MainForm::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     restOrWakeCaptionTimer();
     paintCaption();
 }
 
-void MainForm::hideEvent(QHideEvent* event)
+void MainWindow::hideEvent(QHideEvent* event)
 {
     QMainWindow::hideEvent(event);
     restOrWakeCaptionTimer();
 }
 
-void MainForm::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
