@@ -39,7 +39,7 @@ public:
     FormHost& forms() { return m_forms; }
     settings::ProgramValues& values() { return m_values; }
     settings::Preferences& preferences() { return m_preferences; }
-    const mail::CheckScheduler& scheduler() const;
+    mail::CheckScheduler& scheduler();
     settings::SettingsStore& store() { return m_store; }
     signin::SignInService& signIn() { return *m_signIn; }
 
@@ -49,8 +49,8 @@ public:
 
 private:
     void registerForms();
-    void wireMailCheck();
     void wireAlert();
+    void wireMailCheck();
 
     platform::PlatformServices& m_platform;
     settings::ProgramValues m_values;
@@ -64,12 +64,13 @@ private:
     // destroyed first.
     std::unique_ptr<MainWindow> m_mainWindow;
     FormHost m_forms;
-    // The mail check, its scheduler and the hang-up, with the windows as they see them.
-    struct MailParts;
-    std::unique_ptr<MailParts> m_mail;
     std::unique_ptr<alert::AlertPresenter> m_alert;
     std::unique_ptr<alert::StatusLamp> m_statusLamp;
     std::unique_ptr<alert::MailProgramChoice> m_mailProgramChoice;
+    // The mail check, its announcer, its scheduler and the hang-up, with the windows as they see
+    // them, and the preference rules that switch the scheduler.
+    struct MailParts;
+    std::unique_ptr<MailParts> m_mail;
 };
 
 } // namespace pelmora::app

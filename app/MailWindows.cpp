@@ -1,23 +1,13 @@
 #include "app/MailWindows.h"
 
 #include "app/FormHost.h"
-#include "app/MainWindow.h"
 
 #include "alert/forms/NoticeBoard.h"
-#include "mail/MailCheck.h"
 #include "settings/forms/AccountDialog.h"
 #include "signin/SignInService.h"
 #include "signin/forms/SignInWindow.h"
 
 namespace pelmora::app {
-
-bool MainWindowForMail::Check2() const { return m_mainWindow.Check2(); }
-QString MainWindowForMail::Text7() const { return m_mainWindow.Text7(); }
-void MainWindowForMail::Command2_Click() { m_mainWindow.Command2_Click(); }
-void MainWindowForMail::Command5_Click() { m_mainWindow.Command5_Click(); }
-
-bool CheckRoutineForScheduler::isRunning() const { return m_check.isRunning(); }
-void CheckRoutineForScheduler::Picture7_Click() { m_mainWindow.Picture7_Click(); }
 
 bool AccountDialogForMail::isShown() const
 {
@@ -34,13 +24,13 @@ void AccountDialogForMail::setPassText(const QString& text)
 }
 void AccountDialogForMail::show() { m_forms.show<settings::AccountDialog>(); }
 
-void NoticeBoardForMail::setText1(const QString& text)
+void NoticeBoardForMail::setMessage(const QString& text)
 {
-    m_forms.get<alert::NoticeBoard>().setText1(text);
+    m_forms.get<alert::NoticeBoard>().setMessage(text);
 }
-void NoticeBoardForMail::setText2(const QString& text)
+void NoticeBoardForMail::setCount(const QString& text)
 {
-    m_forms.get<alert::NoticeBoard>().setText2(text);
+    m_forms.get<alert::NoticeBoard>().setCount(text);
 }
 void NoticeBoardForMail::show() { m_forms.show<alert::NoticeBoard>(); }
 void NoticeBoardForMail::unload()

@@ -20,18 +20,18 @@ void NoticeBoard::buildLayout()
     // A notice: it appears on top without taking the keyboard from what the user is typing in.
     setAttribute(Qt::WA_ShowWithoutActivating);
 
-    m_text1 = platform::makeTextBox(this, u"Text1"_s, {0, 0, 3135, 270});
-    m_text1->setAlignment(Qt::AlignCenter);
-    m_text1->setReadOnly(true);
-    platform::setBackgroundColor(m_text1, QColor(0, 0, 255));
-    platform::setTextColor(m_text1, Qt::white);
-    m_text1->setText(u"新着メールがあります。"_s);
+    m_message = platform::makeTextBox(this, u"Text1"_s, {0, 0, 3135, 270});
+    m_message->setAlignment(Qt::AlignCenter);
+    m_message->setReadOnly(true);
+    platform::setBackgroundColor(m_message, QColor(0, 0, 255));
+    platform::setTextColor(m_message, Qt::white);
+    m_message->setText(u"新着メールがあります。"_s);
 
-    m_text2 = platform::makeTextBox(this, u"Text2"_s, {3120, 0, 495, 270});
-    m_text2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_text2->setReadOnly(true);
-    m_text2->setAccessibleName(u"件数"_s);
-    m_text1->setAccessibleName(windowTitle());
+    m_count = platform::makeTextBox(this, u"Text2"_s, {3120, 0, 495, 270});
+    m_count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_count->setReadOnly(true);
+    m_count->setAccessibleName(u"件数"_s);
+    m_message->setAccessibleName(windowTitle());
 }
 
 void NoticeBoard::Form_Load()
@@ -40,9 +40,9 @@ void NoticeBoard::Form_Load()
                               platform::kSwpKeepGeometryAndShow);
 }
 
-QString NoticeBoard::Text1() const { return m_text1->text(); }
-void NoticeBoard::setText1(const QString& text) { m_text1->setText(text); }
-QString NoticeBoard::Text2() const { return m_text2->text(); }
-void NoticeBoard::setText2(const QString& text) { m_text2->setText(text); }
+QString NoticeBoard::message() const { return m_message->text(); }
+void NoticeBoard::setMessage(const QString& text) { m_message->setText(text); }
+QString NoticeBoard::count() const { return m_count->text(); }
+void NoticeBoard::setCount(const QString& text) { m_count->setText(text); }
 
 } // namespace pelmora::alert

@@ -19,10 +19,10 @@ public:
     // Puts the board above all normal windows and shows it.
     void Form_Load() override;
 
-    QString Text1() const;
-    void setText1(const QString& text);
-    QString Text2() const;
-    void setText2(const QString& text);
+    QString message() const;
+    void setMessage(const QString& text);
+    QString count() const;
+    void setCount(const QString& text);
 
 protected:
     // Esc closes the board, as its close box does.
@@ -32,8 +32,8 @@ private:
     void buildLayout();
 
     platform::WindowPositioner& m_positioner;
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
+    QLineEdit* m_message = nullptr;
+    QLineEdit* m_count = nullptr;
 };
 
 } // namespace pelmora::alert

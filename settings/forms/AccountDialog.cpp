@@ -19,8 +19,8 @@ AccountDialog::AccountDialog(const SettingsStore& store, ProgramValues& values,
     : Form(parent), m_store(store), m_values(values), m_messageBox(messageBox)
 {
     buildLayout();
-    connect(m_okCommand, &QPushButton::clicked, this, [this] { OKCommand_Click(); });
-    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { CancelCommand_Click(); });
+    connect(m_okCommand, &QPushButton::clicked, this, [this] { ok(); });
+    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { cancel(); });
 }
 
 void AccountDialog::buildLayout()
@@ -66,7 +66,7 @@ void AccountDialog::setIdText(const QString& text) { m_idText->setText(text); }
 QString AccountDialog::PassText() const { return m_passText->text(); }
 void AccountDialog::setPassText(const QString& text) { m_passText->setText(text); }
 
-void AccountDialog::OKCommand_Click()
+void AccountDialog::ok()
 {
     // Unticked, the earlier saved account stays in the file and stays in use by the mail check.
     const auto failure =
@@ -86,7 +86,7 @@ void AccountDialog::OKCommand_Click()
     unload();
 }
 
-void AccountDialog::CancelCommand_Click()
+void AccountDialog::cancel()
 {
     unload();
 }

@@ -30,13 +30,13 @@ public:
 
     // With the save box ticked stores the account, else only that it was not saved; then sets the
     // program's account and unloads. A write that fails is told, and the dialog stays open.
-    void OKCommand_Click();
+    void ok();
     // Unloads, changing nothing.
-    void CancelCommand_Click();
+    void cancel();
 
 protected:
-    void closeBoxPressed() override { CancelCommand_Click(); }
-    void escapePressed() override { CancelCommand_Click(); }
+    void closeBoxPressed() override { cancel(); }
+    void escapePressed() override { cancel(); }
 
 private:
     void buildLayout();

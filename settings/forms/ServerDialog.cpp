@@ -26,8 +26,8 @@ ServerDialog::ServerDialog(ProgramValues& values, const ServerSettingsFile& serv
       m_messageBox(messageBox)
 {
     buildLayout();
-    connect(m_okCommand, &QPushButton::clicked, this, [this] { OkCommand_Click(); });
-    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { CancelCommand_Click(); });
+    connect(m_okCommand, &QPushButton::clicked, this, [this] { ok(); });
+    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { cancel(); });
 }
 
 void ServerDialog::buildLayout()
@@ -77,7 +77,7 @@ void ServerDialog::Form_Load()
     m_apopCheck->setChecked(m_values.ApopFlag != 0);
 }
 
-void ServerDialog::OkCommand_Click()
+void ServerDialog::ok()
 {
     ProgramValues typed = m_values;
     typed.SmtpServer = m_smtpText->text();
@@ -93,7 +93,7 @@ void ServerDialog::OkCommand_Click()
     unload();
 }
 
-void ServerDialog::CancelCommand_Click()
+void ServerDialog::cancel()
 {
     unload();
 }

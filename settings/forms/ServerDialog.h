@@ -28,13 +28,13 @@ public:
 
     // Saves the boxes exactly as typed to vbmail.ini; once saved, they become the program-wide
     // values and the dialog unloads.
-    void OkCommand_Click();
+    void ok();
     // Unloads, changing nothing.
-    void CancelCommand_Click();
+    void cancel();
 
 protected:
-    void closeBoxPressed() override { CancelCommand_Click(); }
-    void escapePressed() override { CancelCommand_Click(); }
+    void closeBoxPressed() override { cancel(); }
+    void escapePressed() override { cancel(); }
 
 private:
     void buildLayout();

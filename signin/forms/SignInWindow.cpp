@@ -31,8 +31,8 @@ SignInWindow::SignInWindow(SignInService& service, QWidget* parent)
 {
     buildLayout();
     connect(m_provider, &QComboBox::currentIndexChanged, this, [this] { providerChanged(); });
-    connect(m_signIn, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(m_signOut, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(m_signIn, &QPushButton::clicked, this, [this] { startSignIn(); });
+    connect(m_signOut, &QPushButton::clicked, this, [this] { signOut(); });
     connect(&m_service, &SignInService::stateChanged, this, [this] { showState(); });
     connect(&m_service, &SignInService::finished, this, [this](bool, const QString& text) {
         setBusy(false);
@@ -141,7 +141,7 @@ SignInChoice SignInWindow::enteredChoice() const
     return choice;
 }
 
-void SignInWindow::Command1_Click()
+void SignInWindow::startSignIn()
 {
     const SignInChoice choice = enteredChoice();
     if (!choice.complete()) {
@@ -153,7 +153,7 @@ void SignInWindow::Command1_Click()
     m_service.signIn(choice);
 }
 
-void SignInWindow::Command2_Click()
+void SignInWindow::signOut()
 {
     m_service.signOut();
     setBusy(false);

@@ -25,8 +25,8 @@ public:
     // Fills the boxes from the saved choice (Microsoft's preset when there is none).
     void Form_Load() override;
 
-    void Command1_Click(); // サインイン
-    void Command2_Click(); // サインアウト
+    void startSignIn(); // Command1: "サインイン"
+    void signOut();     // Command2: "サインアウト"
 
     // What the boxes hold now.
     SignInChoice enteredChoice() const;

@@ -210,7 +210,7 @@ void MainWindowTest::menusHaveTheirCaptionsInOrder()
                           u"mset|起動メーラーの設定"_s, u"mtask|タスクトレイに常駐"_s,
                           u"mset2|設定"_s, u"msignin|サインイン"_s, u"mline2|-"_s, u"mzenmen|常に前面表示"_s,
                           u"mkaijyo|前面表示解除"_s, u"mline4|-"_s, u"mhp|作者のホームページ"_s}));
-    QCOMPARE(actionNames(window.mnuPopup()),
+    QCOMPARE(actionNames(window.trayMenu()),
              (QStringList{u"mnu_Popup0|メイン画面を表示"_s, u"mnu_Popup1|-"_s,
                           u"mnu_Popup2|終了"_s}));
 
@@ -229,21 +229,18 @@ void MainWindowTest::menuItemsAndButtonsRunTheirRoutines()
     program.window().setRoutines({
         [&] { ran << u"check"_s; },
         [&] { ran << u"choose"_s; },
-        [&] { ran << u"hang up"_s; },
         [&] { ran << u"start alert"_s; },
         [&] { ran << u"stop alert"_s; },
         [&] { ran << u"sign in"_s; },
-        {},
+        {}, {}, {}, {},
     });
     program.action("mcheck")->trigger();
     program.action("mset")->trigger();
     program.action("msignin")->trigger();
-    program.window().Picture7_Click();
-    program.window().Command5_Click();
     program.window().findChild<QAbstractButton*>(u"Command2"_s)->click();
     program.window().findChild<QAbstractButton*>(u"Command3"_s)->click();
-    QCOMPARE(ran, (QStringList{u"check"_s, u"choose"_s, u"sign in"_s, u"check"_s, u"hang up"_s,
-                               u"start alert"_s, u"stop alert"_s}));
+    QCOMPARE(ran, (QStringList{u"check"_s, u"choose"_s, u"sign in"_s, u"start alert"_s,
+                               u"stop alert"_s}));
 
     // "設定" shows the preferences dialog, and again the same one while it is open.
     program.action("mset2")->trigger();
@@ -301,7 +298,7 @@ void MainWindowTest::homepagePromptOpensTheGuideOnlyOnYes()
     program.fake.log.clear();
     program.fake.homepageBrowser.result = false;
     program.fake.messageBox.answers.enqueue(kAnswerYes);
-    program.window().Command10_Click();
+    program.window().offerHomepage();
     QCOMPARE(program.fake.log.calls().size(), 2);
     QVERIFY(!program.fake.processExit.ended);
 }
@@ -318,7 +315,7 @@ void MainWindowTest::movingToTheTrayHidesAndTheMenuBringsItBack()
     QVERIFY(program.fake.log.calls().at(1).startsWith(u"tray: tip "_s));
     QCOMPARE(program.fake.log.calls().at(2), u"tray: show icon"_s);
 
-    program.window().mnuPopup().actions().at(0)->trigger();
+    program.window().trayMenu().actions().at(0)->trigger();
     QVERIFY(window.isVisible());
     QVERIFY(program.fake.trayIcon.iconShown); // the icon stays
 
@@ -338,7 +335,7 @@ void MainWindowTest::withoutATrayTheWindowIsMinimisedInstead()
     program.action("mtask")->trigger();
     QVERIFY(window.isVisible());
     QVERIFY(window.isMinimized());
-    program.window().mnuPopup_Show();
+    program.window().showFromTray();
     QVERIFY(!window.isMinimized());
 }
 
@@ -348,14 +345,14 @@ void MainWindowTest::trayEventCodes()
     program.fake.trayIcon.raiseEvent(2);
     program.fake.trayIcon.raiseEvent(-1);
     QVERIFY(program.fake.log.calls().isEmpty());
-    QVERIFY(!program.window().mnuPopup().isVisible());
+    QVERIFY(!program.window().trayMenu().isVisible());
 
     program.fake.trayIcon.raiseEvent(0);
     QCOMPARE(program.fake.log.calls(), QStringList{u"MsgBox(Clicked!, 48, Pelmora)"_s});
 
     program.fake.trayIcon.raiseEvent(1);
-    QTRY_VERIFY(program.window().mnuPopup().isVisible());
-    program.window().mnuPopup().close();
+    QTRY_VERIFY(program.window().trayMenu().isVisible());
+    program.window().trayMenu().close();
 }
 
 void MainWindowTest::tipTextIsShortDateAndLongTime()
@@ -371,11 +368,11 @@ void MainWindowTest::tipTextIsShortDateAndLongTime()
 void MainWindowTest::quitFromTheTrayWhileHiddenSavesAndEnds()
 {
     StartedProgram program;
-    program.window().setText7(u"/usr/bin/sylpheed"_s);
-    program.window().setCheck2(true);
+    program.window().setMailProgramPath(u"/usr/bin/sylpheed"_s);
+    program.window().setStartsMailProgram(true);
     program.action("mtask")->trigger();
     QVERIFY(!program.window().isVisible());
-    program.window().mnuPopup().actions().at(2)->trigger();
+    program.window().trayMenu().actions().at(2)->trigger();
     QVERIFY(program.fake.processExit.ended);
     const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
     QVERIFY(stored.contains("NAME=/usr/bin/sylpheed\r\n"));

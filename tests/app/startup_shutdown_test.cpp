@@ -3,6 +3,7 @@
 // open by themselves, and what shut-down writes.
 
 #include "app/Application.h"
+#include "mail/CheckScheduler.h"
 
 #include "settings/forms/AccountDialog.h"
 #include "settings/forms/ServerDialog.h"
@@ -168,17 +169,17 @@ void StartupShutdownTest::storedSettingsReachTheWindows()
     QVERIFY(preferences.boardErasesItself);
     // The preferences dialog, opened, shows them as they are used.
     PreferencesDialog& prefs = app.forms().show<PreferencesDialog>();
-    QVERIFY(prefs.Check1());
-    QCOMPARE(prefs.Text2(), u"15"_s);
-    QVERIFY(prefs.Check2());
+    QVERIFY(prefs.hangsUpAfterCheck());
+    QCOMPARE(prefs.intervalText(), u"15"_s);
+    QVERIFY(prefs.boardErasesItself());
     auto& main = app.mainWindow();
-    QVERIFY(main.Check2());
-    QCOMPARE(main.Text7(), u"/usr/bin/mutt"_s);
+    QVERIFY(main.startsMailProgram());
+    QCOMPARE(main.mailProgramPath(), u"/usr/bin/mutt"_s);
     QCOMPARE(text(main, "Label4"), u"ON"_s);
     QVERIFY(checked(main, "Check3"));
     QCOMPARE(text(main, "Text5"), u"15"_s);
     // Interval checking is on: the one-second tick really runs.
-    QSignalSpy secondTicks(&main.Timer3(), &pelmora::platform::VbTimer::ticked);
+    QSignalSpy secondTicks(&app.scheduler().secondTick(), &pelmora::platform::VbTimer::ticked);
     QTRY_VERIFY_WITH_TIMEOUT(!secondTicks.isEmpty(), 5000);
     QCOMPARE(main.windowTitle(), u"ペルモラ　Ver 1.0"_s);
 }
@@ -193,7 +194,7 @@ void StartupShutdownTest::unknownFlagValuesLeaveOptionsAsTheyWere()
     app.start();
     QVERIFY(!app.preferences().hangUpAfterCheck);
     QVERIFY(!app.preferences().boardErasesItself);
-    QVERIFY(!app.mainWindow().Check2());
+    QVERIFY(!app.mainWindow().startsMailProgram());
 
     app.mainWindow().Form_Unload();
     QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains("NUMBER3=0\r\n"));
@@ -206,7 +207,7 @@ void StartupShutdownTest::emptyMailProgramReadsAsNotSetAndIsSavedSo()
     FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=\r\n");
     Application app(fake.services());
     app.start();
-    QCOMPARE(app.mainWindow().Text7(), u"未設定"_s);
+    QCOMPARE(app.mainWindow().mailProgramPath(), u"未設定"_s);
     app.mainWindow().Form_Unload();
     QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains(u"NAME=未設定\r\n"_s.toUtf8()));
 }
@@ -234,19 +235,19 @@ void StartupShutdownTest::japaneseMailProgramPathSurvivesRestarts()
     {
         Application app(fake.services());
         app.start();
-        QCOMPARE(app.mainWindow().Text7(), carried);
+        QCOMPARE(app.mainWindow().mailProgramPath(), carried);
         app.mainWindow().Form_Unload();
     }
     {
         Application app(fake.services());
         app.start();
-        QCOMPARE(app.mainWindow().Text7(), carried);
-        app.mainWindow().setText7(chosen);
+        QCOMPARE(app.mainWindow().mailProgramPath(), carried);
+        app.mainWindow().setMailProgramPath(chosen);
         app.mainWindow().Form_Unload();
     }
     Application app(fake.services());
     app.start();
-    QCOMPARE(app.mainWindow().Text7(), chosen);
+    QCOMPARE(app.mainWindow().mailProgramPath(), chosen);
 }
 
 void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
@@ -257,9 +258,9 @@ void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
     app.start();
     fake.log.clear();
 
-    app.mainWindow().setText7(u"/opt/メール/mailer"_s);
-    app.mainWindow().setCheck2(true);
-    QSignalSpy soundWatchTicks(&app.mainWindow().Timer2(), &pelmora::platform::VbTimer::ticked);
+    app.mainWindow().setMailProgramPath(u"/opt/メール/mailer"_s);
+    app.mainWindow().setStartsMailProgram(true);
+    QSignalSpy soundWatchTicks(&app.mainWindow().soundWatchTimer(), &pelmora::platform::VbTimer::ticked);
     QTRY_VERIFY(!soundWatchTicks.isEmpty()); // the sound watch runs until shut-down
     fake.log.clear(); // what the timers asked meanwhile
     app.mainWindow().Form_Unload();
@@ -289,8 +290,8 @@ void StartupShutdownTest::missingDataFolderStartsWithDefaultsAndCreatesNothing()
     Application app(fake.services());
     app.start();
 
-    QCOMPARE(app.mainWindow().Text7(), u"未設定"_s);
-    QVERIFY(!app.mainWindow().Check2());
+    QCOMPARE(app.mainWindow().mailProgramPath(), u"未設定"_s);
+    QVERIFY(!app.mainWindow().startsMailProgram());
     QCOMPARE(app.preferences().interval, u"0"_s);
     QCOMPARE(text(app.mainWindow(), "Label4"), u"OFF"_s);
     // No account can be stored: the account dialog asks for it; nothing else is shown.

@@ -8,6 +8,8 @@
 
 #include <QAction>
 
+#include <functional>
+
 namespace pelmora::tests {
 
 // The account profile with `user` and `password` saved.
@@ -16,9 +18,26 @@ inline QByteArray savedAccount(const QString& user, const QString& password)
     return "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" + password.toUtf8() + "\r\n";
 }
 
+// The alert's sound as the fake multimedia passes it on: every start of the alert sound is counted,
+// with whether the notice board was loaded at that moment.
+struct AlertSounds final : platform::Multimedia {
+    explicit AlertSounds(std::function<bool()> isBoardLoaded) : boardLoaded(std::move(isBoardLoaded)) {}
+    std::uint32_t mciSendString(const QString& command, QString*, std::uint32_t) override
+    {
+        if (command == QStringLiteral("play bgm")) {
+            ++started;
+            boardLoadedAtStart = boardLoaded();
+        }
+        return 0;
+    }
+    std::function<bool()> boardLoaded;
+    int started = 0;
+    bool boardLoadedAtStart = false;
+};
+
 // The real program on a private program folder with the real POP3 mailbox, the given vbmail.ini
-// and account saved, and the alert routine counted instead of run. `real` names further real
-// adapters (a message box, a program launcher).
+// and account saved, and the alert's sound counted. `real` names further real adapters (a message
+// box, a program launcher).
 struct CheckingProgram {
     CheckingProgram(const QByteArray& serverFile, const QByteArray& accountFile,
                     pop3::Timeouts timeouts, fakes::FakePlatform::Replacements real = {})
@@ -27,11 +46,8 @@ struct CheckingProgram {
         fakes::FakePlatform::writeFile(fake.serverFile(), serverFile);
         fakes::FakePlatform::writeFile(fake.accountProfile(), accountFile);
         fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
+        fake.multimedia.passTo = &sounds;
         app.start();
-        app.mainWindow().routines().startAlert = [this] {
-            ++alertsStarted;
-            boardLoadedAtAlert = board() != nullptr;
-        };
         fake.log.clear();
     }
 
@@ -40,9 +56,10 @@ struct CheckingProgram {
 
     pop3::Pop3Mailbox library;
     fakes::FakePlatform fake;
+    AlertSounds sounds{[this] { return board() != nullptr; }};
     app::Application app{fake.services()};
-    int alertsStarted = 0;
-    bool boardLoadedAtAlert = false;
+    const int& alertsStarted = sounds.started;
+    const bool& boardLoadedAtAlert = sounds.boardLoadedAtStart;
 };
 
 } // namespace pelmora::tests

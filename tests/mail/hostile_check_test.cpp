@@ -52,7 +52,7 @@ struct Program : tests::CheckingProgram {
                           FakePlatform::Replacements().withIfGiven(messageBox))
     {
     }
-    QString boardCount() { return app.forms().get<alert::NoticeBoard>().Text2(); }
+    QString boardCount() { return app.forms().get<alert::NoticeBoard>().count(); }
 };
 
 // A server that claims the largest count there is, then answers no message request: it closes
@@ -156,7 +156,7 @@ void HostileCheckTest::refusalWithMarkupIsShownAsPlainText()
         box->accept();
     });
     answer->start(20);
-    program.app.mainWindow().Command8_Click();
+    program.app.mainWindow().checkNow();
     delete answer;
 
     QCOMPARE(title, u"エラー"_s);
@@ -199,7 +199,7 @@ void HostileCheckTest::lyingCountEndsWhenTheServerCloses()
     platform::TerminationSignals termination([&] { program.app.mainWindow().Form_Unload(); });
     QVERIFY(termination.isActive());
 
-    program.app.mainWindow().Command8_Click();
+    program.app.mainWindow().checkNow();
     QCOMPARE(messageRequests(server), 1);
     QCOMPARE(program.boardCount(), u"2147483647"_s);
     QCOMPARE(program.alertsStarted, 1);
@@ -216,7 +216,7 @@ void HostileCheckTest::endRequestDuringAWaitEndsTheCheck()
     platform::TerminationSignals termination([&] { program.app.mainWindow().Form_Unload(); });
     QVERIFY(termination.isActive());
 
-    program.app.mainWindow().Command8_Click();
+    program.app.mainWindow().checkNow();
     QVERIFY(program.fake.processExit.ended);
     QVERIFY(FakePlatform::readFile(program.fake.mainProfile()).contains("NUMBER3=0"));
     QCOMPARE(messageRequests(server), 1);
@@ -241,7 +241,7 @@ void HostileCheckTest::checkThatWouldNeverEndIsBounded()
         return true;
     });
     Program program(endless.address());
-    program.app.mainWindow().Command8_Click();
+    program.app.mainWindow().checkNow();
     QCOMPARE(program.boardCount(), u"2147483647"_s);
     QVERIFY(messageRequests(endless) >= mail::MailCheck::kMaxMessagesRead);
     QVERIFY(messageRequests(endless) < 2 * mail::MailCheck::kMaxMessagesRead);
@@ -266,7 +266,7 @@ void HostileCheckTest::checkThatWouldNeverEndIsBounded()
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
     ticker.start(20);
-    slow.app.mainWindow().Command8_Click();
+    slow.app.mainWindow().checkNow();
     QCOMPARE(slow.fake.log.withPrefix(u"MsgBox"_s),
              QStringList{u"MsgBox(%1, 0, エラー)"_s.arg(pop3::failure::checkTookTooLong(whole))});
     QCOMPARE(slow.boardCount(), u"3"_s);
@@ -292,7 +292,7 @@ void HostileCheckTest::withoutTopTheCheckCountsAndTakesNothing()
 
     program.checkFromTheMenu();
     QVERIFY(program.board());
-    QCOMPARE(program.board()->Text2(), u"2"_s);
+    QCOMPARE(program.board()->count(), u"2"_s);
     QCOMPARE(program.alertsStarted, 1);
     QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
     QCOMPARE(commandsStartingWith(server, "RETR"), QList<QByteArray>());

@@ -59,8 +59,8 @@ private Q_SLOTS:
 
         QTRY_VERIFY_WITH_TIMEOUT(app.forms().peek<alert::NoticeBoard>(), 30000);
         auto* board = app.forms().peek<alert::NoticeBoard>();
-        QCOMPARE(board->Text1(), u"新着メールが有ります"_s);
-        QCOMPARE(board->Text2(), u"3"_s);
+        QCOMPARE(board->message(), u"新着メールが有ります"_s);
+        QCOMPARE(board->count(), u"3"_s);
         QVERIFY(dovecot.logged({u"Login: user=<%1>"_s.arg(user)}));
         QCOMPARE(dovecot.commands().filter(u"TOP"_s).mid(0, 3),
                  (QStringList{u"TOP 1 0"_s, u"TOP 2 0"_s, u"TOP 3 0"_s}));

@@ -79,7 +79,7 @@ private Q_SLOTS:
         for (int check = 1; check <= 2; ++check) {
             program.checkFromTheMenu();
             QVERIFY(program.board());
-            QCOMPARE(program.board()->Text2(), u"3"_s);
+            QCOMPARE(program.board()->count(), u"3"_s);
             QCOMPARE(program.alertsStarted, check);
             QCOMPARE(messagesAndSeenFlags(maildir), found);
             program.board()->unload();

@@ -4,6 +4,7 @@
 // interval box drives the main window, and what a save that cannot be written tells the user.
 
 #include "app/Application.h"
+#include "mail/CheckScheduler.h"
 
 #include "settings/forms/AccountDialog.h"
 #include "settings/forms/ServerDialog.h"
@@ -640,7 +641,7 @@ void DialogsTest::intervalTextDrivesTheMainWindow()
     QCOMPARE(child<QCheckBox>(main, u"Check3"_s).isChecked(), on);
     QCOMPARE(child<QLineEdit>(main, u"Text5"_s).text(), text5);
     // The one-second tick runs exactly while interval checking is on.
-    QSignalSpy secondTicks(&main.Timer3(), &pelmora::platform::VbTimer::ticked);
+    QSignalSpy secondTicks(&program->scheduler().secondTick(), &pelmora::platform::VbTimer::ticked);
     if (on) {
         QTRY_VERIFY_WITH_TIMEOUT(!secondTicks.isEmpty(), 5000);
     } else {
@@ -658,7 +659,7 @@ void DialogsTest::intervalTextDrivesTheMainWindow()
     QCOMPARE(program->preferences().interval, reloaded);
     PreferencesDialog& next = program->forms().show<PreferencesDialog>();
     QVERIFY(&next != &prefs);
-    QCOMPARE(next.Text2(), reloaded);
+    QCOMPARE(next.intervalText(), reloaded);
 }
 
 void DialogsTest::preferencesAreStoredOnlyByTheCloseBox()
@@ -666,15 +667,15 @@ void DialogsTest::preferencesAreStoredOnlyByTheCloseBox()
     Program program;
     PreferencesDialog& prefs = program->forms().show<PreferencesDialog>();
     QVERIFY(activate(prefs));
-    QVERIFY(!prefs.Check1() && !prefs.Check2());
-    QCOMPARE(prefs.Text2(), u"15"_s);
+    QVERIFY(!prefs.hangsUpAfterCheck() && !prefs.boardErasesItself());
+    QCOMPARE(prefs.intervalText(), u"15"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // Check1
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     retype(*QApplication::focusWidget(), u"20"_s);
     QTest::mouseClick(&child(prefs, u"Check2"_s), Qt::LeftButton);
-    QVERIFY(prefs.Check1() && prefs.Check2());
+    QVERIFY(prefs.hangsUpAfterCheck() && prefs.boardErasesItself());
 
     // Esc neither closes nor stores.
     program.fake.log.clear();
@@ -690,8 +691,8 @@ void DialogsTest::preferencesAreStoredOnlyByTheCloseBox()
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
              "[EXEINI]\r\nNUMBER2=20\r\nNUMBER=1\r\nNUMBER4=1\r\n");
     PreferencesDialog& next = program->forms().get<PreferencesDialog>();
-    QVERIFY(next.Check1() && next.Check2());
-    QCOMPARE(next.Text2(), u"20"_s);
+    QVERIFY(next.hangsUpAfterCheck() && next.boardErasesItself());
+    QCOMPARE(next.intervalText(), u"20"_s);
 }
 
 void DialogsTest::endingTheProgramDropsOpenPreferences()
@@ -702,7 +703,7 @@ void DialogsTest::endingTheProgramDropsOpenPreferences()
     QTest::mouseClick(&child(prefs, u"Check1"_s), Qt::LeftButton);
     QTest::mouseClick(&child(prefs, u"Check2"_s), Qt::LeftButton);
     retype(child(prefs, u"Text2"_s), u"7"_s);
-    QVERIFY(prefs.Check1() && prefs.Check2());
+    QVERIFY(prefs.hangsUpAfterCheck() && prefs.boardErasesItself());
     program->mainWindow().Form_Unload();
     // Shut-down stores only the mail program and its flag.
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
@@ -712,7 +713,7 @@ void DialogsTest::endingTheProgramDropsOpenPreferences()
 void DialogsTest::preferencesButtonsOpenTheOtherDialogsModeless()
 {
     Program program;
-    program->mainWindow().Command9_Click();
+    program->mainWindow().showPreferences();
     PreferencesDialog& prefs = *program->forms().peek<PreferencesDialog>();
     QVERIFY(prefs.isVisible() && !prefs.isModal());
     QTest::mouseClick(&child(prefs, u"Command1"_s), Qt::LeftButton);
@@ -799,8 +800,8 @@ void DialogsTest::preferencesOnAFullDiskAreToldOnceOnClosing()
     QVERIFY(toldSaveFailure(program.fake, u"ini.ini"_s, ENOSPC));
     QCOMPARE(program->forms().peek<PreferencesDialog>(), &prefs);
     QVERIFY(prefs.isVisible());
-    QCOMPARE(prefs.Text2(), u"00"_s);
-    QVERIFY(prefs.Check1());
+    QCOMPARE(prefs.intervalText(), u"00"_s);
+    QVERIFY(prefs.hangsUpAfterCheck());
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()), stored);
 
     QVERIFY(mounts.freeSpace(program.fake.dataFolder()));

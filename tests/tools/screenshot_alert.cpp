@@ -71,14 +71,14 @@ int main(int argc, char** argv)
     // The animation runs a moment; the picture is taken when the name has scrolled well into
     // the strip.
     QTest::qWait(1000);
-    for (int waited = 0; waited < 10000 && (window.Label1Left() < 300 || window.Label1Left() > 500);
+    for (int waited = 0; waited < 10000 && (window.captionLeft() < 300 || window.captionLeft() > 500);
          waited += 5)
         QTest::qWait(5);
     bool ok = pelmora::tools::saveWindowPicture(window, QDir(folder).filePath(u"alert.png"_s));
 
     auto& board = app.forms().get<pelmora::alert::NoticeBoard>();
-    board.setText1(u"新着メールが有ります"_s);
-    board.setText2(u"3"_s);
+    board.setMessage(u"新着メールが有ります"_s);
+    board.setCount(u"3"_s);
     QTest::qWait(200);
     ok = pelmora::tools::saveWindowPicture(board, QDir(folder).filePath(u"board.png"_s)) && ok;
     if (!ok) {
