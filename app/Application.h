@@ -7,6 +7,7 @@
 #include "alert/AlertPresenter.h"
 #include "alert/MailProgramChoice.h"
 #include "alert/StatusLamp.h"
+#include "mail/CheckScheduler.h"
 
 #include "settings/MainWindowIntervalView.h"
 #include "settings/Preferences.h"
@@ -16,9 +17,6 @@
 
 #include <memory>
 
-namespace pelmora::mail {
-class CheckScheduler;
-}
 namespace pelmora::signin {
 class SignInService;
 }

@@ -3,7 +3,6 @@
 // open by themselves, and what shut-down writes.
 
 #include "app/Application.h"
-#include "mail/CheckScheduler.h"
 
 #include "settings/forms/AccountDialog.h"
 #include "settings/forms/ServerDialog.h"

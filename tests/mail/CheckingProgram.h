@@ -18,21 +18,15 @@ inline QByteArray savedAccount(const QString& user, const QString& password)
     return "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" + password.toUtf8() + "\r\n";
 }
 
-// The alert's sound as the fake multimedia passes it on: every start of the alert sound is counted,
-// with whether the notice board was loaded at that moment.
+// The alert's sound behind the fake multimedia: `started` runs at each start of it.
 struct AlertSounds final : platform::Multimedia {
-    explicit AlertSounds(std::function<bool()> isBoardLoaded) : boardLoaded(std::move(isBoardLoaded)) {}
     std::uint32_t mciSendString(const QString& command, QString*, std::uint32_t) override
     {
-        if (command == QStringLiteral("play bgm")) {
-            ++started;
-            boardLoadedAtStart = boardLoaded();
-        }
+        if (command == QStringLiteral("play bgm"))
+            started();
         return 0;
     }
-    std::function<bool()> boardLoaded;
-    int started = 0;
-    bool boardLoadedAtStart = false;
+    std::function<void()> started;
 };
 
 // The real program on a private program folder with the real POP3 mailbox, the given vbmail.ini
@@ -47,6 +41,10 @@ struct CheckingProgram {
         fakes::FakePlatform::writeFile(fake.accountProfile(), accountFile);
         fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
         fake.multimedia.passTo = &sounds;
+        sounds.started = [this] {
+            ++alertsStarted;
+            boardLoadedAtAlert = board() != nullptr;
+        };
         app.start();
         fake.log.clear();
     }
@@ -56,10 +54,10 @@ struct CheckingProgram {
 
     pop3::Pop3Mailbox library;
     fakes::FakePlatform fake;
-    AlertSounds sounds{[this] { return board() != nullptr; }};
+    AlertSounds sounds;
     app::Application app{fake.services()};
-    const int& alertsStarted = sounds.started;
-    const bool& boardLoadedAtAlert = sounds.boardLoadedAtStart;
+    int alertsStarted = 0;
+    bool boardLoadedAtAlert = false;
 };
 
 } // namespace pelmora::tests

@@ -1,6 +1,6 @@
 // Interval checking through the program's own wiring: the application as the executable builds
 // it (offscreen), the real POP3 library and Dovecot. The user types an interval into the
-// preferences dialog; the main window's timers run sixty times faster than the wall clock, so the
+// preferences dialog; the program's timers run sixty times faster than the wall clock, so the
 // first scheduled check (61 ticks of the one-second timer) comes after about a second.
 
 #include "app/Application.h"
@@ -8,9 +8,8 @@
 #include "alert/forms/NoticeBoard.h"
 #include "settings/forms/PreferencesDialog.h"
 
-#include "pop3/Pop3Mailbox.h"
-
 #include "tests/fakes/FakePlatform.h"
+#include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DovecotWitness.h"
 
 #include <QAction>
@@ -33,19 +32,12 @@ private Q_SLOTS:
         qputenv("SSL_CERT_FILE", info[u"CA_CERT"_s].toUtf8());
         const QString user = info[u"SCHEDULED_USER"_s];
 
-        pop3::Pop3Mailbox library(
-            pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
-        FakePlatform fake(FakePlatform::DataFolder::Present,
-                          FakePlatform::Replacements().with(library).with(
-                              platform::TimerPace{60}));
-        FakePlatform::writeFile(fake.serverFile(),
-                                "POP3=127.0.0.1:" + info[u"PORT"_s].toUtf8() + "\r\n");
-        FakePlatform::writeFile(fake.accountProfile(),
-                                "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" +
-                                    info[u"PASSWORD"_s].toUtf8() + "\r\n");
-        fake.tickCounter.runFrom(0);
-        app::Application app(fake.services());
-        app.start();
+        tests::CheckingProgram program(
+            "POP3=127.0.0.1:" + info[u"PORT"_s].toUtf8() + "\r\n",
+            tests::savedAccount(user, info[u"PASSWORD"_s]),
+            pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)},
+            FakePlatform::Replacements().with(platform::TimerPace{60}));
+        app::Application& app = program.app;
         tests::DovecotWitness dovecot(info, user);
         dovecot.mark();
 

@@ -4,7 +4,6 @@
 // interval box drives the main window, and what a save that cannot be written tells the user.
 
 #include "app/Application.h"
-#include "mail/CheckScheduler.h"
 
 #include "settings/forms/AccountDialog.h"
 #include "settings/forms/ServerDialog.h"

@@ -17,7 +17,6 @@
 #include <QUrlQuery>
 
 #include <optional>
-
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
