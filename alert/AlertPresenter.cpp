@@ -14,7 +14,7 @@ AlertPresenter::AlertPresenter(platform::Multimedia& multimedia, QString program
 {
 }
 
-void AlertPresenter::Command2_Click()
+void AlertPresenter::start()
 {
     // While an earlier alert still plays, the open fails (the alias is taken) and the play lets
     // that sound carry on.
@@ -26,19 +26,19 @@ void AlertPresenter::Command2_Click()
     m_window.setSoundWatchEnabled(true);
 }
 
-void AlertPresenter::Command3_Click()
+void AlertPresenter::stop()
 {
     m_multimedia.mciSendString(u"stop bgm"_s);
     m_multimedia.mciSendString(u"close bgm"_s);
     m_window.navigateAnimation(animationUrl(m_programFolder, kRestingAnimationLiteral));
 }
 
-void AlertPresenter::Timer2_Timer()
+void AlertPresenter::onSoundWatchTick()
 {
     m_multimedia.mciSendString(u"status bgm mode"_s, &m_reply, kReplyCapacity);
     if (m_reply.left(7) != u"stopped"_s)
         return; // playing, or nothing open
-    if (m_window.Check1() != 0) {
+    if (m_window.soundLoopFlag() != 0) {
         m_multimedia.mciSendString(u"play bgm from 0"_s);
     } else {
         m_multimedia.mciSendString(u"stop bgm"_s);

@@ -9,17 +9,17 @@
 namespace pelmora::alert {
 
 // The new-mail alert of the main window: the sound "Kouka.wav" under the multimedia alias "bgm"
-// and the new-mail animation. Command2_Click starts it ("吠える♪", and the mail check on new
-// mail), Command3_Click stops it ("戻す"), and Timer2_Timer watches the sound every 100 ms,
+// and the new-mail animation. start() starts it ("吠える♪", and new mail the check found),
+// stop() stops it ("戻す"), and onSoundWatchTick() watches the sound every 100 ms,
 // playing it again from the start each time it ends while the loop flag is set.
 class AlertPresenter {
 public:
     AlertPresenter(platform::Multimedia& multimedia, QString programFolder,
                    AlertWindowView& window);
 
-    void Command2_Click();
-    void Command3_Click();
-    void Timer2_Timer();
+    void start();
+    void stop();
+    void onSoundWatchTick();
 
     // Capacity declared for the status reply.
     static constexpr std::uint32_t kReplyCapacity = 255;

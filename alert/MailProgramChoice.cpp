@@ -15,27 +15,27 @@ MailProgramChoice::MailProgramChoice(platform::FileDialog& dialog, platform::Fil
 {
 }
 
-void MailProgramChoice::Command7_Click()
+void MailProgramChoice::choose()
 {
-    m_window.setText7(m_dialog.showOpen(m_window.dialogOwner()));
-    m_window.setText8(fileTitle(m_window.Text7()));
+    m_window.setMailProgramPath(m_dialog.showOpen(m_window.dialogOwner()));
+    m_window.setMailProgramTitle(fileTitle(m_window.mailProgramPath()));
 }
 
-void MailProgramChoice::Timer4_Timer()
+void MailProgramChoice::onCaptionTick()
 {
-    m_window.setText8(fileTitleOfText7());
-    m_window.setLabel1Caption(m_window.Text7().isEmpty() ? u"設定されていません。"_s
-                                                         : m_window.Text8());
-    const int left = m_window.Label1Left();
-    m_window.setLabel1Left(left == kCaptionEnd ? kCaptionStart : left - kCaptionStep);
+    m_window.setMailProgramTitle(fileTitleOfPath());
+    m_window.setCaption(m_window.mailProgramPath().isEmpty() ? u"設定されていません。"_s
+                                                         : m_window.mailProgramTitle());
+    const int left = m_window.captionLeft();
+    m_window.setCaptionLeft(left == kCaptionEnd ? kCaptionStart : left - kCaptionStep);
 }
 
 void MailProgramChoice::catchUpCaption(std::int64_t missedTicks)
 {
     if (missedTicks <= 0)
         return;
-    m_window.setLabel1Left(captionLeftAfter(m_window.Label1Left(), missedTicks - 1));
-    Timer4_Timer();
+    m_window.setCaptionLeft(captionLeftAfter(m_window.captionLeft(), missedTicks - 1));
+    onCaptionTick();
 }
 
 int MailProgramChoice::captionLeftAfter(int left, std::int64_t ticks)
@@ -63,11 +63,11 @@ int MailProgramChoice::captionLeftAfter(int left, std::int64_t ticks)
     return int(std::max<std::int64_t>(place, INT32_MIN));
 }
 
-QString MailProgramChoice::fileTitleOfText7()
+QString MailProgramChoice::fileTitleOfPath()
 {
     // The title depends on the path alone: worked out again only when the path has changed,
     // not at each of the caption's 50 ticks a second.
-    const QString path = m_window.Text7();
+    const QString path = m_window.mailProgramPath();
     if (!m_titled || path != m_titledPath) {
         m_title = fileTitle(path);
         m_titledPath = path;

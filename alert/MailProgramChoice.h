@@ -12,19 +12,19 @@
 
 namespace pelmora::alert {
 
-// The mail program started on new mail: chosen with the file-open dialog (Command7, from the
-// menu item "起動メーラーの設定"), kept as its path in Text7 and its file title in Text8, and named
-// by the caption that scrolls along the bottom strip (Timer4, every 20 ms).
+// The mail program started on new mail: chosen with the file-open dialog (from the
+// menu item "起動メーラーの設定"), kept as its path and its file title, and named by the caption
+// that scrolls along the bottom strip (every 20 ms).
 class MailProgramChoice {
 public:
     MailProgramChoice(platform::FileDialog& dialog, platform::FileTitle& fileTitle,
                       const platform::AnsiCodec& codec, MailProgramWindowView& window);
 
     // Shows the dialog and takes the file name it reports, also after a cancel.
-    void Command7_Click();
+    void choose();
     // Names the program in the caption ("設定されていません。" while no path is held) and moves
     // the caption 20 twips to the left, back to the right end once it has passed the left one.
-    void Timer4_Timer();
+    void onCaptionTick();
     // Makes up for ticks the caption missed while it could not be seen (its timer rests then):
     // the caption stands where those ticks would have moved it and is named as a tick names it.
     void catchUpCaption(std::int64_t missedTicks);
@@ -38,8 +38,8 @@ public:
 private:
     // GetFileTitleA into a title buffer of 250 characters; empty when it writes nothing.
     QString fileTitle(const QString& path) const;
-    // fileTitle(Text7), kept for the path it was worked out for.
-    QString fileTitleOfText7();
+    // fileTitle(mailProgramPath()), kept for the path it was worked out for.
+    QString fileTitleOfPath();
 
     platform::FileDialog& m_dialog;
     platform::FileTitle& m_fileTitle;

@@ -17,19 +17,19 @@ StatusLamp::StatusLamp(platform::TickCounter& ticks, QString programFolder,
 {
 }
 
-void StatusLamp::Timer5_Timer()
+void StatusLamp::onLampTick()
 {
     if (m_ticking || !m_window.isShownOnScreen())
         return;
     m_ticking = true;
-    if (m_window.Check3() == 1) {
+    if (m_window.intervalCheckingFlag() == 1) {
         show(kGreenLampLiteral);
         platform::WaitMilliseconds(m_ticks, kGreenMilliseconds);
         show(kRedLampLiteral);
         // A tick that fell due during the wait may be delivered right now; it would turn the
         // lamp green before red was ever painted. The next tick comes a full period later.
         m_window.restartLampTimer();
-    } else if (m_window.Check3() == 0) {
+    } else if (m_window.intervalCheckingFlag() == 0) {
         show(kGreenLampLiteral);
     }
     m_ticking = false;
@@ -37,7 +37,7 @@ void StatusLamp::Timer5_Timer()
 
 void StatusLamp::show(const char16_t* literal)
 {
-    m_window.setImage1Picture(
+    m_window.setLampPicture(
         platform::programFilePath(m_programFolder, QString::fromUtf16(literal)));
 }
 

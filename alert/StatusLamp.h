@@ -9,7 +9,7 @@
 namespace pelmora::alert {
 
 // The lamp at the left end of the bottom strip. While interval checking is on it blinks: each
-// tick of Timer5 shows green, waits two seconds (window events keep running) and shows red,
+// tick of the lamp timer shows green, waits two seconds (window events keep running) and shows red,
 // which then stays for a whole timer period before the next tick turns it green again. While
 // interval checking is off it is green. The pictures are loaded from the program folder on every
 // tick; a file that cannot be read leaves the picture as it was.
@@ -19,7 +19,7 @@ public:
 
     // A tick that falls due while an earlier one is still waiting does nothing, and so does a
     // tick while the window is hidden or minimised: nobody would see the lamp.
-    void Timer5_Timer();
+    void onLampTick();
 
 private:
     void show(const char16_t* literal);

@@ -2,16 +2,17 @@
 
 #include "app/MailWindows.h"
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "mail/CheckAnnouncer.h"
 #include "mail/CheckScheduler.h"
 #include "mail/DialUpHangUp.h"
 #include "mail/MailCheck.h"
 
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 #include "signin/SignInService.h"
-#include "signin/forms/SignInForm.h"
+#include "signin/forms/SignInWindow.h"
 
 #include "platform/ProgramPaths.h"
 
@@ -29,11 +30,11 @@ Application::Application(platform::PlatformServices& platform)
           platform::programFilePath(platform.programFolder, u"\\★MailData"_s),
           platform.secretStore, platform.homepageBrowser))
 {
-    m_mainForm = std::make_unique<MainForm>(MainFormContext{
-        m_platform, m_store, m_serverFile, m_values, m_preferences, m_forms});
+    m_mainWindow = std::make_unique<MainWindow>(
+        MainWindowContext{m_platform, m_store, m_serverFile, m_values, m_forms});
     registerForms();
-    wireMailCheck();
     wireAlert();
+    wireMailCheck();
     // Only the main window's unloading ends the program: hiding it in the tray, or closing
     // every other window, must not.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -43,27 +44,28 @@ Application::~Application() = default;
 
 struct Application::MailParts {
     explicit MailParts(Application& app)
-        : mainWindow(*app.m_mainForm), account(app.m_forms),
-          board(app.m_forms), signIn(*app.m_signIn, app.m_forms),
+        : account(app.m_forms), board(app.m_forms), signIn(*app.m_signIn, app.m_forms),
           hangUp(app.m_platform.remoteAccess),
-          check({app.m_platform.mailbox, app.m_platform.messageBox,
-                 app.m_platform.programLauncher, app.m_platform.trayIcon,
-                 app.m_platform.tickCounter, signIn},
-                {mainWindow, account, board}, app.m_preferences, app.m_store, app.m_values),
-          checkRoutine(*app.m_mainForm, check), scheduler(app.m_preferences, checkRoutine)
+          announcer({app.m_platform.messageBox, app.m_platform.programLauncher,
+                     app.m_platform.trayIcon, app.m_platform.tickCounter},
+                    *app.m_mainWindow, board, *app.m_alert, app.m_preferences),
+          check({app.m_platform.mailbox, signIn, account, hangUp, announcer}, app.m_preferences,
+                app.m_store, app.m_values),
+          scheduler(app.m_preferences, check, app.m_platform.timerPace),
+          preferenceRules(app.m_preferences, app.m_store, *app.m_mainWindow, scheduler)
     {
     }
-    MainWindowForMail mainWindow;
     AccountDialogForMail account;
     NoticeBoardForMail board;
     SignInForMail signIn;
     mail::DialUpHangUp hangUp;
+    mail::CheckAnnouncer announcer;
     mail::MailCheck check;
-    CheckRoutineForScheduler checkRoutine;
     mail::CheckScheduler scheduler;
+    settings::PreferenceRules preferenceRules;
 };
 
-const mail::CheckScheduler& Application::scheduler() const
+mail::CheckScheduler& Application::scheduler()
 {
     return m_mail->scheduler;
 }
@@ -71,35 +73,36 @@ const mail::CheckScheduler& Application::scheduler() const
 void Application::wireMailCheck()
 {
     m_mail = std::make_unique<MailParts>(*this);
-    MainFormRoutines& routines = m_mainForm->routines();
-    routines.checkMail = [this] { m_mail->check.CheckMail(); };
-    routines.hangUp = [this] { m_mail->hangUp.Command5_Click(); };
-    routines.showSignIn = [this] { m_forms.show<signin::SignInForm>(); };
-    m_mainForm->Timer1().setHandler([this] { m_mail->scheduler.Timer1_Timer(); });
-    m_mainForm->Timer3().setHandler([this] { m_mail->scheduler.Timer3_Timer(); });
+    MainWindowRoutines& routines = m_mainWindow->routines();
+    routines.checkMail = [this] { m_mail->check.run(); };
+    routines.showSignIn = [this] { m_forms.show<signin::SignInWindow>(); };
+    routines.loadPreferences = [this] { m_mail->preferenceRules.loadAtStart(); };
+    routines.reloadInterval = [this] { m_mail->preferenceRules.reloadStoredInterval(); };
+    routines.stopChecking = [this] { m_mail->scheduler.stop(); };
 }
 
 void Application::registerForms()
 {
-    m_forms.registerForm<settings::SetForm>([this] {
-        return new settings::SetForm(m_preferences, m_store, *m_mainForm, *this,
-                                     m_platform.messageBox);
+    // The forms are created on first use, after the mail check has been wired.
+    m_forms.registerForm<settings::PreferencesDialog>([this] {
+        return new settings::PreferencesDialog(m_preferences, m_store, *m_mainWindow,
+                                               m_mail->scheduler, *this, m_platform.messageBox);
     });
-    m_forms.registerForm<settings::IdPassForm>(
-        [this] { return new settings::IdPassForm(m_store, m_values, m_platform.messageBox); });
-    m_forms.registerForm<settings::OptionForm>([this] {
-        return new settings::OptionForm(m_values, m_serverFile, m_platform.windowPositioner,
-                                        m_platform.messageBox);
+    m_forms.registerForm<settings::AccountDialog>(
+        [this] { return new settings::AccountDialog(m_store, m_values, m_platform.messageBox); });
+    m_forms.registerForm<settings::ServerDialog>([this] {
+        return new settings::ServerDialog(m_values, m_serverFile, m_platform.windowPositioner,
+                                          m_platform.messageBox);
     });
-    m_forms.registerForm<signin::SignInForm>(
-        [this] { return new signin::SignInForm(*m_signIn); });
-    m_forms.registerForm<alert::MsgForm>(
-        [this] { return new alert::MsgForm(m_platform.windowPositioner); });
+    m_forms.registerForm<signin::SignInWindow>(
+        [this] { return new signin::SignInWindow(*m_signIn); });
+    m_forms.registerForm<alert::NoticeBoard>(
+        [this] { return new alert::NoticeBoard(m_platform.windowPositioner); });
 }
 
 void Application::wireAlert()
 {
-    MainForm& window = *m_mainForm;
+    MainWindow& window = *m_mainWindow;
     m_alert = std::make_unique<alert::AlertPresenter>(m_platform.multimedia,
                                                       m_platform.programFolder, window);
     m_statusLamp = std::make_unique<alert::StatusLamp>(m_platform.tickCounter,
@@ -107,31 +110,31 @@ void Application::wireAlert()
     m_mailProgramChoice = std::make_unique<alert::MailProgramChoice>(
         m_platform.fileDialog, m_platform.fileTitle, m_platform.codec, window);
 
-    MainFormRoutines& routines = window.routines();
-    routines.startAlert = [this] { m_alert->Command2_Click(); };
-    routines.stopAlert = [this] { m_alert->Command3_Click(); };
-    routines.chooseMailProgram = [this] { m_mailProgramChoice->Command7_Click(); };
+    MainWindowRoutines& routines = window.routines();
+    routines.startAlert = [this] { m_alert->start(); };
+    routines.stopAlert = [this] { m_alert->stop(); };
+    routines.chooseMailProgram = [this] { m_mailProgramChoice->choose(); };
     routines.catchUpCaption = [this](std::int64_t missed) {
         m_mailProgramChoice->catchUpCaption(missed);
     };
-    window.Timer2().setHandler([this] { m_alert->Timer2_Timer(); });
-    window.Timer4().setHandler([this] { m_mailProgramChoice->Timer4_Timer(); });
-    window.Timer5().setHandler([this] { m_statusLamp->Timer5_Timer(); });
+    window.soundWatchTimer().setHandler([this] { m_alert->onSoundWatchTick(); });
+    window.captionTimer().setHandler([this] { m_mailProgramChoice->onCaptionTick(); });
+    window.lampTimer().setHandler([this] { m_statusLamp->onLampTick(); });
 }
 
 void Application::start()
 {
-    m_mainForm->Form_Load();
+    m_mainWindow->Form_Load();
 }
 
 void Application::showAccountDialog()
 {
-    m_forms.show<settings::IdPassForm>();
+    m_forms.show<settings::AccountDialog>();
 }
 
 void Application::showServerDialog()
 {
-    m_forms.show<settings::OptionForm>();
+    m_forms.show<settings::ServerDialog>();
 }
 
 } // namespace pelmora::app

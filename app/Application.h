@@ -1,12 +1,13 @@
 #pragma once
 
 #include "app/FormHost.h"
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 #include "platform/ports/PlatformServices.h"
 
 #include "alert/AlertPresenter.h"
 #include "alert/MailProgramChoice.h"
 #include "alert/StatusLamp.h"
+#include "mail/CheckScheduler.h"
 
 #include "settings/MainWindowIntervalView.h"
 #include "settings/Preferences.h"
@@ -16,9 +17,6 @@
 
 #include <memory>
 
-namespace pelmora::mail {
-class CheckScheduler;
-}
 namespace pelmora::signin {
 class SignInService;
 }
@@ -35,11 +33,11 @@ public:
     // Creates the main window and runs its start-up.
     void start();
 
-    MainForm& mainForm() { return *m_mainForm; }
+    MainWindow& mainWindow() { return *m_mainWindow; }
     FormHost& forms() { return m_forms; }
     settings::ProgramValues& values() { return m_values; }
     settings::Preferences& preferences() { return m_preferences; }
-    const mail::CheckScheduler& scheduler() const;
+    mail::CheckScheduler& scheduler();
     settings::SettingsStore& store() { return m_store; }
     signin::SignInService& signIn() { return *m_signIn; }
 
@@ -49,8 +47,8 @@ public:
 
 private:
     void registerForms();
-    void wireMailCheck();
     void wireAlert();
+    void wireMailCheck();
 
     platform::PlatformServices& m_platform;
     settings::ProgramValues m_values;
@@ -62,14 +60,15 @@ private:
     std::unique_ptr<signin::SignInService> m_signIn;
     // Declared before the form host so that the dialogs, which write to the main window, are
     // destroyed first.
-    std::unique_ptr<MainForm> m_mainForm;
+    std::unique_ptr<MainWindow> m_mainWindow;
     FormHost m_forms;
-    // The mail check, its scheduler and the hang-up, with the windows as they see them.
-    struct MailParts;
-    std::unique_ptr<MailParts> m_mail;
     std::unique_ptr<alert::AlertPresenter> m_alert;
     std::unique_ptr<alert::StatusLamp> m_statusLamp;
     std::unique_ptr<alert::MailProgramChoice> m_mailProgramChoice;
+    // The mail check, its announcer, its scheduler and the hang-up, with the windows as they see
+    // them, and the preference rules that switch the scheduler.
+    struct MailParts;
+    std::unique_ptr<MailParts> m_mail;
 };
 
 } // namespace pelmora::app

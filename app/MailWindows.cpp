@@ -1,51 +1,41 @@
 #include "app/MailWindows.h"
 
 #include "app/FormHost.h"
-#include "app/MainForm.h"
 
-#include "alert/forms/MsgForm.h"
-#include "mail/MailCheck.h"
-#include "settings/forms/IdPassForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/AccountDialog.h"
 #include "signin/SignInService.h"
-#include "signin/forms/SignInForm.h"
+#include "signin/forms/SignInWindow.h"
 
 namespace pelmora::app {
 
-bool MainWindowForMail::Check2() const { return m_mainForm.Check2(); }
-QString MainWindowForMail::Text7() const { return m_mainForm.Text7(); }
-void MainWindowForMail::Command2_Click() { m_mainForm.Command2_Click(); }
-void MainWindowForMail::Command5_Click() { m_mainForm.Command5_Click(); }
-
-bool CheckRoutineForScheduler::isRunning() const { return m_check.isRunning(); }
-void CheckRoutineForScheduler::Picture7_Click() { m_mainForm.Picture7_Click(); }
-
 bool AccountDialogForMail::isShown() const
 {
-    const auto* dialog = m_forms.peek<settings::IdPassForm>();
+    const auto* dialog = m_forms.peek<settings::AccountDialog>();
     return dialog && dialog->isVisible();
 }
 void AccountDialogForMail::setIdText(const QString& text)
 {
-    m_forms.get<settings::IdPassForm>().setIdText(text);
+    m_forms.get<settings::AccountDialog>().setIdText(text);
 }
 void AccountDialogForMail::setPassText(const QString& text)
 {
-    m_forms.get<settings::IdPassForm>().setPassText(text);
+    m_forms.get<settings::AccountDialog>().setPassText(text);
 }
-void AccountDialogForMail::show() { m_forms.show<settings::IdPassForm>(); }
+void AccountDialogForMail::show() { m_forms.show<settings::AccountDialog>(); }
 
-void NoticeBoardForMail::setText1(const QString& text)
+void NoticeBoardForMail::setMessage(const QString& text)
 {
-    m_forms.get<alert::MsgForm>().setText1(text);
+    m_forms.get<alert::NoticeBoard>().setMessage(text);
 }
-void NoticeBoardForMail::setText2(const QString& text)
+void NoticeBoardForMail::setCount(const QString& text)
 {
-    m_forms.get<alert::MsgForm>().setText2(text);
+    m_forms.get<alert::NoticeBoard>().setCount(text);
 }
-void NoticeBoardForMail::show() { m_forms.show<alert::MsgForm>(); }
+void NoticeBoardForMail::show() { m_forms.show<alert::NoticeBoard>(); }
 void NoticeBoardForMail::unload()
 {
-    if (auto* board = m_forms.peek<alert::MsgForm>())
+    if (auto* board = m_forms.peek<alert::NoticeBoard>())
         board->unload();
 }
 
@@ -58,7 +48,7 @@ bool SignInForMail::signedIn() const
     m_service.waitForKeyring();
     return m_service.state().signedIn;
 }
-void SignInForMail::showSignInWindow() { m_forms.show<signin::SignInForm>(); }
+void SignInForMail::showSignInWindow() { m_forms.show<signin::SignInWindow>(); }
 
 mail::AccountSignIn::Token SignInForMail::accessToken(bool refresh)
 {

@@ -1,12 +1,8 @@
 #pragma once
 
-#include "mail/CheckScheduler.h"
 #include "mail/AccountSignIn.h"
 #include "mail/MailViews.h"
 
-namespace pelmora::mail {
-class MailCheck;
-}
 namespace pelmora::signin {
 class SignInService;
 }
@@ -14,38 +10,10 @@ class SignInService;
 namespace pelmora::app {
 
 class FormHost;
-class MainForm;
 
-// The program's windows as the mail check and its scheduler see them. The account dialog and the
+// The program's windows as the mail check and its announcer see them. The account dialog and the
 // notice board are reached through the form host at every use, so one that has been closed is
 // created anew (hidden, and loaded) when the check needs it.
-
-class MainWindowForMail final : public mail::CheckWindowView {
-public:
-    explicit MainWindowForMail(MainForm& mainForm) : m_mainForm(mainForm) {}
-    bool Check2() const override;
-    QString Text7() const override;
-    void Command2_Click() override;
-    void Command5_Click() override;
-
-private:
-    MainForm& m_mainForm;
-};
-
-// The scheduler starts checks through the main window's routine, as the menu does.
-class CheckRoutineForScheduler final : public mail::CheckRoutine {
-public:
-    CheckRoutineForScheduler(MainForm& mainForm, const mail::MailCheck& check)
-        : m_mainForm(mainForm), m_check(check)
-    {
-    }
-    bool isRunning() const override;
-    void Picture7_Click() override;
-
-private:
-    MainForm& m_mainForm;
-    const mail::MailCheck& m_check;
-};
 
 class AccountDialogForMail final : public mail::AccountDialogView {
 public:
@@ -62,8 +30,8 @@ private:
 class NoticeBoardForMail final : public mail::NoticeBoardView {
 public:
     explicit NoticeBoardForMail(FormHost& forms) : m_forms(forms) {}
-    void setText1(const QString& text) override;
-    void setText2(const QString& text) override;
+    void setMessage(const QString& text) override;
+    void setCount(const QString& text) override;
     void show() override;
     void unload() override;
 

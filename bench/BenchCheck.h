@@ -25,7 +25,7 @@ struct CheckResult {
     double seconds = 0;       // from the connect to the end of the close
 };
 
-// One CheckMail against `server`: connect, log in, every message's header, close. Times it from
+// One check against `server`: connect, log in, every message's header, close. Times it from
 // the start of the check to its end.
 CheckResult runCheck(platform::Mailbox& mailbox, const BenchServer& server);
 

@@ -21,19 +21,34 @@ QString counterText(double value)
 }
 } // namespace
 
-CheckScheduler::CheckScheduler(const settings::Preferences& preferences, CheckRoutine& check)
-    : m_preferences(preferences), m_check(check)
+CheckScheduler::CheckScheduler(const settings::Preferences& preferences, ScheduledCheck& check,
+                               platform::TimerPace pace)
+    : m_preferences(preferences),
+      m_check(check),
+      m_poll(kPollMs, [this] { onPoll(); }, nullptr, pace),
+      m_secondTick(0, [this] { onSecondTick(); }, nullptr, pace)
 {
+}
+
+void CheckScheduler::setIntervalChecking(bool on)
+{
+    m_secondTick.setInterval(on ? kSecondTickMs : 0);
+}
+
+void CheckScheduler::stop()
+{
+    m_poll.setEnabled(false);
+    m_secondTick.setEnabled(false);
 }
 
 void CheckScheduler::setMinutes(const QString& text)
 {
-    if (text != m_text1)
+    if (text != m_minutes)
         m_checkStartedAtThisCount = false;
-    m_text1 = text;
+    m_minutes = text;
 }
 
-void CheckScheduler::Timer3_Timer()
+void CheckScheduler::onSecondTick()
 {
     const double rounded = std::nearbyint(TextValue(m_preferences.interval)); // a half to even
     if (!(rounded >= double(std::numeric_limits<std::int32_t>::min()) &&
@@ -41,28 +56,28 @@ void CheckScheduler::Timer3_Timer()
         return;
     const auto interval = std::int32_t(rounded);
 
-    if (TextValue(m_text1) == interval)
+    if (TextValue(m_minutes) == interval)
         setMinutes(u"0"_s);
-    const double seconds = TextValue(m_text4);
+    const double seconds = TextValue(m_seconds);
     if (seconds >= kSecondsBeforeNextMinute) {
-        m_text4 = u"0"_s;
-        setMinutes(counterText(TextValue(m_text1) + 1));
+        m_seconds = u"0"_s;
+        setMinutes(counterText(TextValue(m_minutes) + 1));
     } else {
-        m_text4 = counterText(seconds + 1);
+        m_seconds = counterText(seconds + 1);
     }
 }
 
-void CheckScheduler::Timer1_Timer()
+void CheckScheduler::onPoll()
 {
     const double interval = TextValue(m_preferences.interval);
     if (!(interval > 0))
         return;
-    if (TextValue(m_text1) != interval)
+    if (TextValue(m_minutes) != interval)
         return;
     if (m_checkStartedAtThisCount || m_check.isRunning())
         return;
     m_checkStartedAtThisCount = true;
-    m_check.Picture7_Click();
+    m_check.run();
 }
 
 } // namespace pelmora::mail

@@ -7,7 +7,7 @@ namespace pelmora::mail {
 
 using platform::RemoteAccess;
 
-void DialUpHangUp::Command5_Click()
+void DialUpHangUp::hangUp()
 {
     std::vector<platform::RasConnection> table(kTableEntries);
     table[0].size = RemoteAccess::kRecordSize;

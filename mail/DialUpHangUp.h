@@ -16,7 +16,7 @@ public:
 
     explicit DialUpHangUp(platform::RemoteAccess& remoteAccess) : m_remoteAccess(remoteAccess) {}
 
-    void Command5_Click();
+    void hangUp();
 
 private:
     platform::RemoteAccess& m_remoteAccess;

@@ -4,18 +4,17 @@
 
 namespace pelmora::mail {
 
-// What the mail check reads, writes and calls of the program's windows. The
+// What the mail check and its announcer read, write and call of the program's windows. The
 // application implements these over its windows; the mail subsystem never sees the windows
 // themselves.
 
-// The main window, as the check sees it.
-class CheckWindowView {
+// The main window's choice of what new mail does.
+class MailProgramView {
 public:
-    virtual ~CheckWindowView() = default;
-    virtual bool Check2() const = 0;   // on new mail, start the mail program instead of the alert
-    virtual QString Text7() const = 0; // the mail program's path, or "未設定"
-    virtual void Command2_Click() = 0; // start the alert
-    virtual void Command5_Click() = 0; // hang up every dial-up connection
+    virtual ~MailProgramView() = default;
+    // On new mail, start the mail program instead of showing the board and the alert (Check2).
+    virtual bool startsMailProgram() const = 0;
+    virtual QString mailProgramPath() const = 0; // "未設定" while none is chosen
 };
 
 // The account dialog's two text boxes.
@@ -36,8 +35,8 @@ class NoticeBoardView {
 public:
     virtual ~NoticeBoardView() = default;
     // Setting a text creates (and loads) the board if it is not loaded.
-    virtual void setText1(const QString& text) = 0;
-    virtual void setText2(const QString& text) = 0;
+    virtual void setMessage(const QString& text) = 0;
+    virtual void setCount(const QString& text) = 0;
     virtual void show() = 0;
     // Unloads the board if it is loaded; the user may have closed it already.
     virtual void unload() = 0;

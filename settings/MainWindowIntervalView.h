@@ -4,23 +4,22 @@
 
 namespace pelmora::settings {
 
-// What the preferences dialog writes of the main window when the interval changes: the ON/OFF
-// label, the lamp's blink flag, the minutes shown and the one-second tick. Implemented by app/.
+// What the preference rules show on the main window when the interval changes: the ON/OFF label,
+// the lamp's blink flag and the minutes. Implemented by app/.
 class MainWindowIntervalView {
 public:
     virtual ~MainWindowIntervalView() = default;
     virtual void setIntervalLabel(const QString& text) = 0; // Label4: "ON" or "OFF"
     virtual void setIntervalFlag(bool on) = 0;              // Check3: the lamp blinks while on
     virtual void setIntervalText(const QString& text) = 0;  // Text5: the minutes as typed
-    virtual void setSecondTickInterval(int milliseconds) = 0; // Timer3: 1000, or 0 for stopped
 };
 
 // Opens the other two settings dialogs modeless (creating them if they are not loaded).
 class DialogOpener {
 public:
     virtual ~DialogOpener() = default;
-    virtual void showAccountDialog() = 0; // IdPassForm
-    virtual void showServerDialog() = 0;  // OptionForm
+    virtual void showAccountDialog() = 0; // AccountDialog
+    virtual void showServerDialog() = 0;  // ServerDialog
 };
 
 } // namespace pelmora::settings

@@ -6,13 +6,9 @@ namespace pelmora::settings {
 
 using namespace Qt::StringLiterals;
 
-namespace {
-constexpr int kSecondTickMs = 1000;
-} // namespace
-
 PreferenceRules::PreferenceRules(Preferences& preferences, const SettingsStore& store,
-                                 MainWindowIntervalView& mainWindow)
-    : m_preferences(preferences), m_store(store), m_mainWindow(mainWindow)
+                                 MainWindowIntervalView& mainWindow, IntervalSwitch& scheduler)
+    : m_preferences(preferences), m_store(store), m_mainWindow(mainWindow), m_scheduler(scheduler)
 {
 }
 
@@ -25,6 +21,20 @@ void PreferenceRules::load()
         applyStoredFlag(m_store.readNumber(ProfileFile::Main, kBoardAutoEraseKey), false);
 }
 
+void PreferenceRules::loadAtStart()
+{
+    const std::int32_t hangUp = m_store.readNumber(ProfileFile::Main, kHangUpKey);
+    load();
+    m_preferences.hangUpAfterCheck = applyStoredFlag(hangUp, m_preferences.hangUpAfterCheck);
+}
+
+void PreferenceRules::reloadStoredInterval()
+{
+    const QString interval = QString::number(m_store.readNumber(ProfileFile::Main, kIntervalKey));
+    if (interval != m_preferences.interval)
+        setInterval(interval);
+}
+
 void PreferenceRules::setInterval(const QString& typed)
 {
     const QString text = typed.isEmpty() ? u"0"_s : typed;
@@ -34,12 +44,12 @@ void PreferenceRules::setInterval(const QString& typed)
         m_mainWindow.setIntervalLabel(u"ON"_s);
         m_mainWindow.setIntervalFlag(true);
         m_mainWindow.setIntervalText(text);
-        m_mainWindow.setSecondTickInterval(kSecondTickMs);
+        m_scheduler.setIntervalChecking(true);
     } else if (minutes == 0) {
         m_mainWindow.setIntervalLabel(u"OFF"_s);
         m_mainWindow.setIntervalFlag(false);
         m_mainWindow.setIntervalText(text);
-        m_mainWindow.setSecondTickInterval(0);
+        m_scheduler.setIntervalChecking(false);
         // Switching interval checking off is stored at once, even if the dialog never closes.
         // A failure is not told at every keystroke: the close box writes the interval again and
         // tells then.

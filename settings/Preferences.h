@@ -7,14 +7,8 @@
 #include <QString>
 
 #include <optional>
-#include <string_view>
 
 namespace pelmora::settings {
-
-// The keys of ini.ini that hold the three preferences.
-inline constexpr std::string_view kHangUpKey = "NUMBER";
-inline constexpr std::string_view kIntervalKey = "NUMBER2";
-inline constexpr std::string_view kBoardAutoEraseKey = "NUMBER4";
 
 // The three values the preferences dialog "設定" edits, as the program uses them at any moment,
 // whether the dialog is on screen or not. One instance, owned by the application: the dialog
@@ -25,17 +19,32 @@ struct Preferences {
     bool boardErasesItself = false; // the notice board closes itself after one second
 };
 
+// Interval checking as the preference rules switch it: the mail check's scheduler.
+class IntervalSwitch {
+public:
+    virtual ~IntervalSwitch() = default;
+    // On, the scheduler counts towards the next check; off, its counters stand where they are.
+    virtual void setIntervalChecking(bool on) = 0;
+};
+
 // What loading, changing and storing the preferences does, whoever does it (start-up, the
-// dialog): the interval's effect on the main window and its immediate store when it reads 0.
+// dialog): the interval switches the scheduler and shows on the main window, and is stored at
+// once when it reads 0.
 class PreferenceRules {
 public:
     PreferenceRules(Preferences& preferences, const SettingsStore& store,
-                    MainWindowIntervalView& mainWindow);
+                    MainWindowIntervalView& mainWindow, IntervalSwitch& scheduler);
 
     // Reads NUMBER, NUMBER2 and NUMBER4 in this order, as a dialog created afresh shows them: a
     // flag stored as anything but 1 is off, and the interval is the stored number's decimal
     // text, which then takes effect as if typed.
     void load();
+    // At start-up: as load(), but the hang-up flag is read before the others and applied after
+    // them, where a stored value other than 0 or 1 leaves it as loaded.
+    void loadAtStart();
+    // At start-up, later: the stored interval once more; it takes effect again only if its text
+    // differs from the one in use.
+    void reloadStoredInterval();
 
     // A new interval text (typed, or set by the program). Empty reads as "0". Above 0 interval
     // checking is on, at 0 it is off and "0" is stored at once (even if the dialog is never
@@ -50,6 +59,7 @@ private:
     Preferences& m_preferences;
     const SettingsStore& m_store;
     MainWindowIntervalView& m_mainWindow;
+    IntervalSwitch& m_scheduler;
 };
 
 } // namespace pelmora::settings

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/SaveFailure.h"
+#include "settings/SettingsKeys.h"
 
 #include "platform/WriteResult.h"
 #include "platform/ports/AnsiCodec.h"
@@ -24,11 +25,6 @@ enum class ProfileFile {
 
 inline constexpr char16_t kMainProfileLiteral[] = u"\\★MailData\\ini.ini";
 inline constexpr char16_t kAccountProfileLiteral[] = u"\\★MailData\\iniIdPass.ini";
-inline constexpr std::string_view kSection = "EXEINI";
-
-// The account in iniIdPass.ini: read by the account dialog and by every mail check.
-inline constexpr std::string_view kAccountIdKey = "NAME";
-inline constexpr std::string_view kAccountPasswordKey = "NAME2";
 
 // The mail program's path when none is chosen: what key NAME of ini.ini reads as when empty, and
 // what the main window's Text7 then holds.

@@ -36,7 +36,7 @@ struct AlertProgram {
         fake.log.clear();
         return exposed;
     }
-    app::MainForm& window() { return app.mainForm(); }
+    app::MainWindow& window() { return app.mainWindow(); }
     QString asset(const QString& path) const { return fake.programFolder() + u'/' + path; }
     QLabel& image1() { return *window().findChild<QLabel*>(QStringLiteral("Image1")); }
     QLabel& label1() { return *window().findChild<QLabel*>(QStringLiteral("Label1")); }

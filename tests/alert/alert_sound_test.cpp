@@ -33,7 +33,7 @@ struct SoundingProgram : pelmora::tests::AlertProgram {
     bool alerting() const { return fake.animationPane.currentUrl.endsWith(u"ShintyakuMove.gif"_s); }
     void letTheWatchLook(int ticks)
     {
-        QSignalSpy spy(&window().Timer2(), &pelmora::platform::VbTimer::ticked);
+        QSignalSpy spy(&window().soundWatchTimer(), &pelmora::platform::VbTimer::ticked);
         QTRY_VERIFY(spy.size() >= ticks);
     }
 
@@ -112,12 +112,12 @@ void AlertSoundTest::withoutTheLoopFlagEachAlertPlaysOnce()
 {
     SoundingProgram program;
     QVERIFY(program.start());
-    program.window().setCheck1(0);
+    program.window().setSoundLoopFlag(0);
     for (int alert = 1; alert <= 2; ++alert) {
         program.press("Command2");
         QCOMPARE(program.mode(), u"playing"_s);
         // Played to its end, the sound is closed and the watch stops.
-        QTRY_VERIFY_WITH_TIMEOUT(!program.window().Timer2().isRunning(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!program.window().soundWatchTimer().isRunning(), 10000);
         QCOMPARE(program.mode(), QString());
         QCOMPARE(program.fake.log.calls().count(u"mci: close bgm"_s), alert);
     }

@@ -4,8 +4,8 @@
 #include "tests/alert/AlertProgram.h"
 
 #include "alert/MailProgramChoice.h"
-#include "alert/forms/MsgForm.h"
-#include "settings/forms/SetForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/Twips.h"
 #include "platform/adapters/widgets/QtWindowPositioner.h"
@@ -18,7 +18,7 @@
 
 using namespace Qt::StringLiterals;
 using pelmora::alert::MailProgramChoice;
-using pelmora::alert::MsgForm;
+using pelmora::alert::NoticeBoard;
 using pelmora::platform::VbTimer;
 using pelmora::tests::AlertProgram;
 
@@ -53,7 +53,7 @@ struct LampWatch : QObject {
 
 void setInterval(AlertProgram& program, const QString& minutes)
 {
-    program.app.forms().get<pelmora::settings::SetForm>().setText2(minutes);
+    program.app.forms().get<pelmora::settings::PreferencesDialog>().setIntervalText(minutes);
 }
 
 } // namespace
@@ -84,14 +84,14 @@ void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
     };
 
     // New mail: the board appears at once, on top.
-    MsgForm& board = forms.get<MsgForm>();
-    board.setText2(u"3"_s);
+    NoticeBoard& board = forms.get<NoticeBoard>();
+    board.setCount(u"3"_s);
     QVERIFY(board.isVisible());
     QVERIFY(board.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(board.windowTitle(), u"新着お知らせボード"_s);
 
     // More new mail while it is open: the same board shows the new count.
-    forms.get<MsgForm>().setText2(u"5"_s);
+    forms.get<NoticeBoard>().setCount(u"5"_s);
     QCOMPARE(board.findChild<QLineEdit*>(u"Text2"_s)->text(), u"5"_s);
     QCOMPARE(boardsOnScreen(), 1);
     QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 1);
@@ -99,9 +99,9 @@ void AlertTest::oneBoardUpdatedInPlaceUntilTheUserClosesIt()
     // The user closes it; the next new mail brings a fresh board, on top again.
     board.close();
     QTRY_COMPARE(boardsOnScreen(), 0);
-    MsgForm& fresh = forms.get<MsgForm>();
+    NoticeBoard& fresh = forms.get<NoticeBoard>();
     QVERIFY(fresh.isVisible());
-    QCOMPARE(fresh.Text1(), u"新着メールがあります。"_s);
+    QCOMPARE(fresh.message(), u"新着メールがあります。"_s);
     QCOMPARE(program.fake.log.withPrefix(u"SetWindowPos(MsgForm"_s).size(), 2);
     QTest::keyClick(&fresh, Qt::Key_Escape); // Esc closes it too
     QTRY_COMPARE(boardsOnScreen(), 0);
@@ -120,7 +120,7 @@ void AlertTest::lampBlinksWhileIntervalCheckingIsOn()
     setInterval(program, u"0"_s);
     QTRY_VERIFY_WITH_TIMEOUT(lamp.painted.endsWith(u"G"_s), 10000);
     lamp.painted.clear();
-    QSignalSpy ticks(&program.window().Timer5(), &VbTimer::ticked);
+    QSignalSpy ticks(&program.window().lampTimer(), &VbTimer::ticked);
     QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 10000);
     QVERIFY(!lamp.painted.contains(u"R"_s));
     QCOMPARE(lamp.now(), u"G"_s);
@@ -130,7 +130,7 @@ void AlertTest::lampTicksByHand()
 {
     AlertProgram program;
     QVERIFY(program.start());
-    VbTimer& timer5 = program.window().Timer5();
+    VbTimer& timer5 = program.window().lampTimer();
     timer5.setEnabled(false); // the test ticks by hand
     LampWatch lamp(program);
     setInterval(program, u"3"_s);
@@ -157,7 +157,7 @@ void AlertTest::lampTicksByHand()
     QCOMPARE(lamp.now(), u"G"_s);
 
     // Hidden in the tray, a tick neither waits nor changes the picture.
-    program.window().Command1_Click();
+    program.window().moveToTray();
     const qsizetype clockReads = program.fake.tickCounter.answered().size();
     timer5.tick();
     QCOMPARE(program.fake.tickCounter.answered().size(), clockReads);
@@ -168,9 +168,9 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
 {
     AlertProgram program;
     QVERIFY(program.start());
-    pelmora::app::MainForm& window = program.window();
+    pelmora::app::MainWindow& window = program.window();
     QLabel& caption = program.label1();
-    QSignalSpy ticks(&window.Timer4(), &VbTimer::ticked);
+    QSignalSpy ticks(&window.captionTimer(), &VbTimer::ticked);
 
     // Never chosen: the stored "未設定" is the name shown.
     QTRY_COMPARE(caption.text(), u"未設定"_s);
@@ -178,7 +178,7 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     // Cancelled before any choice: the dialog's empty file name says nothing is set.
     program.fake.fileDialog.nextFileName.clear();
     window.findChild<QAction*>(u"mset"_s)->trigger();
-    QCOMPARE(window.Text7(), QString());
+    QCOMPARE(window.mailProgramPath(), QString());
     ticks.clear();
     QTRY_VERIFY(!ticks.isEmpty());
     QCOMPARE(caption.text(), u"設定されていません。"_s);
@@ -186,7 +186,7 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     // Chosen: the file's name shows within one tick.
     program.fake.fileDialog.nextFileName = u"/opt/メール/Sylpheed"_s;
     window.findChild<QAction*>(u"mset"_s)->trigger();
-    QCOMPARE(window.Text8(), u"Sylpheed"_s);
+    QCOMPARE(window.mailProgramTitle(), u"Sylpheed"_s);
     ticks.clear();
     QTRY_VERIFY(!ticks.isEmpty());
     QCOMPARE(caption.text(), u"Sylpheed"_s);
@@ -194,7 +194,7 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     QTRY_VERIFY(caption.x() != x);
 
     // A name too long for the title buffer gives an empty caption.
-    window.setText7(u"/opt/"_s + QString(250, u'a'));
+    window.setMailProgramPath(u"/opt/"_s + QString(250, u'a'));
     ticks.clear();
     QTRY_VERIFY(!ticks.isEmpty());
     QCOMPARE(caption.text(), QString());
@@ -203,29 +203,29 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     // stands where the ticks it missed would have moved it.
     constexpr int start = MailProgramChoice::kCaptionStart;
     constexpr int step = MailProgramChoice::kCaptionStep;
-    window.setLabel1Left(start);
+    window.setCaptionLeft(start);
     QElapsedTimer away;
     away.start();
-    window.Command1_Click();
+    window.moveToTray();
     QVERIFY(!window.isShownOnScreen());
     ticks.clear();
     QTest::qWait(300);
     QVERIFY(ticks.isEmpty());
-    QCOMPARE(window.Label1Left(), start);
-    window.mnuPopup_Show();
+    QCOMPARE(window.captionLeft(), start);
+    window.showFromTray();
     const qint64 mostTicks = away.elapsed() / 20;
-    const int moved = (start - window.Label1Left()) / step;
+    const int moved = (start - window.captionLeft()) / step;
     QVERIFY2(moved >= 300 / 20, qPrintable(QString::number(moved)));
     if (mostTicks < (start - MailProgramChoice::kCaptionEnd) / step) // no lap completed
         QVERIFY2(moved <= mostTicks, qPrintable(QString::number(moved)));
-    QCOMPARE(caption.x(), pelmora::platform::twipsToPixels(window.Label1Left()));
+    QCOMPARE(caption.x(), pelmora::platform::twipsToPixels(window.captionLeft()));
     QTRY_VERIFY(!ticks.isEmpty()); // and it ticks again
 }
 
 void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
 {
     AlertProgram program;
-    VbTimer& timer4 = program.window().Timer4();
+    VbTimer& timer4 = program.window().captionTimer();
     timer4.setEnabled(false); // the test ticks by hand
     QVERIFY(program.start());
     QLabel& caption = program.label1();
@@ -255,18 +255,18 @@ void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
 
     // Making up for missed ticks at once lands where ticking one by one does, across lap ends,
     // also from places only a hand could set: right of the start, and off the steps' grid.
-    pelmora::app::MainForm& window = program.window();
+    pelmora::app::MainWindow& window = program.window();
     const auto catchUpMatchesTicking = [&](int missed) {
-        const int from = window.Label1Left();
+        const int from = window.captionLeft();
         for (int i = 0; i < missed; ++i)
             timer4.tick();
-        return MailProgramChoice::captionLeftAfter(from, missed) == window.Label1Left();
+        return MailProgramChoice::captionLeftAfter(from, missed) == window.captionLeft();
     };
     for (const int missed : {1, ticks - 1, ticks, ticks + 1, 5 * ticks + 7})
         QVERIFY(catchUpMatchesTicking(missed));
     const int right = MailProgramChoice::kCaptionStart + 3 * MailProgramChoice::kCaptionStep;
     for (const auto& [from, missed] : {std::pair{right, 2}, {right, ticks + 5}, {7, ticks}}) {
-        window.setLabel1Left(from);
+        window.setCaptionLeft(from);
         QVERIFY(catchUpMatchesTicking(missed));
     }
 }

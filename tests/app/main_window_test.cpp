@@ -4,7 +4,7 @@
 #include "app/Application.h"
 #include "app/PlatformPlugin.h"
 
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/Twips.h"
 #include "platform/adapters/widgets/QtDialogs.h"
@@ -27,7 +27,7 @@
 
 using namespace Qt::StringLiterals;
 using pelmora::app::Application;
-using pelmora::app::MainForm;
+using pelmora::app::MainWindow;
 using pelmora::fakes::FakePlatform;
 using pelmora::platform::twipsRect;
 
@@ -40,10 +40,10 @@ struct StartedProgram {
         app.start();
         fake.log.clear();
     }
-    MainForm& window() { return app.mainForm(); }
+    MainWindow& window() { return app.mainWindow(); }
     QAction* action(const char* name) const
     {
-        return const_cast<Application&>(app).mainForm().findChild<QAction*>(QString::fromLatin1(name));
+        return const_cast<Application&>(app).mainWindow().findChild<QAction*>(QString::fromLatin1(name));
     }
 
     FakePlatform fake;
@@ -128,7 +128,7 @@ void MainWindowTest::visibleControlsAreWhereTheyBelong()
 void MainWindowTest::windowHasItsCaptionSizeAndColours()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     QCOMPARE(window.windowTitle(), u"ペルモラ　Ver 1.0"_s);
     QVERIFY(window.windowTitle().contains(QChar(0x3000)));
     QWidget* client = window.centralWidget();
@@ -159,7 +159,7 @@ void MainWindowTest::windowHasItsCaptionSizeAndColours()
 void MainWindowTest::hiddenControlsCannotBeSeenOrReached()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     for (const char* name : {"Text7", "Text8", "Text1", "Text4", "Check1", "Command8", "Picture7",
                              "Command9", "Command10", "Picture10", "Command7", "Command1",
                              "Command5", "CommonDialog1", "TrayControl1"})
@@ -181,7 +181,7 @@ void MainWindowTest::hiddenControlsCannotBeSeenOrReached()
 void MainWindowTest::displayOnlyControlsCannotBeChanged()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* check3 = window.findChild<QCheckBox*>(u"Check3"_s);
@@ -201,7 +201,7 @@ void MainWindowTest::displayOnlyControlsCannotBeChanged()
 void MainWindowTest::menusHaveTheirCaptionsInOrder()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     const QList<QAction*> bar = window.menuBar()->actions();
     QCOMPARE(bar.size(), 1);
     QCOMPARE(bar.first()->text(), u"ファイル(&F)"_s);
@@ -210,7 +210,7 @@ void MainWindowTest::menusHaveTheirCaptionsInOrder()
                           u"mset|起動メーラーの設定"_s, u"mtask|タスクトレイに常駐"_s,
                           u"mset2|設定"_s, u"msignin|サインイン"_s, u"mline2|-"_s, u"mzenmen|常に前面表示"_s,
                           u"mkaijyo|前面表示解除"_s, u"mline4|-"_s, u"mhp|作者のホームページ"_s}));
-    QCOMPARE(actionNames(window.mnuPopup()),
+    QCOMPARE(actionNames(window.trayMenu()),
              (QStringList{u"mnu_Popup0|メイン画面を表示"_s, u"mnu_Popup1|-"_s,
                           u"mnu_Popup2|終了"_s}));
 
@@ -229,28 +229,25 @@ void MainWindowTest::menuItemsAndButtonsRunTheirRoutines()
     program.window().setRoutines({
         [&] { ran << u"check"_s; },
         [&] { ran << u"choose"_s; },
-        [&] { ran << u"hang up"_s; },
         [&] { ran << u"start alert"_s; },
         [&] { ran << u"stop alert"_s; },
         [&] { ran << u"sign in"_s; },
-        {},
+        {}, {}, {}, {},
     });
     program.action("mcheck")->trigger();
     program.action("mset")->trigger();
     program.action("msignin")->trigger();
-    program.window().Picture7_Click();
-    program.window().Command5_Click();
     program.window().findChild<QAbstractButton*>(u"Command2"_s)->click();
     program.window().findChild<QAbstractButton*>(u"Command3"_s)->click();
-    QCOMPARE(ran, (QStringList{u"check"_s, u"choose"_s, u"sign in"_s, u"check"_s, u"hang up"_s,
-                               u"start alert"_s, u"stop alert"_s}));
+    QCOMPARE(ran, (QStringList{u"check"_s, u"choose"_s, u"sign in"_s, u"start alert"_s,
+                               u"stop alert"_s}));
 
     // "設定" shows the preferences dialog, and again the same one while it is open.
     program.action("mset2")->trigger();
-    auto* prefs = program.app.forms().peek<pelmora::settings::SetForm>();
+    auto* prefs = program.app.forms().peek<pelmora::settings::PreferencesDialog>();
     QVERIFY(prefs && prefs->isVisible());
     program.action("mset2")->trigger();
-    QCOMPARE(program.app.forms().peek<pelmora::settings::SetForm>(), prefs);
+    QCOMPARE(program.app.forms().peek<pelmora::settings::PreferencesDialog>(), prefs);
 }
 
 void MainWindowTest::alwaysOnTopSwitchesWithoutMovingTheWindow()
@@ -265,7 +262,7 @@ void MainWindowTest::alwaysOnTopSwitchesWithoutMovingTheWindow()
     }
     // The real adapter keeps position and size while the stay-on-top state changes.
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.move(40, 30);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -301,7 +298,7 @@ void MainWindowTest::homepagePromptOpensTheGuideOnlyOnYes()
     program.fake.log.clear();
     program.fake.homepageBrowser.result = false;
     program.fake.messageBox.answers.enqueue(kAnswerYes);
-    program.window().Command10_Click();
+    program.window().offerHomepage();
     QCOMPARE(program.fake.log.calls().size(), 2);
     QVERIFY(!program.fake.processExit.ended);
 }
@@ -309,7 +306,7 @@ void MainWindowTest::homepagePromptOpensTheGuideOnlyOnYes()
 void MainWindowTest::movingToTheTrayHidesAndTheMenuBringsItBack()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     program.action("mtask")->trigger();
     QVERIFY(!window.isVisible());
@@ -318,7 +315,7 @@ void MainWindowTest::movingToTheTrayHidesAndTheMenuBringsItBack()
     QVERIFY(program.fake.log.calls().at(1).startsWith(u"tray: tip "_s));
     QCOMPARE(program.fake.log.calls().at(2), u"tray: show icon"_s);
 
-    program.window().mnuPopup().actions().at(0)->trigger();
+    program.window().trayMenu().actions().at(0)->trigger();
     QVERIFY(window.isVisible());
     QVERIFY(program.fake.trayIcon.iconShown); // the icon stays
 
@@ -333,12 +330,12 @@ void MainWindowTest::withoutATrayTheWindowIsMinimisedInstead()
 {
     StartedProgram program;
     program.fake.trayIcon.available = false;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     program.action("mtask")->trigger();
     QVERIFY(window.isVisible());
     QVERIFY(window.isMinimized());
-    program.window().mnuPopup_Show();
+    program.window().showFromTray();
     QVERIFY(!window.isMinimized());
 }
 
@@ -348,34 +345,34 @@ void MainWindowTest::trayEventCodes()
     program.fake.trayIcon.raiseEvent(2);
     program.fake.trayIcon.raiseEvent(-1);
     QVERIFY(program.fake.log.calls().isEmpty());
-    QVERIFY(!program.window().mnuPopup().isVisible());
+    QVERIFY(!program.window().trayMenu().isVisible());
 
     program.fake.trayIcon.raiseEvent(0);
     QCOMPARE(program.fake.log.calls(), QStringList{u"MsgBox(Clicked!, 48, Pelmora)"_s});
 
     program.fake.trayIcon.raiseEvent(1);
-    QTRY_VERIFY(program.window().mnuPopup().isVisible());
-    program.window().mnuPopup().close();
+    QTRY_VERIFY(program.window().trayMenu().isVisible());
+    program.window().trayMenu().close();
 }
 
 void MainWindowTest::tipTextIsShortDateAndLongTime()
 {
     const QDateTime moment(QDate(2026, 12, 7), QTime(9, 5, 3));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    QCOMPARE(MainForm::trayTipText(moment), u"2026/12/07 9時05分03秒"_s);
+    QCOMPARE(MainWindow::trayTipText(moment), u"2026/12/07 9時05分03秒"_s);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QCOMPARE(MainForm::trayTipText(moment), u"12/7/26 9:05:03 AM"_s);
+    QCOMPARE(MainWindow::trayTipText(moment), u"12/7/26 9:05:03 AM"_s);
     QLocale::setDefault(QLocale::system());
 }
 
 void MainWindowTest::quitFromTheTrayWhileHiddenSavesAndEnds()
 {
     StartedProgram program;
-    program.window().setText7(u"/usr/bin/sylpheed"_s);
-    program.window().setCheck2(true);
+    program.window().setMailProgramPath(u"/usr/bin/sylpheed"_s);
+    program.window().setStartsMailProgram(true);
     program.action("mtask")->trigger();
     QVERIFY(!program.window().isVisible());
-    program.window().mnuPopup().actions().at(2)->trigger();
+    program.window().trayMenu().actions().at(2)->trigger();
     QVERIFY(program.fake.processExit.ended);
     const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
     QVERIFY(stored.contains("NAME=/usr/bin/sylpheed\r\n"));
@@ -406,7 +403,7 @@ void MainWindowTest::closingTheLastOtherWindowWhileHiddenKeepsRunning()
 void MainWindowTest::aboutBoxNamesTheSettingsFilesAndKeepsRunning()
 {
     StartedProgram program;
-    MainForm& window = program.window();
+    MainWindow& window = program.window();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::mouseDClick(window.findChild<QLabel*>(u"Label2"_s), Qt::LeftButton);

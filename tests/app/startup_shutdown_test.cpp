@@ -4,9 +4,9 @@
 
 #include "app/Application.h"
 
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "tests/fakes/FakePlatform.h"
 
@@ -21,9 +21,9 @@
 using namespace Qt::StringLiterals;
 using pelmora::app::Application;
 using pelmora::fakes::FakePlatform;
-using pelmora::settings::IdPassForm;
-using pelmora::settings::OptionForm;
-using pelmora::settings::SetForm;
+using pelmora::settings::AccountDialog;
+using pelmora::settings::ServerDialog;
+using pelmora::settings::PreferencesDialog;
 
 namespace {
 QString text(QWidget& window, const char* name)
@@ -92,9 +92,9 @@ void StartupShutdownTest::startupCallsThePlatformInOrder()
 
     // Everything needed is stored: only the main window is on screen. The preferences need no
     // dialog.
-    QVERIFY(!app.forms().peek<SetForm>());
-    QVERIFY(app.forms().peek<IdPassForm>() && !app.forms().peek<IdPassForm>()->isVisible());
-    QVERIFY(!app.forms().peek<OptionForm>());
+    QVERIFY(!app.forms().peek<PreferencesDialog>());
+    QVERIFY(app.forms().peek<AccountDialog>() && !app.forms().peek<AccountDialog>()->isVisible());
+    QVERIFY(!app.forms().peek<ServerDialog>());
     QVERIFY(fake.log.withPrefix(u"MsgBox"_s).isEmpty());
 }
 
@@ -131,17 +131,17 @@ void StartupShutdownTest::firstRunOpensBothDialogsAndShutdownWritesWindowsLayout
     Application app(fake.services());
     app.start();
 
-    auto* server = app.forms().peek<OptionForm>();
-    auto* account = app.forms().peek<IdPassForm>();
+    auto* server = app.forms().peek<ServerDialog>();
+    auto* account = app.forms().peek<AccountDialog>();
     QVERIFY(server && server->isVisible() && !server->isModal());
     QVERIFY(account && account->isVisible() && !account->isModal());
     // Opened together, they do not cover each other.
     QVERIFY(!server->frameGeometry().intersects(account->frameGeometry()));
-    QVERIFY(!app.forms().peek<SetForm>());
+    QVERIFY(!app.forms().peek<PreferencesDialog>());
     // The server dialog puts itself above other windows when it loads.
     QVERIFY(fake.log.calls().contains(u"SetWindowPos(OptionForm, -1, 0, 0, 0, 0, 0x43)"_s));
 
-    app.mainForm().Form_Unload();
+    app.mainWindow().Form_Unload();
     // Start-up stored the interval 0 (the preferences dialog stores a zero interval at once);
     // shut-down adds the mail program and its flag.
     QCOMPARE(FakePlatform::readFile(fake.mainProfile()),
@@ -167,18 +167,18 @@ void StartupShutdownTest::storedSettingsReachTheWindows()
     QCOMPARE(preferences.interval, u"15"_s);
     QVERIFY(preferences.boardErasesItself);
     // The preferences dialog, opened, shows them as they are used.
-    SetForm& prefs = app.forms().show<SetForm>();
-    QVERIFY(prefs.Check1());
-    QCOMPARE(prefs.Text2(), u"15"_s);
-    QVERIFY(prefs.Check2());
-    auto& main = app.mainForm();
-    QVERIFY(main.Check2());
-    QCOMPARE(main.Text7(), u"/usr/bin/mutt"_s);
+    PreferencesDialog& prefs = app.forms().show<PreferencesDialog>();
+    QVERIFY(prefs.hangsUpAfterCheck());
+    QCOMPARE(prefs.intervalText(), u"15"_s);
+    QVERIFY(prefs.boardErasesItself());
+    auto& main = app.mainWindow();
+    QVERIFY(main.startsMailProgram());
+    QCOMPARE(main.mailProgramPath(), u"/usr/bin/mutt"_s);
     QCOMPARE(text(main, "Label4"), u"ON"_s);
     QVERIFY(checked(main, "Check3"));
     QCOMPARE(text(main, "Text5"), u"15"_s);
     // Interval checking is on: the one-second tick really runs.
-    QSignalSpy secondTicks(&main.Timer3(), &pelmora::platform::VbTimer::ticked);
+    QSignalSpy secondTicks(&app.scheduler().secondTick(), &pelmora::platform::VbTimer::ticked);
     QTRY_VERIFY_WITH_TIMEOUT(!secondTicks.isEmpty(), 5000);
     QCOMPARE(main.windowTitle(), u"ペルモラ　Ver 1.0"_s);
 }
@@ -193,9 +193,9 @@ void StartupShutdownTest::unknownFlagValuesLeaveOptionsAsTheyWere()
     app.start();
     QVERIFY(!app.preferences().hangUpAfterCheck);
     QVERIFY(!app.preferences().boardErasesItself);
-    QVERIFY(!app.mainForm().Check2());
+    QVERIFY(!app.mainWindow().startsMailProgram());
 
-    app.mainForm().Form_Unload();
+    app.mainWindow().Form_Unload();
     QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains("NUMBER3=0\r\n"));
 }
 
@@ -206,8 +206,8 @@ void StartupShutdownTest::emptyMailProgramReadsAsNotSetAndIsSavedSo()
     FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=\r\n");
     Application app(fake.services());
     app.start();
-    QCOMPARE(app.mainForm().Text7(), u"未設定"_s);
-    app.mainForm().Form_Unload();
+    QCOMPARE(app.mainWindow().mailProgramPath(), u"未設定"_s);
+    app.mainWindow().Form_Unload();
     QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains(u"NAME=未設定\r\n"_s.toUtf8()));
 }
 
@@ -218,8 +218,8 @@ void StartupShutdownTest::emptyPop3ServerLineCountsAsMissing()
     FakePlatform::writeFile(fake.serverFile(), "SMTP=smtp.example\r\nPOP3=\r\n");
     Application app(fake.services());
     app.start();
-    QVERIFY(app.forms().peek<OptionForm>() && app.forms().peek<OptionForm>()->isVisible());
-    QVERIFY(!app.forms().peek<IdPassForm>()->isVisible());
+    QVERIFY(app.forms().peek<ServerDialog>() && app.forms().peek<ServerDialog>()->isVisible());
+    QVERIFY(!app.forms().peek<AccountDialog>()->isVisible());
 }
 
 void StartupShutdownTest::japaneseMailProgramPathSurvivesRestarts()
@@ -234,19 +234,19 @@ void StartupShutdownTest::japaneseMailProgramPathSurvivesRestarts()
     {
         Application app(fake.services());
         app.start();
-        QCOMPARE(app.mainForm().Text7(), carried);
-        app.mainForm().Form_Unload();
+        QCOMPARE(app.mainWindow().mailProgramPath(), carried);
+        app.mainWindow().Form_Unload();
     }
     {
         Application app(fake.services());
         app.start();
-        QCOMPARE(app.mainForm().Text7(), carried);
-        app.mainForm().setText7(chosen);
-        app.mainForm().Form_Unload();
+        QCOMPARE(app.mainWindow().mailProgramPath(), carried);
+        app.mainWindow().setMailProgramPath(chosen);
+        app.mainWindow().Form_Unload();
     }
     Application app(fake.services());
     app.start();
-    QCOMPARE(app.mainForm().Text7(), chosen);
+    QCOMPARE(app.mainWindow().mailProgramPath(), chosen);
 }
 
 void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
@@ -257,12 +257,12 @@ void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
     app.start();
     fake.log.clear();
 
-    app.mainForm().setText7(u"/opt/メール/mailer"_s);
-    app.mainForm().setCheck2(true);
-    QSignalSpy soundWatchTicks(&app.mainForm().Timer2(), &pelmora::platform::VbTimer::ticked);
+    app.mainWindow().setMailProgramPath(u"/opt/メール/mailer"_s);
+    app.mainWindow().setStartsMailProgram(true);
+    QSignalSpy soundWatchTicks(&app.mainWindow().soundWatchTimer(), &pelmora::platform::VbTimer::ticked);
     QTRY_VERIFY(!soundWatchTicks.isEmpty()); // the sound watch runs until shut-down
     fake.log.clear(); // what the timers asked meanwhile
-    app.mainForm().Form_Unload();
+    app.mainWindow().Form_Unload();
 
     QCOMPARE(fake.log.calls(), (QStringList{
                                    u"mci: stop bgm"_s,
@@ -278,7 +278,7 @@ void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
     QVERIFY(soundWatchTicks.isEmpty()); // and stops with it
 
     // A second close request (the close box after the tray's "終了") does not run it again.
-    app.mainForm().Form_Unload();
+    app.mainWindow().Form_Unload();
     QCOMPARE(fake.log.calls().size(), 6);
 }
 
@@ -289,15 +289,15 @@ void StartupShutdownTest::missingDataFolderStartsWithDefaultsAndCreatesNothing()
     Application app(fake.services());
     app.start();
 
-    QCOMPARE(app.mainForm().Text7(), u"未設定"_s);
-    QVERIFY(!app.mainForm().Check2());
+    QCOMPARE(app.mainWindow().mailProgramPath(), u"未設定"_s);
+    QVERIFY(!app.mainWindow().startsMailProgram());
     QCOMPARE(app.preferences().interval, u"0"_s);
-    QCOMPARE(text(app.mainForm(), "Label4"), u"OFF"_s);
+    QCOMPARE(text(app.mainWindow(), "Label4"), u"OFF"_s);
     // No account can be stored: the account dialog asks for it; nothing else is shown.
-    QVERIFY(app.forms().peek<IdPassForm>()->isVisible());
+    QVERIFY(app.forms().peek<AccountDialog>()->isVisible());
     QVERIFY(fake.log.withPrefix(u"MsgBox"_s).isEmpty());
 
-    app.mainForm().Form_Unload();
+    app.mainWindow().Form_Unload();
     QVERIFY(!QFileInfo::exists(fake.dataFolder()));
     QCOMPARE(QDir(fake.programFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList());
@@ -309,8 +309,8 @@ void StartupShutdownTest::closingTheMainWindowRunsShutdown()
     fake.storeServerAndAccount();
     Application app(fake.services());
     app.start();
-    app.mainForm().show();
-    app.mainForm().close();
+    app.mainWindow().show();
+    app.mainWindow().close();
     QVERIFY(fake.processExit.ended);
     QCOMPARE(fake.log.calls().last(), u"end process"_s);
 }

@@ -24,6 +24,9 @@ struct FakePlatformReplacements {
     FakePlatformReplacements& with(platform::SecretStore& real) { secretStore = &real; return *this; }
     FakePlatformReplacements& with(platform::WindowPositioner& real) { windowPositioner = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
+    // The real adapter if the test gives one, else the fake.
+    template <typename Port>
+    FakePlatformReplacements& withIfGiven(Port* real) { return real ? with(*real) : *this; }
 
     platform::Mailbox* mailbox = nullptr;
     platform::ProgramLauncher* programLauncher = nullptr;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/Application.h"
-#include "app/MainForm.h"
-#include "alert/forms/MsgForm.h"
+#include "app/MainWindow.h"
+#include "alert/forms/NoticeBoard.h"
 #include "pop3/Pop3Mailbox.h"
 #include "tests/fakes/FakePlatform.h"
 
 #include <QAction>
+
+#include <functional>
 
 namespace pelmora::tests {
 
@@ -16,9 +18,20 @@ inline QByteArray savedAccount(const QString& user, const QString& password)
     return "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" + password.toUtf8() + "\r\n";
 }
 
+// The alert's sound behind the fake multimedia: `started` runs at each start of it.
+struct AlertSounds final : platform::Multimedia {
+    std::uint32_t mciSendString(const QString& command, QString*, std::uint32_t) override
+    {
+        if (command == QStringLiteral("play bgm"))
+            started();
+        return 0;
+    }
+    std::function<void()> started;
+};
+
 // The real program on a private program folder with the real POP3 mailbox, the given vbmail.ini
-// and account saved, and the alert routine counted instead of run. `real` names further real
-// adapters (a message box, a program launcher).
+// and account saved, and the alert's sound counted. `real` names further real adapters (a message
+// box, a program launcher).
 struct CheckingProgram {
     CheckingProgram(const QByteArray& serverFile, const QByteArray& accountFile,
                     pop3::Timeouts timeouts, fakes::FakePlatform::Replacements real = {})
@@ -27,19 +40,21 @@ struct CheckingProgram {
         fakes::FakePlatform::writeFile(fake.serverFile(), serverFile);
         fakes::FakePlatform::writeFile(fake.accountProfile(), accountFile);
         fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
-        app.start();
-        app.mainForm().routines().startAlert = [this] {
+        fake.multimedia.passTo = &sounds;
+        sounds.started = [this] {
             ++alertsStarted;
             boardLoadedAtAlert = board() != nullptr;
         };
+        app.start();
         fake.log.clear();
     }
 
-    void checkFromTheMenu() { app.mainForm().findChild<QAction*>(QStringLiteral("mcheck"))->trigger(); }
-    alert::MsgForm* board() { return app.forms().peek<alert::MsgForm>(); }
+    void checkFromTheMenu() { app.mainWindow().findChild<QAction*>(QStringLiteral("mcheck"))->trigger(); }
+    alert::NoticeBoard* board() { return app.forms().peek<alert::NoticeBoard>(); }
 
     pop3::Pop3Mailbox library;
     fakes::FakePlatform fake;
+    AlertSounds sounds;
     app::Application app{fake.services()};
     int alertsStarted = 0;
     bool boardLoadedAtAlert = false;

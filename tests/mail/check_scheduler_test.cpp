@@ -1,6 +1,5 @@
 // The scheduler's counting, tick by tick, without windows: the preferences as the dialog leaves
-// them (the interval's effect on the one-second tick included), and a check routine that only
-// counts. The program's own wiring is exercised by mail_check_rules_test and scheduled_check_test.
+// them (the interval switching the one-second tick included), and a check that only counts. The program's own wiring is exercised by mail_check_rules_test and scheduled_check_test.
 
 #include "mail/CheckScheduler.h"
 
@@ -17,20 +16,17 @@ using namespace pelmora;
 
 namespace {
 
-// The main window as the interval sees it; the scheduler only needs to know whether the
-// one-second tick runs.
-struct SecondTick final : settings::MainWindowIntervalView {
-    int interval = 0;
+// The main window as the interval shows it: nothing the scheduler needs.
+struct NoWindow final : settings::MainWindowIntervalView {
     void setIntervalLabel(const QString&) override {}
     void setIntervalFlag(bool) override {}
     void setIntervalText(const QString&) override {}
-    void setSecondTickInterval(int milliseconds) override { interval = milliseconds; }
 };
 
-struct CountedChecks final : mail::CheckRoutine {
+struct CountedChecks final : mail::ScheduledCheck {
     int started = 0;
     bool isRunning() const override { return false; }
-    void Picture7_Click() override { ++started; }
+    void run() override { ++started; }
 };
 
 // The preferences loaded from an empty data folder, as at a first start: interval 0.
@@ -40,19 +36,19 @@ struct Scheduling {
     // One second: the one-second tick when it runs, and the ten polls.
     void second()
     {
-        if (tick.interval > 0)
-            scheduler.Timer3_Timer();
+        if (scheduler.secondTick().isRunning())
+            scheduler.onSecondTick();
         for (int i = 0; i < 10; ++i)
-            scheduler.Timer1_Timer();
+            scheduler.onPoll();
     }
 
     fakes::FakeProgramFolder folder;
     settings::SettingsStore store{folder.profileFiles, folder.codec, folder.programFolder()};
     settings::Preferences preferences;
-    SecondTick tick;
-    settings::PreferenceRules rules{preferences, store, tick};
     CountedChecks checks;
     mail::CheckScheduler scheduler{preferences, checks};
+    NoWindow window;
+    settings::PreferenceRules rules{preferences, store, window, scheduler};
 };
 
 } // namespace
@@ -67,7 +63,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QList<int>>("checkSeconds");
-        QTest::addColumn<QString>("countersAfter"); // Text1/Text4 when given
+        QTest::addColumn<QString>("countersAfter"); // minutes/seconds when given
 
         // A minute is 61 ticks; each time exactly one check, though the poll sees it ten times.
         QTest::newRow("1") << QStringList{u"=1"_s, u"200"_s} << QList<int>{61, 122, 183}
@@ -127,7 +123,7 @@ private Q_SLOTS:
         }
         QCOMPARE(started, checkSeconds);
         if (!countersAfter.isEmpty())
-            QCOMPARE(scheduling.scheduler.Text1() + u'/' + scheduling.scheduler.Text4(),
+            QCOMPARE(scheduling.scheduler.minutes() + u'/' + scheduling.scheduler.seconds(),
                      countersAfter);
     }
 };

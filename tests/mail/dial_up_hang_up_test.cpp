@@ -4,7 +4,7 @@
 #include "app/Application.h"
 
 #include "mail/DialUpHangUp.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
 
@@ -248,7 +248,7 @@ private Q_SLOTS:
         QCOMPARE(count, 2u);
         QCOMPARE(remoteAccess.rasHangUp(small[0].handle), NetworkManagerRemoteAccess::kInvalidHandle);
 
-        mail::DialUpHangUp(remoteAccess).Command5_Click();
+        mail::DialUpHangUp(remoteAccess).hangUp();
         QCOMPARE(m_nm->deactivated(), (QStringList{desktop.mobile, desktop.dialUp}));
         QCOMPARE(m_nm->activeConnections(), (QStringList{desktop.wired, desktop.personal}));
     }
@@ -263,7 +263,7 @@ private Q_SLOTS:
                     "name='org.freedesktop.NetworkManager.PermissionDenied')\n"
                     "self.deactivate_connection(self, args[0])"_s.arg(desktop.mobile)});
         NetworkManagerRemoteAccess remoteAccess(m_bus.address);
-        mail::DialUpHangUp(remoteAccess).Command5_Click();
+        mail::DialUpHangUp(remoteAccess).hangUp();
         QCOMPARE(m_nm->deactivated(), (QStringList{desktop.mobile, desktop.dialUp}));
         QCOMPARE(m_nm->activeConnections(),
                  (QStringList{desktop.wired, desktop.mobile, desktop.personal}));
@@ -281,7 +281,7 @@ private Q_SLOTS:
             std::uint32_t size = 256 * RemoteAccess::kRecordSize, count = 99;
             QCOMPARE(remoteAccess.rasEnumConnections(table, size, count), RemoteAccess::kSuccess);
             QCOMPARE(count, 0u);
-            mail::DialUpHangUp(remoteAccess).Command5_Click();
+            mail::DialUpHangUp(remoteAccess).hangUp();
         }
     }
 
@@ -297,14 +297,14 @@ private Q_SLOTS:
         fake.mailbox.host = u"elsewhere.example"_s; // the stored server does not answer
         app::Application app(fake.services());
         app.start();
-        auto& preferences = app.forms().get<settings::SetForm>();
+        auto& preferences = app.forms().get<settings::PreferencesDialog>();
 
-        preferences.setCheck1(false);
-        app.mainForm().Command8_Click();
+        preferences.setHangsUpAfterCheck(false);
+        app.mainWindow().checkNow();
         QCOMPARE(m_nm->deactivated(), QStringList());
 
-        preferences.setCheck1(true);
-        app.mainForm().Command8_Click();
+        preferences.setHangsUpAfterCheck(true);
+        app.mainWindow().checkNow();
         QCOMPARE(fake.log.withPrefix(u"mail: logIn"_s), QStringList());
         QCOMPARE(m_nm->deactivated(), (QStringList{desktop.mobile, desktop.dialUp}));
     }

@@ -5,11 +5,11 @@
 
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
-#include "signin/forms/SignInForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
+#include "signin/forms/SignInWindow.h"
 
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "platform/adapters/system/TerminationSignals.h"
@@ -49,17 +49,10 @@ struct Program : tests::CheckingProgram {
         : CheckingProgram("POP3=" + server + "\r\nAPOP=0\r\n", FakePlatform::kStoredAccountFile,
                           pop3::Timeouts{std::chrono::seconds(5), std::chrono::minutes(10), 1024,
                                          whole},
-                          withMessageBox(messageBox))
+                          FakePlatform::Replacements().withIfGiven(messageBox))
     {
     }
-    static FakePlatform::Replacements withMessageBox(platform::MessageBox* messageBox)
-    {
-        FakePlatform::Replacements real;
-        if (messageBox)
-            real.with(*messageBox);
-        return real;
-    }
-    QString boardCount() { return app.forms().get<alert::MsgForm>().Text2(); }
+    QString boardCount() { return app.forms().get<alert::NoticeBoard>().count(); }
 };
 
 // A server that claims the largest count there is, then answers no message request: it closes
@@ -163,7 +156,7 @@ void HostileCheckTest::refusalWithMarkupIsShownAsPlainText()
         box->accept();
     });
     answer->start(20);
-    program.app.mainForm().Command8_Click();
+    program.app.mainWindow().checkNow();
     delete answer;
 
     QCOMPARE(title, u"エラー"_s);
@@ -180,11 +173,11 @@ void HostileCheckTest::everyLabelShowsPlainText()
     FakePlatform::writeFile(fake.mainProfile(), "[EXEINI]\r\nNAME=/opt/<b>x</b>/<a href='y'>z</a>\r\n");
     app::Application app(fake.services());
     app.start();
-    QList<QWidget*> windows{&app.mainForm(), &app.forms().get<settings::SetForm>(),
-                            &app.forms().get<settings::IdPassForm>(),
-                            &app.forms().get<settings::OptionForm>(),
-                            &app.forms().get<alert::MsgForm>(),
-                            &app.forms().get<signin::SignInForm>()};
+    QList<QWidget*> windows{&app.mainWindow(), &app.forms().get<settings::PreferencesDialog>(),
+                            &app.forms().get<settings::AccountDialog>(),
+                            &app.forms().get<settings::ServerDialog>(),
+                            &app.forms().get<alert::NoticeBoard>(),
+                            &app.forms().get<signin::SignInWindow>()};
     int labels = 0;
     for (QWidget* window : windows) {
         for (QLabel* label : window->findChildren<QLabel*>()) {
@@ -203,10 +196,10 @@ void HostileCheckTest::lyingCountEndsWhenTheServerCloses()
 {
     ScriptedServer server("+OK ready\r\n", lyingCount(true));
     Program program(server.address());
-    platform::TerminationSignals termination([&] { program.app.mainForm().Form_Unload(); });
+    platform::TerminationSignals termination([&] { program.app.mainWindow().Form_Unload(); });
     QVERIFY(termination.isActive());
 
-    program.app.mainForm().Command8_Click();
+    program.app.mainWindow().checkNow();
     QCOMPARE(messageRequests(server), 1);
     QCOMPARE(program.boardCount(), u"2147483647"_s);
     QCOMPARE(program.alertsStarted, 1);
@@ -220,10 +213,10 @@ void HostileCheckTest::endRequestDuringAWaitEndsTheCheck()
 {
     ScriptedServer server("+OK ready\r\n", lyingCount(false));
     Program program(server.address());
-    platform::TerminationSignals termination([&] { program.app.mainForm().Form_Unload(); });
+    platform::TerminationSignals termination([&] { program.app.mainWindow().Form_Unload(); });
     QVERIFY(termination.isActive());
 
-    program.app.mainForm().Command8_Click();
+    program.app.mainWindow().checkNow();
     QVERIFY(program.fake.processExit.ended);
     QVERIFY(FakePlatform::readFile(program.fake.mainProfile()).contains("NUMBER3=0"));
     QCOMPARE(messageRequests(server), 1);
@@ -248,7 +241,7 @@ void HostileCheckTest::checkThatWouldNeverEndIsBounded()
         return true;
     });
     Program program(endless.address());
-    program.app.mainForm().Command8_Click();
+    program.app.mainWindow().checkNow();
     QCOMPARE(program.boardCount(), u"2147483647"_s);
     QVERIFY(messageRequests(endless) >= mail::MailCheck::kMaxMessagesRead);
     QVERIFY(messageRequests(endless) < 2 * mail::MailCheck::kMaxMessagesRead);
@@ -273,7 +266,7 @@ void HostileCheckTest::checkThatWouldNeverEndIsBounded()
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
     ticker.start(20);
-    slow.app.mainForm().Command8_Click();
+    slow.app.mainWindow().checkNow();
     QCOMPARE(slow.fake.log.withPrefix(u"MsgBox"_s),
              QStringList{u"MsgBox(%1, 0, エラー)"_s.arg(pop3::failure::checkTookTooLong(whole))});
     QCOMPARE(slow.boardCount(), u"3"_s);
@@ -299,7 +292,7 @@ void HostileCheckTest::withoutTopTheCheckCountsAndTakesNothing()
 
     program.checkFromTheMenu();
     QVERIFY(program.board());
-    QCOMPARE(program.board()->Text2(), u"2"_s);
+    QCOMPARE(program.board()->count(), u"2"_s);
     QCOMPARE(program.alertsStarted, 1);
     QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
     QCOMPARE(commandsStartingWith(server, "RETR"), QList<QByteArray>());

@@ -5,10 +5,10 @@
 
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 #include "mail/CheckScheduler.h"
 #include "mail/MailCheck.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "tests/fakes/FakePlatform.h"
 
@@ -29,17 +29,17 @@ struct Program {
         app.start();
     }
 
-    app::MainForm& window() { return app.mainForm(); }
-    settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
+    app::MainWindow& window() { return app.mainWindow(); }
+    settings::PreferencesDialog& preferences() { return app.forms().get<settings::PreferencesDialog>(); }
     qsizetype checks() const { return fake.log.withPrefix(u"mail: open"_s).size(); }
 
     // One second of the program: the one-second tick when it runs, and the ten polls.
     void second()
     {
-        if (window().Timer3().isRunning())
-            window().Timer3().tick();
+        if (app.scheduler().secondTick().isRunning())
+            app.scheduler().secondTick().tick();
         for (int i = 0; i < 10; ++i)
-            window().Timer1().tick();
+            app.scheduler().poll().tick();
     }
 
     FakePlatform fake;
@@ -57,9 +57,9 @@ private Q_SLOTS:
     void closedPreferencesGoOnWithTheIntervalAsStored()
     {
         Program program;
-        program.preferences().setText2(u"2分"_s);
+        program.preferences().setIntervalText(u"2分"_s);
         program.preferences().Form_Unload();
-        QVERIFY(!program.app.forms().peek<settings::SetForm>());
+        QVERIFY(!program.app.forms().peek<settings::PreferencesDialog>());
         QCOMPARE(program.window().findChild<QLineEdit*>(u"Text5"_s)->text(), u"2"_s);
         QList<int> started;
         for (int now = 1; now <= 130; ++now) {
@@ -68,9 +68,9 @@ private Q_SLOTS:
             if (program.checks() > before)
                 started << now;
         }
-        QVERIFY(!program.app.forms().peek<settings::SetForm>());
+        QVERIFY(!program.app.forms().peek<settings::PreferencesDialog>());
         QCOMPARE(started, QList<int>{122});
-        QCOMPARE(program.app.forms().show<settings::SetForm>().Text2(), u"2"_s);
+        QCOMPARE(program.app.forms().show<settings::PreferencesDialog>().intervalText(), u"2"_s);
     }
 
     // The poll starts no check inside a running one (here a check from the menu whose server
@@ -78,7 +78,7 @@ private Q_SLOTS:
     void pollWaitsForARunningCheck()
     {
         Program program;
-        program.preferences().setText2(u"1"_s);
+        program.preferences().setIntervalText(u"1"_s);
         for (int i = 0; i < 60; ++i)
             program.second();
         bool once = true;
@@ -86,12 +86,12 @@ private Q_SLOTS:
             if (std::exchange(once, false))
                 program.second(); // the minute is reached while the server answers
         };
-        program.window().Command8_Click();
+        program.window().checkNow();
         QCOMPARE(program.checks(), 1);
-        QCOMPARE(program.app.scheduler().Text1(), u"1"_s);
-        program.window().Timer1().tick();
+        QCOMPARE(program.app.scheduler().minutes(), u"1"_s);
+        program.app.scheduler().poll().tick();
         QCOMPARE(program.checks(), 2);
-        program.window().Timer1().tick();
+        program.app.scheduler().poll().tick();
         QCOMPARE(program.checks(), 2);
     }
 
@@ -103,12 +103,12 @@ private Q_SLOTS:
         server.mailbox = {FakeMailbox::message("1", "one"), FakeMailbox::message("2", "two"),
                           FakeMailbox::message("3", "three")};
         program.fake.log.clear();
-        program.window().Command8_Click();
+        program.window().checkNow();
         QCOMPARE(program.fake.log.withPrefix(u"mail: header"_s),
                  (QStringList{u"mail: header(1)"_s, u"mail: header(2)"_s, u"mail: header(3)"_s}));
-        auto* board = program.app.forms().peek<alert::MsgForm>();
+        auto* board = program.app.forms().peek<alert::NoticeBoard>();
         QVERIFY(board);
-        QCOMPARE(board->Text2(), u"3"_s);
+        QCOMPARE(board->count(), u"3"_s);
         QCOMPARE(server.openSessions(), 0);
     }
 
@@ -116,17 +116,17 @@ private Q_SLOTS:
     void hangUpOnlyAfterAGoodEnumeration()
     {
         Program program;
-        program.preferences().setCheck1(true);
+        program.preferences().setHangsUpAfterCheck(true);
         program.fake.remoteAccess.activeHandles = {7, 3};
         program.fake.log.clear();
-        program.window().Command8_Click();
+        program.window().checkNow();
         QCOMPARE(program.fake.log.withPrefix(u"Ras"_s),
                  (QStringList{u"RasEnumConnections(412, 105472)"_s, u"RasHangUp(7)"_s,
                               u"RasHangUp(3)"_s}));
 
         program.fake.remoteAccess.enumResult = 603; // more connections than the table holds
         program.fake.log.clear();
-        program.window().Command8_Click();
+        program.window().checkNow();
         QCOMPARE(program.fake.log.withPrefix(u"Ras"_s),
                  (QStringList{u"RasEnumConnections(412, 105472)"_s}));
     }

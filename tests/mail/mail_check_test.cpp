@@ -4,9 +4,9 @@
 
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/SetForm.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/adapters/widgets/QtDialogs.h"
 #include "pop3/FailureText.h"
@@ -43,17 +43,10 @@ struct Program : tests::CheckingProgram {
                               QByteArray::number(apopFlag) + "\r\n",
                           tests::savedAccount(user, password),
                           pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)},
-                          withLauncher(launcher))
+                          FakePlatform::Replacements().withIfGiven(launcher))
     {
     }
-    static FakePlatform::Replacements withLauncher(platform::ProgramLauncher* launcher)
-    {
-        FakePlatform::Replacements real;
-        if (launcher)
-            real.with(*launcher);
-        return real;
-    }
-    settings::SetForm& preferences() { return app.forms().get<settings::SetForm>(); }
+    settings::PreferencesDialog& preferences() { return app.forms().get<settings::PreferencesDialog>(); }
 };
 
 QString password() { return g_info[u"PASSWORD"_s]; }
@@ -85,8 +78,8 @@ private Q_SLOTS:
                  (QStringList{u"TOP 1 0"_s, u"TOP 2 0"_s, u"TOP 3 0"_s}));
         QVERIFY(dovecot.commands().filter(u"RETR"_s).isEmpty());
         QVERIFY(program.board());
-        QCOMPARE(program.board()->Text1(), u"新着メールが有ります"_s);
-        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QCOMPARE(program.board()->message(), u"新着メールが有ります"_s);
+        QCOMPARE(program.board()->count(), u"3"_s);
         QVERIFY(program.board()->isVisible());
         QCOMPARE(program.alertsStarted, 1);
         QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
@@ -97,11 +90,11 @@ private Q_SLOTS:
         program.checkFromTheMenu();
         QCOMPARE(dovecot.commands().filter(u"TOP"_s).size(), 3);
         QTRY_VERIFY(program.board());
-        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QCOMPARE(program.board()->count(), u"3"_s);
         QCOMPARE(program.alertsStarted, 2);
 
         // Erasing after a second: the board is gone before the alert starts.
-        program.preferences().setCheck2(true);
+        program.preferences().setBoardErasesItself(true);
         program.checkFromTheMenu();
         QCOMPARE(program.alertsStarted, 3);
         QVERIFY(!program.boardLoadedAtAlert);
@@ -111,14 +104,14 @@ private Q_SLOTS:
     void emptyMailboxShowsNothingAndStillHangsUp()
     {
         Program program(g_info[u"EMPTY_USER"_s], password());
-        program.preferences().setCheck1(true);
+        program.preferences().setHangsUpAfterCheck(true);
         program.checkFromTheMenu();
         QVERIFY(!program.board());
         QCOMPARE(program.alertsStarted, 0);
         QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
         QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
 
-        program.preferences().setCheck1(false);
+        program.preferences().setHangsUpAfterCheck(false);
         program.checkFromTheMenu();
         QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
     }
@@ -129,7 +122,7 @@ private Q_SLOTS:
         Program program(mailUser(), u"wrong"_s);
         DovecotWitness dovecot(g_info, mailUser());
         dovecot.mark();
-        program.preferences().setCheck1(true);
+        program.preferences().setHangsUpAfterCheck(true);
         int nestedAsked = 0;
         program.fake.messageBox.whileOpen = [&] {
             ++nestedAsked;
@@ -157,12 +150,12 @@ private Q_SLOTS:
         Program program(mailUser(), QString());
         DovecotWitness dovecot(g_info, mailUser());
         // Start-up showed the dialog for the missing password; the user closed it.
-        program.app.forms().get<settings::IdPassForm>().CancelCommand_Click();
-        QTRY_VERIFY(!program.app.forms().peek<settings::IdPassForm>());
+        program.app.forms().get<settings::AccountDialog>().cancel();
+        QTRY_VERIFY(!program.app.forms().peek<settings::AccountDialog>());
 
         dovecot.mark();
         program.checkFromTheMenu();
-        auto* dialog = program.app.forms().peek<settings::IdPassForm>();
+        auto* dialog = program.app.forms().peek<settings::AccountDialog>();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->IdText(), mailUser());
         QVERIFY(dialog->PassText().isEmpty());
@@ -178,7 +171,7 @@ private Q_SLOTS:
         QVERIFY(dovecot.logged({u"Login: user=<%1>"_s.arg(mailUser())}));
         QCOMPARE(dialog->IdText(), u"typing"_s);
         QCOMPARE(program.app.values().UserId, mailUser());
-        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QCOMPARE(program.board()->count(), u"3"_s);
     }
 
     void newMailStartsTheMailProgramInstead()
@@ -191,10 +184,10 @@ private Q_SLOTS:
 
         platform::DetachedProgramLauncher launcher;
         Program program(mailUser(), password(), 0, &launcher);
-        program.app.mainForm().setCheck2(true);
-        program.preferences().setCheck1(true);
+        program.app.mainWindow().setStartsMailProgram(true);
+        program.preferences().setHangsUpAfterCheck(true);
 
-        program.app.mainForm().setText7(u"  "_s + script + u" "_s);
+        program.app.mainWindow().setMailProgramPath(u"  "_s + script + u" "_s);
         program.checkFromTheMenu();
         QTRY_VERIFY(QFile::exists(marker));
         QVERIFY(!program.board());
@@ -202,7 +195,7 @@ private Q_SLOTS:
 
         // No mail program chosen: nothing at all.
         QFile::remove(marker);
-        program.app.mainForm().setText7(u"未設定"_s);
+        program.app.mainWindow().setMailProgramPath(u"未設定"_s);
         program.checkFromTheMenu();
         QTest::qWait(300);
         QVERIFY(!QFile::exists(marker));
@@ -213,13 +206,13 @@ private Q_SLOTS:
         // that does not wait, or at the tray icon once the program lives there.
         program.fake.log.clear();
         const QString missing = dir.filePath(u"no-such-mailer"_s);
-        program.app.mainForm().setText7(missing);
+        program.app.mainWindow().setMailProgramPath(missing);
         program.checkFromTheMenu();
         const QString told = u"設定したメーラーを起動できませんでした。\n%1"_s.arg(missing);
         QCOMPARE(program.fake.log.withPrefix(u"MsgBoxModeless"_s),
                  (QStringList{u"MsgBoxModeless(%1, 48, Pelmora)"_s.arg(told)}));
         QCOMPARE(program.fake.log.withPrefix(u"RasEnumConnections"_s).size(), 1);
-        program.app.mainForm().Command1_Click();
+        program.app.mainWindow().moveToTray();
         program.checkFromTheMenu();
         QCOMPARE(program.fake.log.withPrefix(u"tray: message"_s),
                  (QStringList{u"tray: message Pelmora: "_s + told}));
@@ -246,7 +239,7 @@ private Q_SLOTS:
         program.checkFromTheMenu();
         QVERIFY(dovecot.logged({u"pop3(%1)"_s.arg(user), u"top=1000/"_s, u"retr=0/"_s}));
         QVERIFY(program.board());
-        QCOMPARE(program.board()->Text2(), u"1000"_s);
+        QCOMPARE(program.board()->count(), u"1000"_s);
     }
 
     // Someone on the path removes STLS from the server's capabilities. Once the server has offered
@@ -263,7 +256,7 @@ private Q_SLOTS:
         Program program(mailUser(), password());
         program.app.values().Pop3Server = server;
         program.checkFromTheMenu();
-        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QCOMPARE(program.board()->count(), u"3"_s);
         QVERIFY(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty());
 
         strip = true;
@@ -289,7 +282,7 @@ private Q_SLOTS:
         dovecot.mark();
         fresh.app.values().Pop3Server = u"pop3+starttls://127.0.0.1:"_s + g_info[u"PORT"_s];
         fresh.checkFromTheMenu();
-        QCOMPARE(fresh.board()->Text2(), u"3"_s);
+        QCOMPARE(fresh.board()->count(), u"3"_s);
         QVERIFY(dovecot.logged({u"Login: user=<%1>, method=PLAIN"_s.arg(mailUser()), u", TLS"_s}));
     }
 
@@ -312,7 +305,7 @@ private Q_SLOTS:
         dovecot.mark();
         program.checkFromTheMenu();
         QVERIFY(dovecot.logged({u"Login: user=<%1>, method=%2"_s.arg(mailUser(), method)}));
-        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QCOMPARE(program.board()->count(), u"3"_s);
     }
 };
 

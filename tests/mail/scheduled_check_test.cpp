@@ -1,16 +1,15 @@
 // Interval checking through the program's own wiring: the application as the executable builds
 // it (offscreen), the real POP3 library and Dovecot. The user types an interval into the
-// preferences dialog; the main window's timers run sixty times faster than the wall clock, so the
+// preferences dialog; the program's timers run sixty times faster than the wall clock, so the
 // first scheduled check (61 ticks of the one-second timer) comes after about a second.
 
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
-#include "settings/forms/SetForm.h"
-
-#include "pop3/Pop3Mailbox.h"
+#include "alert/forms/NoticeBoard.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "tests/fakes/FakePlatform.h"
+#include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DovecotWitness.h"
 
 #include <QAction>
@@ -33,34 +32,27 @@ private Q_SLOTS:
         qputenv("SSL_CERT_FILE", info[u"CA_CERT"_s].toUtf8());
         const QString user = info[u"SCHEDULED_USER"_s];
 
-        pop3::Pop3Mailbox library(
-            pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
-        FakePlatform fake(FakePlatform::DataFolder::Present,
-                          FakePlatform::Replacements().with(library).with(
-                              platform::TimerPace{60}));
-        FakePlatform::writeFile(fake.serverFile(),
-                                "POP3=127.0.0.1:" + info[u"PORT"_s].toUtf8() + "\r\n");
-        FakePlatform::writeFile(fake.accountProfile(),
-                                "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" +
-                                    info[u"PASSWORD"_s].toUtf8() + "\r\n");
-        fake.tickCounter.runFrom(0);
-        app::Application app(fake.services());
-        app.start();
+        tests::CheckingProgram program(
+            "POP3=127.0.0.1:" + info[u"PORT"_s].toUtf8() + "\r\n",
+            tests::savedAccount(user, info[u"PASSWORD"_s]),
+            pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)},
+            FakePlatform::Replacements().with(platform::TimerPace{60}));
+        app::Application& app = program.app;
         tests::DovecotWitness dovecot(info, user);
         dovecot.mark();
 
         // "設定", then the interval box: 1 minute.
-        app.mainForm().findChild<QAction*>(u"mset2"_s)->trigger();
-        auto* interval = app.forms().peek<settings::SetForm>()->findChild<QLineEdit*>(u"Text2"_s);
+        app.mainWindow().findChild<QAction*>(u"mset2"_s)->trigger();
+        auto* interval = app.forms().peek<settings::PreferencesDialog>()->findChild<QLineEdit*>(u"Text2"_s);
         QVERIFY(interval && interval->isVisible());
         interval->selectAll();
         QTest::keyClicks(interval, u"1"_s);
-        QCOMPARE(app.mainForm().findChild<QLabel*>(u"Label4"_s)->text(), u"ON"_s);
+        QCOMPARE(app.mainWindow().findChild<QLabel*>(u"Label4"_s)->text(), u"ON"_s);
 
-        QTRY_VERIFY_WITH_TIMEOUT(app.forms().peek<alert::MsgForm>(), 30000);
-        auto* board = app.forms().peek<alert::MsgForm>();
-        QCOMPARE(board->Text1(), u"新着メールが有ります"_s);
-        QCOMPARE(board->Text2(), u"3"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(app.forms().peek<alert::NoticeBoard>(), 30000);
+        auto* board = app.forms().peek<alert::NoticeBoard>();
+        QCOMPARE(board->message(), u"新着メールが有ります"_s);
+        QCOMPARE(board->count(), u"3"_s);
         QVERIFY(dovecot.logged({u"Login: user=<%1>"_s.arg(user)}));
         QCOMPARE(dovecot.commands().filter(u"TOP"_s).mid(0, 3),
                  (QStringList{u"TOP 1 0"_s, u"TOP 2 0"_s, u"TOP 3 0"_s}));

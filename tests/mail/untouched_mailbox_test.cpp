@@ -4,7 +4,7 @@
 // servers mark a retrieved message seen when the session ends; the Maildir's file names witness
 // that none was, and Dovecot's raw session log that nothing was retrieved or deleted.
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 
 #include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DovecotWitness.h"
@@ -79,7 +79,7 @@ private Q_SLOTS:
         for (int check = 1; check <= 2; ++check) {
             program.checkFromTheMenu();
             QVERIFY(program.board());
-            QCOMPARE(program.board()->Text2(), u"3"_s);
+            QCOMPARE(program.board()->count(), u"3"_s);
             QCOMPARE(program.alertsStarted, check);
             QCOMPARE(messagesAndSeenFlags(maildir), found);
             program.board()->unload();

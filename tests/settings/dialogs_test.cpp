@@ -5,9 +5,9 @@
 
 #include "app/Application.h"
 
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/JapaneseFont.h"
 #include "platform/forms/Twips.h"
@@ -34,9 +34,9 @@ using pelmora::fakes::FakePlatform;
 using pelmora::platform::Form;
 using pelmora::platform::twipsRect;
 using pelmora::platform::twipsToPixels;
-using pelmora::settings::IdPassForm;
-using pelmora::settings::OptionForm;
-using pelmora::settings::SetForm;
+using pelmora::settings::AccountDialog;
+using pelmora::settings::ServerDialog;
+using pelmora::settings::PreferencesDialog;
 
 namespace {
 const QByteArray& kServerFile = FakePlatform::kStoredServerFile;
@@ -135,10 +135,10 @@ bool toldSaveFailure(const FakePlatform& fake, const QString& file, int error)
 Form& formNamed(Application& app, const QString& name)
 {
     if (name == u"OptionForm"_s)
-        return app.forms().get<OptionForm>();
+        return app.forms().get<ServerDialog>();
     if (name == u"IdPassForm"_s)
-        return app.forms().get<IdPassForm>();
-    return app.forms().get<SetForm>();
+        return app.forms().get<AccountDialog>();
+    return app.forms().get<PreferencesDialog>();
 }
 } // namespace
 
@@ -299,7 +299,7 @@ void DialogsTest::captionsFitTheirControls()
 void DialogsTest::preferencesColours()
 {
     Program program;
-    SetForm& prefs = program->forms().show<SetForm>();
+    PreferencesDialog& prefs = program->forms().show<PreferencesDialog>();
     QVERIFY(QTest::qWaitForWindowExposed(&prefs));
     const QImage picture = prefs.grab().toImage();
     QCOMPARE(picture.pixelColor(4, 4), QColor(192, 192, 192));
@@ -351,44 +351,44 @@ void DialogsTest::enterPressesOnlyTheFocusedOrDefaultButton()
 {
     Program program;
     // Server dialog: Enter in a text box presses nothing; on a focused button it presses that one.
-    auto& server = program->forms().show<OptionForm>();
+    auto& server = program->forms().show<ServerDialog>();
     QVERIFY(activate(server));
     for (const QString& box : {u"SmtpText"_s, u"Pop3Text"_s, u"MailText"_s}) {
         retype(child(server, box), u"changed"_s);
         QTest::keyClick(&child(server, box), Qt::Key_Return);
         QTest::keyClick(&child(server, box), Qt::Key_Enter, Qt::KeypadModifier);
     }
-    QCOMPARE(program->forms().peek<OptionForm>(), &server);
+    QCOMPARE(program->forms().peek<ServerDialog>(), &server);
     QCOMPARE(FakePlatform::readFile(program.fake.serverFile()), kServerFile);
     child(server, u"OkCommand"_s).setFocus();
     QTest::keyClick(&child(server, u"OkCommand"_s), Qt::Key_Return);
-    QVERIFY(!program->forms().peek<OptionForm>());
+    QVERIFY(!program->forms().peek<ServerDialog>());
     QCOMPARE(program->values().SmtpServer, u"changed"_s);
 
     // Account dialog: OK is the default, but Enter on the focused Cancel cancels.
-    auto& account = program->forms().show<IdPassForm>();
+    auto& account = program->forms().show<AccountDialog>();
     QVERIFY(activate(account));
     child(account, u"CancelCommand"_s).setFocus();
     QTest::keyClick(&child(account, u"CancelCommand"_s), Qt::Key_Return);
-    QVERIFY(!program->forms().peek<IdPassForm>());
+    QVERIFY(!program->forms().peek<AccountDialog>());
     QVERIFY(program->values().UserId.isEmpty());
     QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()), kAccountFile);
 
     // Preferences: Enter in the interval box does nothing; on a focused button it presses it.
-    auto& prefs = program->forms().show<SetForm>();
+    auto& prefs = program->forms().show<PreferencesDialog>();
     QVERIFY(activate(prefs));
     QTest::keyClick(&child(prefs, u"Text2"_s), Qt::Key_Return);
     QVERIFY(prefs.isVisible() && !prefs.isUnloaded());
     child(prefs, u"Command1"_s).setFocus();
     QTest::keyClick(&child(prefs, u"Command1"_s), Qt::Key_Return);
-    auto* opened = program->forms().peek<IdPassForm>();
+    auto* opened = program->forms().peek<AccountDialog>();
     QVERIFY(opened && opened->isVisible());
 }
 
 void DialogsTest::serverDialogStoresWhatWasTypedExactly()
 {
     Program program;
-    auto& server = program->forms().show<OptionForm>();
+    auto& server = program->forms().show<ServerDialog>();
     QVERIFY(program.fake.log.calls().contains(u"SetWindowPos(OptionForm, -1, 0, 0, 0, 0, 0x43)"_s));
     QVERIFY(activate(server));
     QCOMPARE(child<QLineEdit>(server, u"SmtpText"_s).text(), u"smtp.example"_s);
@@ -416,15 +416,15 @@ void DialogsTest::serverDialogStoresWhatWasTypedExactly()
              (u"SMTP="_s + smtp + u"\r\nPOP3="_s + pop3 + u"\r\nMAIL="_s + mail +
               u"\r\nAPOP=1\r\n"_s)
                  .toUtf8());
-    QVERIFY(!program->forms().peek<OptionForm>());
+    QVERIFY(!program->forms().peek<ServerDialog>());
 
     // The next run loads the values back, a long one cut to its first 100 characters.
     program.restart();
     QCOMPARE(program->values().SmtpServer, smtp);
     QCOMPARE(program->values().Pop3Server, pop3.left(100));
     QCOMPARE(program->values().MailAddress, mail);
-    QVERIFY(!program->forms().peek<OptionForm>());
-    auto& again = program->forms().show<OptionForm>();
+    QVERIFY(!program->forms().peek<ServerDialog>());
+    auto& again = program->forms().show<ServerDialog>();
     QCOMPARE(child<QLineEdit>(again, u"MailText"_s).text(), mail);
     QVERIFY(child<QCheckBox>(again, u"ApopCheck"_s).isChecked());
 }
@@ -432,7 +432,7 @@ void DialogsTest::serverDialogStoresWhatWasTypedExactly()
 void DialogsTest::emptyPop3ServerIsSavedAndAskedForAgain()
 {
     Program program;
-    auto& server = program->forms().show<OptionForm>();
+    auto& server = program->forms().show<ServerDialog>();
     QVERIFY(activate(server));
     retype(child(server, u"Pop3Text"_s), QString());
     QTest::mouseClick(&child(server, u"OkCommand"_s), Qt::LeftButton);
@@ -441,7 +441,7 @@ void DialogsTest::emptyPop3ServerIsSavedAndAskedForAgain()
              "SMTP=smtp.example\r\nPOP3=\r\nMAIL=a@example\r\nAPOP=0\r\n");
 
     program.restart();
-    auto* asked = program->forms().peek<OptionForm>();
+    auto* asked = program->forms().peek<ServerDialog>();
     QVERIFY(asked && asked->isVisible() && !asked->isModal());
 }
 
@@ -457,7 +457,7 @@ void DialogsTest::serverDialogCancelChangesNothing()
 {
     QFETCH(int, how);
     Program program;
-    auto& server = program->forms().show<OptionForm>();
+    auto& server = program->forms().show<ServerDialog>();
     QVERIFY(activate(server));
     for (const QString& box : {u"SmtpText"_s, u"Pop3Text"_s, u"MailText"_s})
         retype(child(server, box), u"別の値"_s);
@@ -469,12 +469,12 @@ void DialogsTest::serverDialogCancelChangesNothing()
     else
         server.close();
 
-    QVERIFY(!program->forms().peek<OptionForm>());
+    QVERIFY(!program->forms().peek<ServerDialog>());
     QCOMPARE(program->values().SmtpServer, u"smtp.example"_s);
     QCOMPARE(program->values().Pop3Server, u"pop.example"_s);
     QCOMPARE(program->values().ApopFlag, 0);
     QCOMPARE(FakePlatform::readFile(program.fake.serverFile()), kServerFile);
-    auto& again = program->forms().show<OptionForm>();
+    auto& again = program->forms().show<ServerDialog>();
     QCOMPARE(child<QLineEdit>(again, u"Pop3Text"_s).text(), u"pop.example"_s);
     QCOMPARE(child<QLineEdit>(again, u"MailText"_s).text(), u"a@example"_s);
     QVERIFY(!child<QCheckBox>(again, u"ApopCheck"_s).isChecked());
@@ -483,7 +483,7 @@ void DialogsTest::serverDialogCancelChangesNothing()
 void DialogsTest::accountDialogLoadsAndMasksTheAccount()
 {
     Program program;
-    auto& account = program->forms().show<IdPassForm>();
+    auto& account = program->forms().show<AccountDialog>();
     QVERIFY(activate(account));
     auto& id = child<QLineEdit>(account, u"IdText"_s);
     auto& pass = child<QLineEdit>(account, u"PassText"_s);
@@ -503,7 +503,7 @@ void DialogsTest::accountDialogLoadsAndMasksTheAccount()
 void DialogsTest::saveBoxTogglesOnlyByItself()
 {
     Program program;
-    auto& account = program->forms().show<IdPassForm>();
+    auto& account = program->forms().show<AccountDialog>();
     QVERIFY(activate(account));
     auto& box = child<QCheckBox>(account, u"Check1"_s);
     QTest::mouseClick(&child(account, u"Label2_1"_s), Qt::LeftButton);
@@ -539,7 +539,7 @@ void DialogsTest::accountOkStoresTheAccount()
     QFETCH(bool, tick);
     QFETCH(QByteArray, expected);
     Program program(stored);
-    auto& account = program->forms().show<IdPassForm>();
+    auto& account = program->forms().show<AccountDialog>();
     QVERIFY(activate(account));
     QCOMPARE(focusName(), u"IdText"_s);
     retype(*QApplication::focusWidget(), u"花子"_s);
@@ -549,12 +549,12 @@ void DialogsTest::accountOkStoresTheAccount()
         QTest::mouseClick(&child(account, u"Check1"_s), Qt::LeftButton);
     QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Return); // Enter presses OK
 
-    QVERIFY(!program->forms().peek<IdPassForm>());
+    QVERIFY(!program->forms().peek<AccountDialog>());
     QCOMPARE(program->values().UserId, u"花子"_s);
     QCOMPARE(program->values().UserPassword, u"ひみつ pw"_s);
     QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()), expected);
     // The next use loads the account dialog anew from the file.
-    auto& again = program->forms().get<IdPassForm>();
+    auto& again = program->forms().get<AccountDialog>();
     QCOMPARE(again.IdText(), tick ? u"花子"_s : stored.isEmpty() ? QString() : u"taro"_s);
     QCOMPARE(again.PassText(), tick ? u"ひみつ pw"_s : stored.isEmpty() ? QString() : u"secret"_s);
     QVERIFY(!child<QCheckBox>(again, u"Check1"_s).isChecked());
@@ -572,7 +572,7 @@ void DialogsTest::accountCancelChangesNothing()
 {
     QFETCH(int, how);
     Program program;
-    auto& account = program->forms().show<IdPassForm>();
+    auto& account = program->forms().show<AccountDialog>();
     QVERIFY(activate(account));
     retype(child(account, u"IdText"_s), u"jiro"_s);
     retype(child(account, u"PassText"_s), u"other"_s);
@@ -583,10 +583,10 @@ void DialogsTest::accountCancelChangesNothing()
         QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Escape);
     else
         account.close();
-    QVERIFY(!program->forms().peek<IdPassForm>());
+    QVERIFY(!program->forms().peek<AccountDialog>());
     QVERIFY(program->values().UserId.isEmpty() && program->values().UserPassword.isEmpty());
     QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()), kAccountFile);
-    QCOMPARE(program->forms().get<IdPassForm>().IdText(), u"taro"_s);
+    QCOMPARE(program->forms().get<AccountDialog>().IdText(), u"taro"_s);
 }
 
 void DialogsTest::intervalTextDrivesTheMainWindow_data()
@@ -622,10 +622,10 @@ void DialogsTest::intervalTextDrivesTheMainWindow()
     QFETCH(QByteArray, storedAtOnce);
     QFETCH(QString, reloaded);
     Program program;
-    auto& main = program->mainForm();
+    auto& main = program->mainWindow();
     QCOMPARE(child<QLabel>(main, u"Label4"_s).text(), u"ON"_s);
 
-    SetForm& prefs = program->forms().show<SetForm>();
+    PreferencesDialog& prefs = program->forms().show<PreferencesDialog>();
     QVERIFY(activate(prefs));
     auto& text2 = child<QLineEdit>(prefs, u"Text2"_s);
     if (inOneChange)
@@ -640,7 +640,7 @@ void DialogsTest::intervalTextDrivesTheMainWindow()
     QCOMPARE(child<QCheckBox>(main, u"Check3"_s).isChecked(), on);
     QCOMPARE(child<QLineEdit>(main, u"Text5"_s).text(), text5);
     // The one-second tick runs exactly while interval checking is on.
-    QSignalSpy secondTicks(&main.Timer3(), &pelmora::platform::VbTimer::ticked);
+    QSignalSpy secondTicks(&program->scheduler().secondTick(), &pelmora::platform::VbTimer::ticked);
     if (on) {
         QTRY_VERIFY_WITH_TIMEOUT(!secondTicks.isEmpty(), 5000);
     } else {
@@ -656,30 +656,30 @@ void DialogsTest::intervalTextDrivesTheMainWindow()
     // From then on the program uses the interval as stored and read back, and the dialog shows
     // it when it is opened again.
     QCOMPARE(program->preferences().interval, reloaded);
-    SetForm& next = program->forms().show<SetForm>();
+    PreferencesDialog& next = program->forms().show<PreferencesDialog>();
     QVERIFY(&next != &prefs);
-    QCOMPARE(next.Text2(), reloaded);
+    QCOMPARE(next.intervalText(), reloaded);
 }
 
 void DialogsTest::preferencesAreStoredOnlyByTheCloseBox()
 {
     Program program;
-    SetForm& prefs = program->forms().show<SetForm>();
+    PreferencesDialog& prefs = program->forms().show<PreferencesDialog>();
     QVERIFY(activate(prefs));
-    QVERIFY(!prefs.Check1() && !prefs.Check2());
-    QCOMPARE(prefs.Text2(), u"15"_s);
+    QVERIFY(!prefs.hangsUpAfterCheck() && !prefs.boardErasesItself());
+    QCOMPARE(prefs.intervalText(), u"15"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // Check1
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     retype(*QApplication::focusWidget(), u"20"_s);
     QTest::mouseClick(&child(prefs, u"Check2"_s), Qt::LeftButton);
-    QVERIFY(prefs.Check1() && prefs.Check2());
+    QVERIFY(prefs.hangsUpAfterCheck() && prefs.boardErasesItself());
 
     // Esc neither closes nor stores.
     program.fake.log.clear();
     QTest::keyClick(&child(prefs, u"Text2"_s), Qt::Key_Escape);
-    QVERIFY(prefs.isVisible() && program->forms().peek<SetForm>() == &prefs);
+    QVERIFY(prefs.isVisible() && program->forms().peek<PreferencesDialog>() == &prefs);
     QVERIFY(program.fake.log.withPrefix(u"profile: write"_s).isEmpty());
 
     prefs.close();
@@ -689,21 +689,21 @@ void DialogsTest::preferencesAreStoredOnlyByTheCloseBox()
                           u"profile: write ini.ini [EXEINI] NUMBER4=1"_s}));
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
              "[EXEINI]\r\nNUMBER2=20\r\nNUMBER=1\r\nNUMBER4=1\r\n");
-    SetForm& next = program->forms().get<SetForm>();
-    QVERIFY(next.Check1() && next.Check2());
-    QCOMPARE(next.Text2(), u"20"_s);
+    PreferencesDialog& next = program->forms().get<PreferencesDialog>();
+    QVERIFY(next.hangsUpAfterCheck() && next.boardErasesItself());
+    QCOMPARE(next.intervalText(), u"20"_s);
 }
 
 void DialogsTest::endingTheProgramDropsOpenPreferences()
 {
     Program program;
-    SetForm& prefs = program->forms().show<SetForm>();
+    PreferencesDialog& prefs = program->forms().show<PreferencesDialog>();
     QVERIFY(activate(prefs));
     QTest::mouseClick(&child(prefs, u"Check1"_s), Qt::LeftButton);
     QTest::mouseClick(&child(prefs, u"Check2"_s), Qt::LeftButton);
     retype(child(prefs, u"Text2"_s), u"7"_s);
-    QVERIFY(prefs.Check1() && prefs.Check2());
-    program->mainForm().Form_Unload();
+    QVERIFY(prefs.hangsUpAfterCheck() && prefs.boardErasesItself());
+    program->mainWindow().Form_Unload();
     // Shut-down stores only the mail program and its flag.
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
              u"[EXEINI]\r\nNUMBER2=15\r\nNAME=未設定\r\nNUMBER3=0\r\n"_s.toUtf8());
@@ -712,13 +712,13 @@ void DialogsTest::endingTheProgramDropsOpenPreferences()
 void DialogsTest::preferencesButtonsOpenTheOtherDialogsModeless()
 {
     Program program;
-    program->mainForm().Command9_Click();
-    SetForm& prefs = *program->forms().peek<SetForm>();
+    program->mainWindow().showPreferences();
+    PreferencesDialog& prefs = *program->forms().peek<PreferencesDialog>();
     QVERIFY(prefs.isVisible() && !prefs.isModal());
     QTest::mouseClick(&child(prefs, u"Command1"_s), Qt::LeftButton);
     QTest::mouseClick(&child(prefs, u"Command2"_s), Qt::LeftButton);
-    for (Form* dialog : std::initializer_list<Form*>{program->forms().peek<IdPassForm>(),
-                                                     program->forms().peek<OptionForm>()}) {
+    for (Form* dialog : std::initializer_list<Form*>{program->forms().peek<AccountDialog>(),
+                                                     program->forms().peek<ServerDialog>()}) {
         QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
     }
     QVERIFY(prefs.isVisible());
@@ -729,17 +729,17 @@ void DialogsTest::hiddenDialogsAreShownWithoutLoadingAgain()
 {
     Program program;
     // Loaded hidden at start-up; a change not yet confirmed survives being shown.
-    IdPassForm& account = program->forms().get<IdPassForm>();
+    AccountDialog& account = program->forms().get<AccountDialog>();
     QVERIFY(!account.isVisible());
     account.setIdText(u"unsaved"_s);
-    QCOMPARE(&program->forms().show<IdPassForm>(), &account);
+    QCOMPARE(&program->forms().show<AccountDialog>(), &account);
     QCOMPARE(account.IdText(), u"unsaved"_s);
 
-    OptionForm& server = program->forms().show<OptionForm>();
+    ServerDialog& server = program->forms().show<ServerDialog>();
     retype(child(server, u"SmtpText"_s), u"unsaved"_s);
     server.hide();
     program.fake.log.clear();
-    QCOMPARE(&program->forms().show<OptionForm>(), &server);
+    QCOMPARE(&program->forms().show<ServerDialog>(), &server);
     QVERIFY(server.isVisible());
     QCOMPARE(child<QLineEdit>(server, u"SmtpText"_s).text(), u"unsaved"_s);
     QVERIFY(program.fake.log.withPrefix(u"SetWindowPos"_s).isEmpty()); // no second load
@@ -750,7 +750,7 @@ void DialogsTest::serverSaveThatFailsIsToldAndKeepsTheTyping()
     Program program;
     PrivateMounts mounts;
     PELMORA_REQUIRE_MOUNTS(mounts);
-    auto& server = program->forms().show<OptionForm>();
+    auto& server = program->forms().show<ServerDialog>();
     QVERIFY(activate(server));
     retype(child(server, u"Pop3Text"_s), u"new.example"_s);
     QTest::mouseClick(&child(server, u"ApopCheck"_s), Qt::LeftButton);
@@ -759,7 +759,7 @@ void DialogsTest::serverSaveThatFailsIsToldAndKeepsTheTyping()
     QTest::mouseClick(&child(server, u"OkCommand"_s), Qt::LeftButton);
 
     QVERIFY(toldSaveFailure(program.fake, u"vbmail.ini"_s, EROFS));
-    QCOMPARE(program->forms().peek<OptionForm>(), &server);
+    QCOMPARE(program->forms().peek<ServerDialog>(), &server);
     QVERIFY(server.isVisible());
     QCOMPARE(child<QLineEdit>(server, u"Pop3Text"_s).text(), u"new.example"_s);
     QVERIFY(child<QCheckBox>(server, u"ApopCheck"_s).isChecked());
@@ -769,7 +769,7 @@ void DialogsTest::serverSaveThatFailsIsToldAndKeepsTheTyping()
     // Once the folder can be written again, "設定" saves and closes.
     QVERIFY(mounts.undo(QDir::currentPath()));
     QTest::mouseClick(&child(server, u"OkCommand"_s), Qt::LeftButton);
-    QVERIFY(!program->forms().peek<OptionForm>());
+    QVERIFY(!program->forms().peek<ServerDialog>());
     QCOMPARE(program->values().Pop3Server, u"new.example"_s);
     QCOMPARE(FakePlatform::readFile(program.fake.serverFile()),
              "SMTP=smtp.example\r\nPOP3=new.example\r\nMAIL=a@example\r\nAPOP=1\r\n");
@@ -781,7 +781,7 @@ void DialogsTest::preferencesOnAFullDiskAreToldOnceOnClosing()
     Program program;
     PrivateMounts mounts;
     PELMORA_REQUIRE_MOUNTS(mounts);
-    SetForm& prefs = program->forms().show<SetForm>();
+    PreferencesDialog& prefs = program->forms().show<PreferencesDialog>();
     QVERIFY(activate(prefs));
     const QByteArray stored = FakePlatform::readFile(program.fake.mainProfile());
     QVERIFY(mounts.makeFullDisk(program.fake.dataFolder()));
@@ -790,23 +790,23 @@ void DialogsTest::preferencesOnAFullDiskAreToldOnceOnClosing()
     // Every change to 0 is stored at once and fails, without a word.
     retype(child(prefs, u"Text2"_s), u"00"_s);
     QTest::mouseClick(&child(prefs, u"Check1"_s), Qt::LeftButton);
-    QCOMPARE(child<QLabel>(program->mainForm(), u"Label4"_s).text(), u"OFF"_s);
+    QCOMPARE(child<QLabel>(program->mainWindow(), u"Label4"_s).text(), u"OFF"_s);
     QCOMPARE(program.fake.log.withPrefix(u"profile: write"_s).size(), 2);
     QVERIFY(program.fake.log.withPrefix(u"MsgBox("_s).isEmpty());
 
     // Closing tells once and keeps the dialog as it is.
     prefs.close();
     QVERIFY(toldSaveFailure(program.fake, u"ini.ini"_s, ENOSPC));
-    QCOMPARE(program->forms().peek<SetForm>(), &prefs);
+    QCOMPARE(program->forms().peek<PreferencesDialog>(), &prefs);
     QVERIFY(prefs.isVisible());
-    QCOMPARE(prefs.Text2(), u"00"_s);
-    QVERIFY(prefs.Check1());
+    QCOMPARE(prefs.intervalText(), u"00"_s);
+    QVERIFY(prefs.hangsUpAfterCheck());
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()), stored);
 
     QVERIFY(mounts.freeSpace(program.fake.dataFolder()));
     const auto writesBefore = program.fake.log.withPrefix(u"profile: write"_s).size();
     prefs.close();
-    QVERIFY(!program->forms().peek<SetForm>());
+    QVERIFY(!program->forms().peek<PreferencesDialog>());
     // "00" is stored as typed, reads back as 0, and an interval of 0 is stored at once.
     QCOMPARE(program.fake.log.withPrefix(u"profile: write"_s).mid(writesBefore),
              (QStringList{u"profile: write ini.ini [EXEINI] NUMBER=1"_s,
@@ -823,7 +823,7 @@ void DialogsTest::accountSaveThatFailsIsToldAndKeepsTheTyping()
     Program program;
     PrivateMounts mounts;
     PELMORA_REQUIRE_MOUNTS(mounts);
-    auto& account = program->forms().show<IdPassForm>();
+    auto& account = program->forms().show<AccountDialog>();
     QVERIFY(activate(account));
     retype(child(account, u"IdText"_s), u"花子"_s);
     retype(child(account, u"PassText"_s), u"pw"_s);
@@ -833,7 +833,7 @@ void DialogsTest::accountSaveThatFailsIsToldAndKeepsTheTyping()
     QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Return); // OK
 
     QVERIFY(toldSaveFailure(program.fake, u"iniIdPass.ini"_s, EROFS));
-    QCOMPARE(program->forms().peek<IdPassForm>(), &account);
+    QCOMPARE(program->forms().peek<AccountDialog>(), &account);
     QVERIFY(account.isVisible());
     QCOMPARE(account.IdText(), u"花子"_s);
     QCOMPARE(account.PassText(), u"pw"_s);
@@ -843,7 +843,7 @@ void DialogsTest::accountSaveThatFailsIsToldAndKeepsTheTyping()
 
     QVERIFY(mounts.undo(program.fake.accountProfile()));
     QTest::keyClick(&child(account, u"PassText"_s), Qt::Key_Return);
-    QVERIFY(!program->forms().peek<IdPassForm>());
+    QVERIFY(!program->forms().peek<AccountDialog>());
     QCOMPARE(program->values().UserId, u"花子"_s);
     QCOMPARE(FakePlatform::readFile(program.fake.accountProfile()),
              u"[EXEINI]\r\nNAME=花子\r\nNAME2=pw\r\nNAME3=1\r\n"_s.toUtf8());
@@ -855,16 +855,16 @@ void DialogsTest::noDataFolderSavesNothingAndTellsNothing()
     FakePlatform::writeFile(fake.serverFile(), kServerFile);
     Application app(fake.services());
     app.start();
-    SetForm& prefs = app.forms().show<SetForm>();
+    PreferencesDialog& prefs = app.forms().show<PreferencesDialog>();
     QTest::mouseClick(&child(prefs, u"Check1"_s), Qt::LeftButton);
     prefs.close();
-    QVERIFY(!app.forms().peek<SetForm>());
+    QVERIFY(!app.forms().peek<PreferencesDialog>());
 
-    IdPassForm& account = app.forms().show<IdPassForm>();
+    AccountDialog& account = app.forms().show<AccountDialog>();
     account.setIdText(u"taro"_s);
     QTest::mouseClick(&child(account, u"Check1"_s), Qt::LeftButton);
     QTest::mouseClick(&child(account, u"OKCommand"_s), Qt::LeftButton);
-    QVERIFY(!app.forms().peek<IdPassForm>());
+    QVERIFY(!app.forms().peek<AccountDialog>());
     QCOMPARE(app.values().UserId, u"taro"_s);
 
     QVERIFY(fake.log.withPrefix(u"MsgBox("_s).isEmpty());

@@ -8,7 +8,7 @@
 #include "tests/signin/SignInTestKit.h"
 
 #include "platform/adapters/keychain/KeychainSecretStore.h"
-#include "signin/forms/SignInForm.h"
+#include "signin/forms/SignInWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -35,21 +35,21 @@ struct Program : tests::CheckingProgram {
     {
     }
 
-    signin::SignInForm& openSignIn()
+    signin::SignInWindow& openSignIn()
     {
-        app.mainForm().findChild<QAction*>(u"msignin"_s)->trigger();
-        auto* window = app.forms().peek<signin::SignInForm>();
+        app.mainWindow().findChild<QAction*>(u"msignin"_s)->trigger();
+        auto* window = app.forms().peek<signin::SignInWindow>();
         return *window;
     }
     // What the sign-in window's state line says.
     QString signInState()
     {
-        auto* window = app.forms().peek<signin::SignInForm>();
+        auto* window = app.forms().peek<signin::SignInWindow>();
         return window ? window->findChild<QLabel*>(u"Label1"_s)->text() : QString();
     }
     QString boardCount()
     {
-        alert::MsgForm* notice = board();
+        alert::NoticeBoard* notice = board();
         return notice ? notice->findChild<QLineEdit*>(u"Text2"_s)->text() : QString();
     }
     QStringList errorBoxes() const { return fake.log.withPrefix(u"MsgBox("_s); }
@@ -93,7 +93,7 @@ void SignInCheckTest::signInThenCheckWithTokensTheProviderIssues()
     DovecotWitness dovecot(m_info, user);
 
     // The user fills the window for a provider of their own and signs in in the browser.
-    signin::SignInForm& window = program.openSignIn();
+    signin::SignInWindow& window = program.openSignIn();
     QVERIFY(window.isVisible());
     auto* providers = window.findChild<QComboBox*>(u"Combo1"_s);
     providers->setCurrentIndex(providers->findData(u"custom"_s));
@@ -131,14 +131,14 @@ void SignInCheckTest::signInThenCheckWithTokensTheProviderIssues()
 
     // The sign-in is revoked: the check tells the user to sign in again and shows the window;
     // nothing logs in.
-    program.app.forms().peek<signin::SignInForm>()->unload();
+    program.app.forms().peek<signin::SignInWindow>()->unload();
     QVERIFY(provider.revoke());
     dovecot.mark();
     program.checkFromTheMenu();
     QCOMPARE(program.errorBoxes(),
              QStringList{u"MsgBox(サインインの有効期限が切れたか取り消されました。"
                          u"「サインイン」からもう一度サインインしてください。, 0, エラー)"_s});
-    QVERIFY(program.app.forms().peek<signin::SignInForm>()->isVisible());
+    QVERIFY(program.app.forms().peek<signin::SignInWindow>()->isVisible());
     QCOMPARE(program.alertsStarted, 2);
     QVERIFY(!dovecot.logged({u"Login: user=<"_s + user + u'>'}, 500));
 

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include <optional>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -43,6 +44,17 @@ mode_t modeOf(const QString& path)
     ::stat(QFile::encodeName(path).constData(), &info);
     return info.st_mode & 07777;
 }
+
+// The sign-in service over a private program folder, a fake keyring and a fake browser, which a
+// test prepares before start() creates the service.
+struct SignInOnFakes {
+    explicit SignInOnFakes(FakeProgramFolder::DataFolder data = {}) : folder(data) {}
+    signin::SignInService& start() { return service.emplace(folder.dataFolder(), keyring, browser); }
+    FakeProgramFolder folder;
+    fakes::FakeSecretStore keyring{folder.log};
+    fakes::FakeHomepageBrowser browser{folder.log};
+    std::optional<signin::SignInService> service;
+};
 
 } // namespace
 
@@ -115,16 +127,13 @@ private slots:
         QFETCH(QString, loginName);
         QFETCH(QString, clientId);
         QFETCH(bool, complete);
-        FakeProgramFolder folder;
-        FakeProgramFolder::writeFile(folder.dataFolder() + u"/iniSignIn.ini"_s, bytes);
-
-        fakes::FakeSecretStore keyring(folder.log);
-        fakes::FakeHomepageBrowser browser(folder.log);
-        signin::SignInService service(folder.dataFolder(), keyring, browser);
+        SignInOnFakes kit;
+        FakeProgramFolder::writeFile(kit.folder.dataFolder() + u"/iniSignIn.ini"_s, bytes);
+        signin::SignInService& service = kit.start();
         QCOMPARE(service.choice().loginName, loginName);
         QCOMPARE(service.choice().clientId, clientId);
         QCOMPARE(service.accountSignsIn(), complete);
-        QCOMPARE(folder.log.withPrefix(u"keyring: read"_s).size(), complete ? 1 : 0);
+        QCOMPARE(kit.folder.log.withPrefix(u"keyring: read"_s).size(), complete ? 1 : 0);
         QVERIFY(!service.state().signedIn);
         QCOMPARE(service.state().text, u"サインインしていません"_s);
         const signin::AccessToken access = service.accessToken(false);
@@ -143,13 +152,11 @@ private slots:
     void unwritableChoice()
     {
         QFETCH(bool, folderInTheWay);
-        FakeProgramFolder folder(folderInTheWay ? FakeProgramFolder::DataFolder::Present
-                                                : FakeProgramFolder::DataFolder::Missing);
+        SignInOnFakes kit(folderInTheWay ? FakeProgramFolder::DataFolder::Present
+                                         : FakeProgramFolder::DataFolder::Missing);
         if (folderInTheWay)
-            QVERIFY(QDir(folder.dataFolder()).mkdir(u"iniSignIn.ini"_s));
-        fakes::FakeSecretStore keyring(folder.log);
-        fakes::FakeHomepageBrowser browser(folder.log);
-        signin::SignInService service(folder.dataFolder(), keyring, browser);
+            QVERIFY(QDir(kit.folder.dataFolder()).mkdir(u"iniSignIn.ini"_s));
+        signin::SignInService& service = kit.start();
         QVERIFY(!service.accountSignsIn());
 
         QSignalSpy finished(&service, &signin::SignInService::finished);
@@ -158,12 +165,12 @@ private slots:
         QCOMPARE(finished.first().at(0).toBool(), false);
         QVERIFY2(finished.first().at(1).toString().contains(u"保存できませんでした"_s),
                  qPrintable(finished.first().at(1).toString()));
-        QVERIFY(folder.log.withPrefix(u"browser:"_s).isEmpty());
+        QVERIFY(kit.folder.log.withPrefix(u"browser:"_s).isEmpty());
         QCOMPARE(service.state().text, finished.first().at(1).toString());
 
         service.signOut();
         if (folderInTheWay) {
-            QVERIFY(QFileInfo(folder.dataFolder() + u"/iniSignIn.ini"_s).isDir());
+            QVERIFY(QFileInfo(kit.folder.dataFolder() + u"/iniSignIn.ini"_s).isDir());
             QVERIFY(service.state().text.contains(u"削除できませんでした"_s));
         } else {
             QCOMPARE(service.state().text, u"サインインしていません"_s);
@@ -172,29 +179,25 @@ private slots:
 
     void incompleteChoiceIsNotSaved()
     {
-        FakeProgramFolder folder;
-        fakes::FakeSecretStore keyring(folder.log);
-        fakes::FakeHomepageBrowser browser(folder.log);
-        signin::SignInService service(folder.dataFolder(), keyring, browser);
+        SignInOnFakes kit;
+        signin::SignInService& service = kit.start();
         signin::SignInChoice choice = completeChoice();
         choice.clientId = u"   "_s;
         QSignalSpy finished(&service, &signin::SignInService::finished);
         service.signIn(choice);
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().at(0).toBool(), false);
-        QVERIFY(!QFileInfo::exists(folder.dataFolder() + u"/iniSignIn.ini"_s));
-        QVERIFY(folder.log.withPrefix(u"browser:"_s).isEmpty());
+        QVERIFY(!QFileInfo::exists(kit.folder.dataFolder() + u"/iniSignIn.ini"_s));
+        QVERIFY(kit.folder.log.withPrefix(u"browser:"_s).isEmpty());
     }
 
     // No browser opens: the sign-in ends at once with the reason, after the window was told
     // that the sign-in had begun.
     void browserDoesNotOpen()
     {
-        FakeProgramFolder folder;
-        fakes::FakeSecretStore keyring(folder.log);
-        fakes::FakeHomepageBrowser browser(folder.log);
-        browser.result = false;
-        signin::SignInService service(folder.dataFolder(), keyring, browser);
+        SignInOnFakes kit;
+        kit.browser.result = false;
+        signin::SignInService& service = kit.start();
         QSignalSpy finished(&service, &signin::SignInService::finished);
         QSignalSpy changed(&service, &signin::SignInService::stateChanged);
         service.signIn(completeChoice());
@@ -204,23 +207,21 @@ private slots:
         QCOMPARE(finished.first().at(0).toBool(), false);
         QVERIFY2(finished.first().at(1).toString().contains(u"ブラウザーを開けませんでした"_s),
                  qPrintable(finished.first().at(1).toString()));
-        const QStringList opened = folder.log.withPrefix(u"browser: https://id.example/authorize?"_s);
+        const QStringList opened = kit.folder.log.withPrefix(u"browser: https://id.example/authorize?"_s);
         QCOMPARE(opened.size(), 1);
         QVERIFY(opened.first().contains(u"code_challenge_method=S256"_s));
         QVERIFY(!opened.first().contains(u"access_type"_s));
         // The choice stays saved for the next try.
-        QCOMPARE(signin::SignInFile(folder.dataFolder()).read(), completeChoice());
+        QCOMPARE(signin::SignInFile(kit.folder.dataFolder()).read(), completeChoice());
         QCOMPARE(service.state().text, finished.first().at(1).toString());
     }
 
     // Google gives a refresh token only when asked for offline access with the consent page.
     void googleIsAskedForOfflineAccess()
     {
-        FakeProgramFolder folder;
-        fakes::FakeSecretStore keyring(folder.log);
-        fakes::FakeHomepageBrowser browser(folder.log);
-        browser.result = false;
-        signin::SignInService service(folder.dataFolder(), keyring, browser);
+        SignInOnFakes kit;
+        kit.browser.result = false;
+        signin::SignInService& service = kit.start();
         const signin::ProviderPreset& google = *signin::findPreset(u"google"_s);
         const signin::SignInChoice choice{google.key, u"id.apps.googleusercontent.com"_s,
                                           u"secret"_s, u"me@gmail.example"_s,
@@ -229,7 +230,7 @@ private slots:
         QSignalSpy finished(&service, &signin::SignInService::finished);
         service.signIn(choice);
         QVERIFY(finished.wait(5000));
-        const QStringList opened = folder.log.withPrefix(u"browser: "_s);
+        const QStringList opened = kit.folder.log.withPrefix(u"browser: "_s);
         QCOMPARE(opened.size(), 1);
         const QUrlQuery query(QUrl(opened.first().mid(9)));
         QCOMPARE(query.queryItemValue(u"access_type"_s), u"offline"_s);
@@ -242,21 +243,19 @@ private slots:
     // the keyring and removes the file, and a second sign-out finds nothing left to do.
     void keptTokenAndSignOut()
     {
-        FakeProgramFolder folder;
-        QVERIFY(signin::SignInFile(folder.dataFolder()).write(completeChoice()));
-        fakes::FakeSecretStore keyring(folder.log);
-        keyring.secrets.insert(u"custom:taro@example.test"_s, "refresh-earlier");
-        keyring.secrets.insert(u"custom:someone-else"_s, "refresh-other");
-        fakes::FakeHomepageBrowser browser(folder.log);
-        signin::SignInService service(folder.dataFolder(), keyring, browser);
+        SignInOnFakes kit;
+        QVERIFY(signin::SignInFile(kit.folder.dataFolder()).write(completeChoice()));
+        kit.keyring.secrets.insert(u"custom:taro@example.test"_s, "refresh-earlier");
+        kit.keyring.secrets.insert(u"custom:someone-else"_s, "refresh-other");
+        signin::SignInService& service = kit.start();
         QVERIFY(service.state().signedIn);
         QCOMPARE(service.state().text,
                  u"taro@example.test としてサインインしています（キーリングに保存）"_s);
 
         service.signOut();
-        QVERIFY(!keyring.secrets.contains(u"custom:taro@example.test"_s));
-        QVERIFY(keyring.secrets.contains(u"custom:someone-else"_s));
-        QVERIFY(!QFileInfo::exists(folder.dataFolder() + u"/iniSignIn.ini"_s));
+        QVERIFY(!kit.keyring.secrets.contains(u"custom:taro@example.test"_s));
+        QVERIFY(kit.keyring.secrets.contains(u"custom:someone-else"_s));
+        QVERIFY(!QFileInfo::exists(kit.folder.dataFolder() + u"/iniSignIn.ini"_s));
         service.signOut();
         QCOMPARE(service.state().text, u"サインインしていません"_s);
     }

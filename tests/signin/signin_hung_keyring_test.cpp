@@ -7,12 +7,12 @@
 #include "tests/signin/SignInTestKit.h"
 
 #include "app/Application.h"
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 #include "platform/adapters/keychain/KeychainSecretStore.h"
 #include "platform/adapters/widgets/QtWindowPositioner.h"
 #include "signin/SignInFile.h"
 #include "signin/SignInService.h"
-#include "signin/forms/SignInForm.h"
+#include "signin/forms/SignInWindow.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -48,12 +48,12 @@ private slots:
         clock.start();
         app::Application app(fake.services());
         app.start();
-        QVERIFY(QTest::qWaitForWindowExposed(&app.mainForm()));
+        QVERIFY(QTest::qWaitForWindowExposed(&app.mainWindow()));
         QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
 
         // The sign-in window says what it waits for.
-        app.forms().show<signin::SignInForm>();
-        auto* state = app.forms().peek<signin::SignInForm>()->findChild<QLabel*>(u"Label1"_s);
+        app.forms().show<signin::SignInWindow>();
+        auto* state = app.forms().peek<signin::SignInWindow>()->findChild<QLabel*>(u"Label1"_s);
         QCOMPARE(state->text(), u"キーリングからサインインを読み込んでいます…"_s);
 
         // A check that needs the token waits for the keyring, as long as the adapter allows.
@@ -62,7 +62,7 @@ private slots:
         QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!app.signIn().state().keyringAvailable);
         QCOMPARE(state->text(), u"サインインしていません"_s);
-        app.mainForm().Form_Unload();
+        app.mainWindow().Form_Unload();
     }
 };
 

@@ -4,7 +4,7 @@
 // Run it on a real X server (xvfb-run -a, QT_QPA_PLATFORM=xcb) with a Japanese font installed.
 #include "app/Application.h"
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 
 #include "platform/forms/JapaneseFont.h"
 #include "platform/adapters/widgets/MovieAnimationPane.h"
@@ -65,20 +65,20 @@ int main(int argc, char** argv)
     pelmora::app::Application app(services);
     app.start();
 
-    auto& window = app.mainForm();
+    auto& window = app.mainWindow();
     window.move(20, 20);
     window.findChild<QAbstractButton*>(u"Command2"_s)->click();
     // The animation runs a moment; the picture is taken when the name has scrolled well into
     // the strip.
     QTest::qWait(1000);
-    for (int waited = 0; waited < 10000 && (window.Label1Left() < 300 || window.Label1Left() > 500);
+    for (int waited = 0; waited < 10000 && (window.captionLeft() < 300 || window.captionLeft() > 500);
          waited += 5)
         QTest::qWait(5);
     bool ok = pelmora::tools::saveWindowPicture(window, QDir(folder).filePath(u"alert.png"_s));
 
-    auto& board = app.forms().get<pelmora::alert::MsgForm>();
-    board.setText1(u"新着メールが有ります"_s);
-    board.setText2(u"3"_s);
+    auto& board = app.forms().get<pelmora::alert::NoticeBoard>();
+    board.setMessage(u"新着メールが有ります"_s);
+    board.setCount(u"3"_s);
     QTest::qWait(200);
     ok = pelmora::tools::saveWindowPicture(board, QDir(folder).filePath(u"board.png"_s)) && ok;
     if (!ok) {

@@ -1,13 +1,13 @@
-// Saves a picture of each settings dialog, filled with plausible values, as OUTDIR/OptionForm.png,
-// OUTDIR/IdPassForm.png, OUTDIR/SetForm.png and OUTDIR/SignInForm.png:
+// Saves a picture of each settings dialog, filled with plausible values, as OUTDIR/ServerDialog.png,
+// OUTDIR/AccountDialog.png, OUTDIR/PreferencesDialog.png and OUTDIR/SignInWindow.png:
 // pelmora-screenshot-dialogs OUTDIR.
 // Run it on a real X server (xvfb-run -a, QT_QPA_PLATFORM=xcb) with a Japanese font installed.
 #include "app/Application.h"
 
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
-#include "signin/forms/SignInForm.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
+#include "signin/forms/SignInWindow.h"
 
 #include "platform/forms/JapaneseFont.h"
 
@@ -58,13 +58,13 @@ int main(int argc, char** argv)
     pelmora::app::Application app(fake.services());
     app.start();
 
-    bool ok = save(app.forms().show<pelmora::settings::OptionForm>(), folder);
-    auto& account = app.forms().show<pelmora::settings::IdPassForm>();
+    bool ok = save(app.forms().show<pelmora::settings::ServerDialog>(), folder);
+    auto& account = app.forms().show<pelmora::settings::AccountDialog>();
     if (auto* saveBox = account.findChild<QCheckBox*>(u"Check1"_s))
         saveBox->setChecked(true);
     ok = save(account, folder) && ok;
-    ok = save(app.forms().show<pelmora::settings::SetForm>(), folder) && ok;
-    auto& signIn = app.forms().show<pelmora::signin::SignInForm>();
+    ok = save(app.forms().show<pelmora::settings::PreferencesDialog>(), folder) && ok;
+    auto& signIn = app.forms().show<pelmora::signin::SignInWindow>();
     signIn.findChild<QLineEdit*>(u"Text1"_s)->setText(u"00000000-1111-2222-3333-444444444444"_s);
     signIn.findChild<QLineEdit*>(u"Text3"_s)->setText(u"taro@outlook.jp"_s);
     ok = save(signIn, folder) && ok;

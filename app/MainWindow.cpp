@@ -1,10 +1,9 @@
-#include "app/MainForm.h"
+#include "app/MainWindow.h"
 
 #include "alert/AlertAssets.h"
-#include "settings/forms/IdPassForm.h"
-#include "settings/forms/OptionForm.h"
-#include "settings/forms/SetForm.h"
-#include "settings/Preferences.h"
+#include "settings/forms/AccountDialog.h"
+#include "settings/forms/ServerDialog.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/CaptionLabel.h"
 #include "platform/forms/JapaneseFont.h"
@@ -35,10 +34,8 @@ using settings::ProfileFile;
 namespace {
 // The program's icon, compiled into it: the window's and the tray's.
 const QString kProgramIconFile = QStringLiteral(":/pelmora/pelmora.png");
-using settings::kHangUpKey;
-using settings::kIntervalKey;
-constexpr std::string_view kLaunchFlagKey = "NUMBER3";
-constexpr std::string_view kMailProgramKey = "NAME";
+using settings::kLaunchFlagKey;
+using settings::kMailProgramKey;
 
 const QColor kWindowColor(0x40, 0x40, 0x40);
 const QColor kYellow(0xFF, 0xFF, 0x00);
@@ -53,14 +50,12 @@ void makeDisplayOnly(QWidget* widget)
 }
 } // namespace
 
-MainForm::MainForm(MainFormContext context, QWidget* parent)
+MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
     : QMainWindow(parent),
       m_context(context),
-      m_timer1(100, nullptr, this, context.platform.timerPace),
-      m_timer2(100, nullptr, this, context.platform.timerPace),
-      m_timer3(0, nullptr, this, context.platform.timerPace),
-      m_timer4(20, nullptr, this, context.platform.timerPace),
-      m_timer5(1000, nullptr, this, context.platform.timerPace)
+      m_soundWatchTimer(100, nullptr, this, context.platform.timerPace),
+      m_captionTimer(20, nullptr, this, context.platform.timerPace),
+      m_lampTimer(1000, nullptr, this, context.platform.timerPace)
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"ペルモラ　Ver 1.0"_s);
@@ -71,14 +66,14 @@ MainForm::MainForm(MainFormContext context, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_context.platform.trayIcon.setEventHandler(
-        [this](std::int16_t code) { TrayControl1_TrayEvent(code); });
-    connect(m_command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(m_command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+        [this](std::int16_t code) { onTrayEvent(code); });
+    connect(m_startAlertButton, &QPushButton::clicked, this, [this] { startAlert(); });
+    connect(m_stopAlertButton, &QPushButton::clicked, this, [this] { stopAlert(); });
 }
 
-MainForm::~MainForm() = default;
+MainWindow::~MainWindow() = default;
 
-void MainForm::buildClientArea()
+void MainWindow::buildClientArea()
 {
     using platform::makeLabel;
     using platform::placeControl;
@@ -90,30 +85,30 @@ void MainForm::buildClientArea()
     setCentralWidget(m_client);
 
     // The animation frame clips the animation pane inside it.
-    m_picture2 = new QFrame(m_client);
-    placeControl(m_picture2, u"Picture2"_s, {0, 0, 1335, 1215});
-    m_picture2->setFrameShape(QFrame::NoFrame);
-    m_webBrowser1 = &m_context.platform.createAnimationPane(m_picture2);
+    m_animationFrame = new QFrame(m_client);
+    placeControl(m_animationFrame, u"Picture2"_s, {0, 0, 1335, 1215});
+    m_animationFrame->setFrameShape(QFrame::NoFrame);
+    m_animation = &m_context.platform.createAnimationPane(m_animationFrame);
 
-    m_label4 = makeLabel(m_client, u"Label4"_s, u"Label4"_s, {1400, 120, 495, 255});
-    platform::setTextColor(m_label4, kYellow);
+    m_intervalLabel = makeLabel(m_client, u"Label4"_s, u"Label4"_s, {1400, 120, 495, 255});
+    platform::setTextColor(m_intervalLabel, kYellow);
 
-    m_check3 = platform::makeCheckBox(m_client, u"Check3"_s, QString(), {1920, 120, 255, 180});
-    platform::setBackgroundColor(m_check3, QColor(0x00, 0x40, 0x00));
-    platform::setTextColor(m_check3, Qt::white);
-    makeDisplayOnly(m_check3);
+    m_intervalFlag = platform::makeCheckBox(m_client, u"Check3"_s, QString(), {1920, 120, 255, 180});
+    platform::setBackgroundColor(m_intervalFlag, QColor(0x00, 0x40, 0x00));
+    platform::setTextColor(m_intervalFlag, Qt::white);
+    makeDisplayOnly(m_intervalFlag);
 
-    m_text5 = platform::makeTextBox(m_client, u"Text5"_s, {2160, 80, 495, 270});
-    m_text5->setAlignment(Qt::AlignRight);
-    m_text5->setReadOnly(true);
-    makeDisplayOnly(m_text5);
+    m_intervalMinutes = platform::makeTextBox(m_client, u"Text5"_s, {2160, 80, 495, 270});
+    m_intervalMinutes->setAlignment(Qt::AlignRight);
+    m_intervalMinutes->setReadOnly(true);
+    makeDisplayOnly(m_intervalMinutes);
 
-    m_label2 = makeLabel(m_client, u"Label2"_s, u"分"_s, {2760, 120, 375, 255});
-    platform::setBackgroundColor(m_label2, kWindowColor);
-    platform::setTextColor(m_label2, Qt::white);
-    m_label2->installEventFilter(this);
-    m_check3->setAccessibleName(u"インターバルチェック"_s);
-    m_text5->setAccessibleName(m_label2->text());
+    m_minutesLabel = makeLabel(m_client, u"Label2"_s, u"分"_s, {2760, 120, 375, 255});
+    platform::setBackgroundColor(m_minutesLabel, kWindowColor);
+    platform::setTextColor(m_minutesLabel, Qt::white);
+    m_minutesLabel->installEventFilter(this);
+    m_intervalFlag->setAccessibleName(u"インターバルチェック"_s);
+    m_intervalMinutes->setAccessibleName(m_minutesLabel->text());
 
     platform::makeHorizontalLine(m_client, u"Line1"_s, 1320, 3000, 360, Qt::white);
 
@@ -121,20 +116,20 @@ void MainForm::buildClientArea()
         makeLabel(m_client, u"Label3"_s, u"新着有りで設定メーラーを起動"_s, {1440, 480, 1320, 375});
     launchLabel->setWordWrap(true);
     platform::setTextColor(launchLabel, kCyan);
-    m_check2 = platform::makeCheckBox(m_client, u"Check2"_s, QString(), {2700, 600, 255, 255});
-    platform::setBackgroundColor(m_check2, kWindowColor);
-    m_check2->setAccessibleName(launchLabel->text());
+    m_startsMailProgramBox = platform::makeCheckBox(m_client, u"Check2"_s, QString(), {2700, 600, 255, 255});
+    platform::setBackgroundColor(m_startsMailProgramBox, kWindowColor);
+    m_startsMailProgramBox->setAccessibleName(launchLabel->text());
 
-    m_command2 = platform::makeButton(m_client, u"Command2"_s, u"吠える♪"_s, {1440, 900, 855, 300});
-    platform::setButtonFace(m_command2, kButtonFace);
-    m_command3 = platform::makeButton(m_client, u"Command3"_s, u"戻す"_s, {2280, 900, 615, 300});
-    platform::setButtonFace(m_command3, kButtonFace);
+    m_startAlertButton = platform::makeButton(m_client, u"Command2"_s, u"吠える♪"_s, {1440, 900, 855, 300});
+    platform::setButtonFace(m_startAlertButton, kButtonFace);
+    m_stopAlertButton = platform::makeButton(m_client, u"Command3"_s, u"戻す"_s, {2280, 900, 615, 300});
+    platform::setButtonFace(m_stopAlertButton, kButtonFace);
 
     // The bottom strip, holding the lamp and the scrolling caption.
-    m_picture5 = new QFrame(m_client);
-    placeControl(m_picture5, u"Picture5"_s, {0, 1200, 3015, 300});
-    m_picture5->setFrameShape(QFrame::NoFrame);
-    auto* strip = new QLabel(m_picture5);
+    m_strip = new QFrame(m_client);
+    placeControl(m_strip, u"Picture5"_s, {0, 1200, 3015, 300});
+    m_strip->setFrameShape(QFrame::NoFrame);
+    auto* strip = new QLabel(m_strip);
     strip->setObjectName(u"Picture5Bitmap"_s);
     const QPixmap stripPicture(u":/pelmora/strip.png"_s);
     strip->setPixmap(stripPicture);
@@ -144,25 +139,25 @@ void MainForm::buildClientArea()
     // the animation frame, which reaches a pixel under the strip. Only while the picture is there:
     // without it the strip would keep the trail of the moving caption.
     if (!stripPicture.isNull() && !stripPicture.hasAlpha()
-        && stripPicture.rect().contains(QRect(QPoint(0, 0), m_picture5->size()))) {
+        && stripPicture.rect().contains(QRect(QPoint(0, 0), m_strip->size()))) {
         strip->setAttribute(Qt::WA_OpaquePaintEvent);
-        m_picture5->setAttribute(Qt::WA_OpaquePaintEvent);
+        m_strip->setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-    m_image1 = new QLabel(m_picture5);
-    placeControl(m_image1, u"Image1"_s, {0, 0, 240, 240});
-    m_image1->setPixmap(QPixmap(u":/pelmora/lamp-green.gif"_s));
+    m_lamp = new QLabel(m_strip);
+    placeControl(m_lamp, u"Image1"_s, {0, 0, 240, 240});
+    m_lamp->setPixmap(QPixmap(u":/pelmora/lamp-green.gif"_s));
 
-    m_label1Caption = u"インターバルチェック"_s;
-    m_label1Left = 2760;
+    m_captionText = u"インターバルチェック"_s;
+    m_captionLeft = 2760;
     // Moved every 20 ms: a label that keeps its laid-out text (QLabel lays it out at every paint).
-    m_label1 = new platform::CaptionLabel(m_label1Caption, m_picture5);
-    placeControl(m_label1, u"Label1"_s, {m_label1Left, 0, 2415, 255});
-    m_label1->setFont(platform::japaneseGothicFont(11.25, true));
-    platform::setTextColor(m_label1, kYellow);
+    m_caption = new platform::CaptionLabel(m_captionText, m_strip);
+    placeControl(m_caption, u"Label1"_s, {m_captionLeft, 0, 2415, 255});
+    m_caption->setFont(platform::japaneseGothicFont(11.25, true));
+    platform::setTextColor(m_caption, kYellow);
 }
 
-void MainForm::buildMenus()
+void MainWindow::buildMenus()
 {
     const auto addItem = [this](QMenu* menu, const char* name, const QString& caption,
                                 auto handler) {
@@ -175,30 +170,30 @@ void MainForm::buildMenus()
         menu->addSeparator()->setObjectName(QString::fromLatin1(name));
     };
 
-    m_mfile = menuBar()->addMenu(u"ファイル(&F)"_s);
-    m_mfile->setObjectName(u"mfile"_s);
-    addItem(m_mfile, "mcheck", u"メールチェック（手動）"_s, [this] { Command8_Click(); });
-    addSeparator(m_mfile, "mline");
-    addItem(m_mfile, "mset", u"起動メーラーの設定"_s, [this] { Command7_Click(); });
-    addItem(m_mfile, "mtask", u"タスクトレイに常駐"_s, [this] { Command1_Click(); });
-    addItem(m_mfile, "mset2", u"設定"_s, [this] { Command9_Click(); });
+    m_fileMenu = menuBar()->addMenu(u"ファイル(&F)"_s);
+    m_fileMenu->setObjectName(u"mfile"_s);
+    addItem(m_fileMenu, "mcheck", u"メールチェック（手動）"_s, [this] { checkNow(); });
+    addSeparator(m_fileMenu, "mline");
+    addItem(m_fileMenu, "mset", u"起動メーラーの設定"_s, [this] { chooseMailProgram(); });
+    addItem(m_fileMenu, "mtask", u"タスクトレイに常駐"_s, [this] { moveToTray(); });
+    addItem(m_fileMenu, "mset2", u"設定"_s, [this] { showPreferences(); });
     // Sign-in with the mailbox's provider, for mailboxes that no longer take a password.
-    addItem(m_mfile, "msignin", u"サインイン"_s, [this] { run(m_routines.showSignIn); });
-    addSeparator(m_mfile, "mline2");
-    addItem(m_mfile, "mzenmen", u"常に前面表示"_s, [this] { mzenmen_Click(); });
-    addItem(m_mfile, "mkaijyo", u"前面表示解除"_s, [this] { mkaijyo_Click(); });
-    addSeparator(m_mfile, "mline4");
-    addItem(m_mfile, "mhp", u"作者のホームページ"_s, [this] { Command10_Click(); });
+    addItem(m_fileMenu, "msignin", u"サインイン"_s, [this] { run(m_routines.showSignIn); });
+    addSeparator(m_fileMenu, "mline2");
+    addItem(m_fileMenu, "mzenmen", u"常に前面表示"_s, [this] { keepOnTop(); });
+    addItem(m_fileMenu, "mkaijyo", u"前面表示解除"_s, [this] { stopKeepingOnTop(); });
+    addSeparator(m_fileMenu, "mline4");
+    addItem(m_fileMenu, "mhp", u"作者のホームページ"_s, [this] { offerHomepage(); });
 
     // The tray icon's pop-up menu; it never appears on the menu bar.
-    m_mnuPopup = new QMenu(u"popup"_s, this);
-    m_mnuPopup->setObjectName(u"mnuPopup"_s);
-    addItem(m_mnuPopup, "mnu_Popup0", u"メイン画面を表示"_s, [this] { mnuPopup_Show(); });
-    addSeparator(m_mnuPopup, "mnu_Popup1");
-    addItem(m_mnuPopup, "mnu_Popup2", u"終了"_s, [this] { Form_Unload(); });
+    m_trayMenu = new QMenu(u"popup"_s, this);
+    m_trayMenu->setObjectName(u"mnuPopup"_s);
+    addItem(m_trayMenu, "mnu_Popup0", u"メイン画面を表示"_s, [this] { showFromTray(); });
+    addSeparator(m_trayMenu, "mnu_Popup1");
+    addItem(m_trayMenu, "mnu_Popup2", u"終了"_s, [this] { Form_Unload(); });
 }
 
-void MainForm::Form_Load()
+void MainWindow::Form_Load()
 {
     auto& services = m_context.platform;
     auto& forms = m_context.forms;
@@ -208,28 +203,24 @@ void MainForm::Form_Load()
     services.windowPositioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
                                            platform::kSwpKeepGeometryAndShow);
 
-    // 2. The hang-up flag, read first and applied once the preferences have been loaded (loading
-    // the interval gives the interval display and the one-second tick their first state).
-    auto& preferences = m_context.preferences;
-    settings::PreferenceRules preferenceRules(preferences, store, *this);
-    const std::int32_t hangUp = store.readNumber(ProfileFile::Main, kHangUpKey);
-    preferenceRules.load();
-    preferences.hangUpAfterCheck = settings::applyStoredFlag(hangUp, preferences.hangUpAfterCheck);
+    // 2. The preferences (loading the interval gives the interval display and the scheduler
+    // their first state).
+    run(m_routines.loadPreferences);
 
     // 3. The server settings from vbmail.ini in the current directory.
     m_context.serverFile.load(m_context.values);
 
     // 6. No POP3 server: ask for one, without waiting.
     if (m_context.values.Pop3Server.isEmpty())
-        forms.show<settings::OptionForm>();
+        forms.show<settings::ServerDialog>();
 
     // 7. No stored account: ask for it, without waiting.
-    auto& account = forms.get<settings::IdPassForm>();
+    auto& account = forms.get<settings::AccountDialog>();
     if (account.IdText().isEmpty() || account.PassText().isEmpty())
-        forms.show<settings::IdPassForm>();
+        forms.show<settings::AccountDialog>();
 
     // 8. The resting animation.
-    m_webBrowser1->navigate(
+    m_animation->navigate(
         alert::animationUrl(services.programFolder, alert::kRestingAnimationLiteral));
 
     // 9. No alert sound left open.
@@ -237,19 +228,18 @@ void MainForm::Form_Load()
     services.multimedia.mciSendString(u"close bgm"_s);
 
     // 10. The stored interval; it takes effect again only if the text really changes.
-    const QString interval = QString::number(store.readNumber(ProfileFile::Main, kIntervalKey));
-    if (interval != preferences.interval)
-        preferenceRules.setInterval(interval);
+    run(m_routines.reloadInterval);
 
     // 11. The mail program's path.
-    m_text7 = store.readText(ProfileFile::Main, kMailProgramKey,
-                             QString::fromUtf16(settings::kMailProgramNotSet));
+    m_mailProgramPath = store.readText(ProfileFile::Main, kMailProgramKey,
+                                       QString::fromUtf16(settings::kMailProgramNotSet));
 
     // 12. Whether new mail starts the mail program. Any value but 0 or 1 leaves it unticked.
-    setCheck2(settings::applyStoredFlag(store.readNumber(ProfileFile::Main, kLaunchFlagKey), false));
+    setStartsMailProgram(
+        settings::applyStoredFlag(store.readNumber(ProfileFile::Main, kLaunchFlagKey), false));
 }
 
-void MainForm::Form_Unload()
+void MainWindow::Form_Unload()
 {
     if (m_unloading)
         return;
@@ -258,25 +248,26 @@ void MainForm::Form_Unload()
 
     services.multimedia.mciSendString(u"stop bgm"_s);
     services.multimedia.mciSendString(u"close bgm"_s);
-    m_timer2.setEnabled(false);
-    m_context.store.writeKey(ProfileFile::Main, kMailProgramKey, m_text7);
-    m_context.store.writeFlag(ProfileFile::Main, kLaunchFlagKey, Check2());
+    m_soundWatchTimer.setEnabled(false);
+    m_context.store.writeKey(ProfileFile::Main, kMailProgramKey, m_mailProgramPath);
+    m_context.store.writeFlag(ProfileFile::Main, kLaunchFlagKey, startsMailProgram());
     // No session may wait on the network once the program ends.
     services.mailbox.closeAll();
     // Ends at once: no other window runs its unload handling, so an open preferences dialog
     // saves nothing, and no timer ticks again.
-    for (platform::VbTimer* timer : {&m_timer1, &m_timer3, &m_timer4, &m_timer5})
+    run(m_routines.stopChecking);
+    for (platform::VbTimer* timer : {&m_captionTimer, &m_lampTimer})
         timer->setEnabled(false);
     services.processExit.endProcess();
 }
 
-void MainForm::run(const std::function<void()>& routine)
+void MainWindow::run(const std::function<void()>& routine)
 {
     if (routine)
         routine();
 }
 
-void MainForm::Command1_Click()
+void MainWindow::moveToTray()
 {
     auto& tray = m_context.platform.trayIcon;
     tray.setIcon(kProgramIconFile);
@@ -291,24 +282,17 @@ void MainForm::Command1_Click()
     }
 }
 
-void MainForm::Command2_Click() { run(m_routines.startAlert); }
-void MainForm::Command3_Click() { run(m_routines.stopAlert); }
-void MainForm::Command5_Click() { run(m_routines.hangUp); }
-void MainForm::Command7_Click() { run(m_routines.chooseMailProgram); }
-void MainForm::Command8_Click() { run(m_routines.checkMail); }
-void MainForm::Picture7_Click() { run(m_routines.checkMail); }
+void MainWindow::startAlert() { run(m_routines.startAlert); }
+void MainWindow::stopAlert() { run(m_routines.stopAlert); }
+void MainWindow::chooseMailProgram() { run(m_routines.chooseMailProgram); }
+void MainWindow::checkNow() { run(m_routines.checkMail); }
 
-void MainForm::Command9_Click()
+void MainWindow::showPreferences()
 {
-    m_context.forms.show<settings::SetForm>();
+    m_context.forms.show<settings::PreferencesDialog>();
 }
 
-void MainForm::Command10_Click()
-{
-    Picture10_Click();
-}
-
-void MainForm::Picture10_Click()
+void MainWindow::offerHomepage()
 {
     using namespace platform::msgbox;
     const int answer = m_context.platform.messageBox.msgBox(
@@ -318,25 +302,25 @@ void MainForm::Picture10_Click()
         m_context.platform.homepageBrowser.navigate(homepageAddress());
 }
 
-QUrl MainForm::homepageAddress() const
+QUrl MainWindow::homepageAddress() const
 {
     return QUrl::fromLocalFile(
         platform::programFilePath(m_context.platform.programFolder, u"\\docs\\guide.html"_s));
 }
 
-void MainForm::mzenmen_Click()
+void MainWindow::keepOnTop()
 {
     m_context.platform.windowPositioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0,
                                                      0, platform::kSwpKeepGeometryAndShow);
 }
 
-void MainForm::mkaijyo_Click()
+void MainWindow::stopKeepingOnTop()
 {
     m_context.platform.windowPositioner.setWindowPos(this, platform::InsertAfter::NoTopmost, 0, 0,
                                                      0, 0, platform::kSwpKeepGeometryAndShow);
 }
 
-void MainForm::mnuPopup_Show()
+void MainWindow::showFromTray()
 {
     if (isMinimized())
         showNormal();
@@ -346,17 +330,17 @@ void MainForm::mnuPopup_Show()
     activateWindow();
 }
 
-void MainForm::TrayControl1_TrayEvent(std::int16_t code)
+void MainWindow::onTrayEvent(std::int16_t code)
 {
     if (code == 0) {
         m_context.platform.messageBox.msgBox(u"Clicked!"_s, platform::msgbox::kExclamation,
                                              u"Pelmora"_s);
     } else if (code == 1) {
-        m_mnuPopup->popup(QCursor::pos());
+        m_trayMenu->popup(QCursor::pos());
     }
 }
 
-void MainForm::Label2_DblClick()
+void MainWindow::showAbout()
 {
     const auto& store = m_context.store;
     const QString text =
@@ -370,7 +354,7 @@ void MainForm::Label2_DblClick()
                                          u"Pelmora について"_s);
 }
 
-QString MainForm::trayTipText(const QDateTime& moment)
+QString MainWindow::trayTipText(const QDateTime& moment)
 {
     // The general date format: the short date followed by the long time. Qt's long time format
     // carries the time zone, which the tip leaves out.
@@ -381,125 +365,120 @@ QString MainForm::trayTipText(const QDateTime& moment)
            locale.toString(moment.time(), timeFormat.trimmed());
 }
 
-bool MainForm::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_label2 && event->type() == QEvent::MouseButtonDblClick) {
-        Label2_DblClick();
+    if (watched == m_minutesLabel && event->type() == QEvent::MouseButtonDblClick) {
+        showAbout();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainForm::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     event->ignore(); // the process ends inside Form_Unload
     Form_Unload();
 }
 
-bool MainForm::Check2() const
+bool MainWindow::startsMailProgram() const
 {
-    return m_check2->isChecked();
+    return m_startsMailProgramBox->isChecked();
 }
 
-void MainForm::setCheck2(bool on)
+void MainWindow::setStartsMailProgram(bool on)
 {
-    m_check2->setChecked(on);
+    m_startsMailProgramBox->setChecked(on);
 }
 
-void MainForm::setIntervalLabel(const QString& text)
+void MainWindow::setIntervalLabel(const QString& text)
 {
-    m_label4->setText(text);
+    m_intervalLabel->setText(text);
 }
 
-void MainForm::setIntervalFlag(bool on)
+void MainWindow::setIntervalFlag(bool on)
 {
-    m_check3->setChecked(on);
+    m_intervalFlag->setChecked(on);
 }
 
-void MainForm::setIntervalText(const QString& text)
+void MainWindow::setIntervalText(const QString& text)
 {
-    m_text5->setText(text);
+    m_intervalMinutes->setText(text);
 }
 
-void MainForm::setSecondTickInterval(int milliseconds)
+void MainWindow::navigateAnimation(const QString& url)
 {
-    m_timer3.setInterval(milliseconds);
+    m_animation->navigate(url);
 }
 
-void MainForm::navigateAnimation(const QString& url)
+int MainWindow::intervalCheckingFlag() const
 {
-    m_webBrowser1->navigate(url);
+    return m_intervalFlag->isChecked() ? 1 : 0;
 }
 
-int MainForm::Check3() const
-{
-    return m_check3->isChecked() ? 1 : 0;
-}
-
-void MainForm::setImage1Picture(const QString& pictureFile)
+void MainWindow::setLampPicture(const QString& pictureFile)
 {
     QPixmap picture;
     if (!picture.load(pictureFile))
         return;
     // The lamp is loaded anew at every tick, mostly the picture already shown: setting it again
     // would repaint the lamp for nothing.
-    if (m_image1->pixmap().toImage() == picture.toImage())
+    if (m_lamp->pixmap().toImage() == picture.toImage())
         return;
-    m_image1->setPixmap(picture);
+    m_lamp->setPixmap(picture);
 }
 
-bool MainForm::isShownOnScreen() const
+bool MainWindow::isShownOnScreen() const
 {
     return isVisible() && !isMinimized();
 }
 
-void MainForm::setLabel1Caption(const QString& caption)
+void MainWindow::setCaption(const QString& caption)
 {
-    m_label1Caption = caption;
+    m_captionText = caption;
     paintCaption();
 }
 
-void MainForm::setLabel1Left(int twips)
+void MainWindow::setCaptionLeft(int twips)
 {
-    m_label1Left = twips;
+    m_captionLeft = twips;
     paintCaption();
 }
 
-void MainForm::paintCaption()
+void MainWindow::paintCaption()
 {
     // Hidden in the tray or minimised, the caption moves on without being drawn.
     if (!isShownOnScreen())
         return;
-    if (m_label1->text() != m_label1Caption)
-        m_label1->setText(m_label1Caption);
-    m_label1->move(platform::twipsToPixels(m_label1Left), m_label1->y());
+    if (m_caption->text() != m_captionText)
+        m_caption->setText(m_captionText);
+    m_caption->move(platform::twipsToPixels(m_captionLeft), m_caption->y());
 }
 
-void MainForm::restOrWakeCaptionTimer()
+void MainWindow::restOrWakeCaptionTimer()
 {
     if (!isShownOnScreen()) {
-        m_timer4.rest();
+        m_captionTimer.rest();
         return;
     }
-    const std::int64_t missed = m_timer4.wake();
+    const std::int64_t missed = m_captionTimer.wake();
     if (missed > 0 && m_routines.catchUpCaption)
         m_routines.catchUpCaption(missed);
 }
 
-void MainForm::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     restOrWakeCaptionTimer();
     paintCaption();
 }
 
-void MainForm::hideEvent(QHideEvent* event)
+void MainWindow::hideEvent(QHideEvent* event)
 {
     QMainWindow::hideEvent(event);
     restOrWakeCaptionTimer();
 }
 
-void MainForm::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {

@@ -17,16 +17,16 @@ class SignInService;
 // registered there, the login name, and for another provider its endpoints, scope and server;
 // "サインイン" opens the provider's page in the browser, "サインアウト" forgets the sign-in. The
 // state line says who is signed in, where the token is kept, or why not.
-class SignInForm : public platform::Form {
+class SignInWindow : public platform::Form {
     Q_OBJECT
 public:
-    explicit SignInForm(SignInService& service, QWidget* parent = nullptr);
+    explicit SignInWindow(SignInService& service, QWidget* parent = nullptr);
 
     // Fills the boxes from the saved choice (Microsoft's preset when there is none).
     void Form_Load() override;
 
-    void Command1_Click(); // サインイン
-    void Command2_Click(); // サインアウト
+    void startSignIn(); // Command1: "サインイン"
+    void signOut();     // Command2: "サインアウト"
 
     // What the boxes hold now.
     SignInChoice enteredChoice() const;

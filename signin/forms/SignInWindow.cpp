@@ -1,4 +1,4 @@
-#include "signin/forms/SignInForm.h"
+#include "signin/forms/SignInWindow.h"
 
 #include "signin/SignInService.h"
 
@@ -26,13 +26,13 @@ constexpr int kRowHeight = 300;
 constexpr int kRowStep = 420;
 } // namespace
 
-SignInForm::SignInForm(SignInService& service, QWidget* parent)
+SignInWindow::SignInWindow(SignInService& service, QWidget* parent)
     : Form(parent), m_service(service)
 {
     buildLayout();
     connect(m_provider, &QComboBox::currentIndexChanged, this, [this] { providerChanged(); });
-    connect(m_signIn, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(m_signOut, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(m_signIn, &QPushButton::clicked, this, [this] { startSignIn(); });
+    connect(m_signOut, &QPushButton::clicked, this, [this] { signOut(); });
     connect(&m_service, &SignInService::stateChanged, this, [this] { showState(); });
     connect(&m_service, &SignInService::finished, this, [this](bool, const QString& text) {
         setBusy(false);
@@ -42,7 +42,7 @@ SignInForm::SignInForm(SignInService& service, QWidget* parent)
     });
 }
 
-void SignInForm::buildLayout()
+void SignInWindow::buildLayout()
 {
     setUpFixedFrame(u"SignInForm"_s, u"サインイン"_s, Frame::Dialog, 6000, 4860);
 
@@ -84,7 +84,7 @@ void SignInForm::buildLayout()
     m_signOut = makeButton(this, u"Command2"_s, u"サインアウト"_s, {4200, top, 1680, 360});
 }
 
-void SignInForm::Form_Load()
+void SignInWindow::Form_Load()
 {
     SignInChoice choice = m_service.choice();
     if (choice.provider.isEmpty())
@@ -93,7 +93,7 @@ void SignInForm::Form_Load()
     showState();
 }
 
-void SignInForm::showChoice(const SignInChoice& choice)
+void SignInWindow::showChoice(const SignInChoice& choice)
 {
     const int index = m_provider->findData(choice.provider);
     m_provider->setCurrentIndex(index < 0 ? m_provider->findData(kCustomKey) : index);
@@ -111,7 +111,7 @@ void SignInForm::showChoice(const SignInChoice& choice)
 
 // A preset's endpoints, scope and server are shown as they are and cannot be edited; another
 // provider's are the user's to enter.
-void SignInForm::providerChanged()
+void SignInWindow::providerChanged()
 {
     const ProviderPreset* preset = findPreset(m_provider->currentData().toString());
     for (QLineEdit* box : {m_authorizationUrl, m_tokenUrl, m_scope, m_server})
@@ -127,7 +127,7 @@ void SignInForm::providerChanged()
         box->setCursorPosition(0);
 }
 
-SignInChoice SignInForm::enteredChoice() const
+SignInChoice SignInWindow::enteredChoice() const
 {
     SignInChoice choice;
     choice.provider = m_provider->currentData().toString();
@@ -141,7 +141,7 @@ SignInChoice SignInForm::enteredChoice() const
     return choice;
 }
 
-void SignInForm::Command1_Click()
+void SignInWindow::startSignIn()
 {
     const SignInChoice choice = enteredChoice();
     if (!choice.complete()) {
@@ -153,24 +153,24 @@ void SignInForm::Command1_Click()
     m_service.signIn(choice);
 }
 
-void SignInForm::Command2_Click()
+void SignInWindow::signOut()
 {
     m_service.signOut();
     setBusy(false);
     showState();
 }
 
-void SignInForm::showState()
+void SignInWindow::showState()
 {
     showText(m_service.state().text);
 }
 
-void SignInForm::showText(const QString& text)
+void SignInWindow::showText(const QString& text)
 {
     m_state->setText(text);
 }
 
-void SignInForm::setBusy(bool busy)
+void SignInWindow::setBusy(bool busy)
 {
     m_signIn->setEnabled(!busy);
 }

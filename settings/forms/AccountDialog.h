@@ -14,10 +14,10 @@ namespace pelmora::settings {
 
 // The account dialog "ID,PASS": the POP3 user ID and password, and whether OK saves them.
 // Start-up and the mail check also use its two text boxes while it is hidden.
-class IdPassForm : public platform::Form {
+class AccountDialog : public platform::Form {
     Q_OBJECT
 public:
-    IdPassForm(const SettingsStore& store, ProgramValues& values, platform::MessageBox& messageBox,
+    AccountDialog(const SettingsStore& store, ProgramValues& values, platform::MessageBox& messageBox,
                QWidget* parent = nullptr);
 
     // Fills the ID and password boxes from iniIdPass.ini; the save box stays unticked.
@@ -30,13 +30,13 @@ public:
 
     // With the save box ticked stores the account, else only that it was not saved; then sets the
     // program's account and unloads. A write that fails is told, and the dialog stays open.
-    void OKCommand_Click();
+    void ok();
     // Unloads, changing nothing.
-    void CancelCommand_Click();
+    void cancel();
 
 protected:
-    void closeBoxPressed() override { CancelCommand_Click(); }
-    void escapePressed() override { CancelCommand_Click(); }
+    void closeBoxPressed() override { cancel(); }
+    void escapePressed() override { cancel(); }
 
 private:
     void buildLayout();

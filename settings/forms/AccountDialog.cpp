@@ -1,4 +1,4 @@
-#include "settings/forms/IdPassForm.h"
+#include "settings/forms/AccountDialog.h"
 
 #include "platform/forms/Widgets.h"
 
@@ -14,20 +14,16 @@ using platform::makeButton;
 using platform::makeLabel;
 using platform::makeTextBox;
 
-namespace {
-constexpr std::string_view kSavedKey = "NAME3";
-} // namespace
-
-IdPassForm::IdPassForm(const SettingsStore& store, ProgramValues& values,
+AccountDialog::AccountDialog(const SettingsStore& store, ProgramValues& values,
                        platform::MessageBox& messageBox, QWidget* parent)
     : Form(parent), m_store(store), m_values(values), m_messageBox(messageBox)
 {
     buildLayout();
-    connect(m_okCommand, &QPushButton::clicked, this, [this] { OKCommand_Click(); });
-    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { CancelCommand_Click(); });
+    connect(m_okCommand, &QPushButton::clicked, this, [this] { ok(); });
+    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { cancel(); });
 }
 
-void IdPassForm::buildLayout()
+void AccountDialog::buildLayout()
 {
     setUpFixedFrame(u"IdPassForm"_s, u"ID,PASS"_s, Frame::Dialog, 2880, 1785);
 
@@ -59,18 +55,18 @@ void IdPassForm::buildLayout()
     setTabOrder(m_cancelCommand, m_saveBox);
 }
 
-void IdPassForm::Form_Load()
+void AccountDialog::Form_Load()
 {
     setIdText(m_store.readText(ProfileFile::Account, kAccountIdKey, QString()));
     setPassText(m_store.readText(ProfileFile::Account, kAccountPasswordKey, QString()));
 }
 
-QString IdPassForm::IdText() const { return m_idText->text(); }
-void IdPassForm::setIdText(const QString& text) { m_idText->setText(text); }
-QString IdPassForm::PassText() const { return m_passText->text(); }
-void IdPassForm::setPassText(const QString& text) { m_passText->setText(text); }
+QString AccountDialog::IdText() const { return m_idText->text(); }
+void AccountDialog::setIdText(const QString& text) { m_idText->setText(text); }
+QString AccountDialog::PassText() const { return m_passText->text(); }
+void AccountDialog::setPassText(const QString& text) { m_passText->setText(text); }
 
-void IdPassForm::OKCommand_Click()
+void AccountDialog::ok()
 {
     // Unticked, the earlier saved account stays in the file and stays in use by the mail check.
     const auto failure =
@@ -78,9 +74,9 @@ void IdPassForm::OKCommand_Click()
             ? m_store.writeKeys(ProfileFile::Account,
                                 {{kAccountIdKey, IdText()},
                                  {kAccountPasswordKey, PassText()},
-                                 {kSavedKey, SettingsStore::flagText(true)}})
+                                 {kAccountSavedKey, SettingsStore::flagText(true)}})
             : m_store.writeKeys(ProfileFile::Account,
-                                {{kSavedKey, SettingsStore::flagText(false)}});
+                                {{kAccountSavedKey, SettingsStore::flagText(false)}});
     if (failure) {
         tellSaveFailure(m_messageBox, *failure);
         return;
@@ -90,7 +86,7 @@ void IdPassForm::OKCommand_Click()
     unload();
 }
 
-void IdPassForm::CancelCommand_Click()
+void AccountDialog::cancel()
 {
     unload();
 }

@@ -11,18 +11,18 @@ namespace pelmora::alert {
 // arrived (Text1) and how many messages there are (Text2). One board serves the whole program; it
 // is created the first time its texts are set and stays until the user closes it or the mail
 // check unloads it.
-class MsgForm : public platform::Form {
+class NoticeBoard : public platform::Form {
     Q_OBJECT
 public:
-    explicit MsgForm(platform::WindowPositioner& positioner, QWidget* parent = nullptr);
+    explicit NoticeBoard(platform::WindowPositioner& positioner, QWidget* parent = nullptr);
 
     // Puts the board above all normal windows and shows it.
     void Form_Load() override;
 
-    QString Text1() const;
-    void setText1(const QString& text);
-    QString Text2() const;
-    void setText2(const QString& text);
+    QString message() const;
+    void setMessage(const QString& text);
+    QString count() const;
+    void setCount(const QString& text);
 
 protected:
     // Esc closes the board, as its close box does.
@@ -32,8 +32,8 @@ private:
     void buildLayout();
 
     platform::WindowPositioner& m_positioner;
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
+    QLineEdit* m_message = nullptr;
+    QLineEdit* m_count = nullptr;
 };
 
 } // namespace pelmora::alert

@@ -16,10 +16,10 @@ namespace pelmora::settings {
 // The server settings dialog "サーバー設定": SMTP server, POP3 server, mail address and APOP.
 // It edits the four program-wide server values; "設定" stores and saves them to vbmail.ini.
 // A save that fails is told in a message box, and the dialog stays open with what was typed.
-class OptionForm : public platform::Form {
+class ServerDialog : public platform::Form {
     Q_OBJECT
 public:
-    OptionForm(ProgramValues& values, const ServerSettingsFile& serverFile,
+    ServerDialog(ProgramValues& values, const ServerSettingsFile& serverFile,
                platform::WindowPositioner& positioner, platform::MessageBox& messageBox,
                QWidget* parent = nullptr);
 
@@ -28,13 +28,13 @@ public:
 
     // Saves the boxes exactly as typed to vbmail.ini; once saved, they become the program-wide
     // values and the dialog unloads.
-    void OkCommand_Click();
+    void ok();
     // Unloads, changing nothing.
-    void CancelCommand_Click();
+    void cancel();
 
 protected:
-    void closeBoxPressed() override { CancelCommand_Click(); }
-    void escapePressed() override { CancelCommand_Click(); }
+    void closeBoxPressed() override { cancel(); }
+    void escapePressed() override { cancel(); }
 
 private:
     void buildLayout();

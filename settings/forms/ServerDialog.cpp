@@ -1,4 +1,4 @@
-#include "settings/forms/OptionForm.h"
+#include "settings/forms/ServerDialog.h"
 
 #include "settings/SaveFailure.h"
 
@@ -16,7 +16,7 @@ using platform::makeButton;
 using platform::makeLabel;
 using platform::makeTextBox;
 
-OptionForm::OptionForm(ProgramValues& values, const ServerSettingsFile& serverFile,
+ServerDialog::ServerDialog(ProgramValues& values, const ServerSettingsFile& serverFile,
                        platform::WindowPositioner& positioner, platform::MessageBox& messageBox,
                        QWidget* parent)
     : Form(parent),
@@ -26,11 +26,11 @@ OptionForm::OptionForm(ProgramValues& values, const ServerSettingsFile& serverFi
       m_messageBox(messageBox)
 {
     buildLayout();
-    connect(m_okCommand, &QPushButton::clicked, this, [this] { OkCommand_Click(); });
-    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { CancelCommand_Click(); });
+    connect(m_okCommand, &QPushButton::clicked, this, [this] { ok(); });
+    connect(m_cancelCommand, &QPushButton::clicked, this, [this] { cancel(); });
 }
 
-void OptionForm::buildLayout()
+void ServerDialog::buildLayout()
 {
     setUpFixedFrame(u"OptionForm"_s, u"サーバー設定"_s, Frame::Dialog, 2895, 3015);
     const QColor blue(0, 0, 255);
@@ -67,7 +67,7 @@ void OptionForm::buildLayout()
     setTabOrder(m_cancelCommand, m_mailText);
 }
 
-void OptionForm::Form_Load()
+void ServerDialog::Form_Load()
 {
     m_positioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
                               platform::kSwpKeepGeometryAndShow);
@@ -77,7 +77,7 @@ void OptionForm::Form_Load()
     m_apopCheck->setChecked(m_values.ApopFlag != 0);
 }
 
-void OptionForm::OkCommand_Click()
+void ServerDialog::ok()
 {
     ProgramValues typed = m_values;
     typed.SmtpServer = m_smtpText->text();
@@ -93,7 +93,7 @@ void OptionForm::OkCommand_Click()
     unload();
 }
 
-void OptionForm::CancelCommand_Click()
+void ServerDialog::cancel()
 {
     unload();
 }

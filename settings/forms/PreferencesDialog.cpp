@@ -1,4 +1,4 @@
-#include "settings/forms/SetForm.h"
+#include "settings/forms/PreferencesDialog.h"
 
 #include "platform/forms/JapaneseFont.h"
 #include "platform/forms/Widgets.h"
@@ -22,40 +22,41 @@ const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 } // namespace
 
-SetForm::SetForm(Preferences& preferences, const SettingsStore& store,
-                 MainWindowIntervalView& mainWindow, DialogOpener& dialogs,
+PreferencesDialog::PreferencesDialog(Preferences& preferences, const SettingsStore& store,
+                 MainWindowIntervalView& mainWindow, IntervalSwitch& scheduler,
+                 DialogOpener& dialogs,
                  platform::MessageBox& messageBox, QWidget* parent)
     : Form(parent),
       m_preferences(preferences),
-      m_rules(preferences, store, mainWindow),
+      m_rules(preferences, store, mainWindow, scheduler),
       m_dialogs(dialogs),
       m_messageBox(messageBox)
 {
     buildLayout();
-    connect(m_check1, &QCheckBox::toggled, this,
+    connect(m_hangUpBox, &QCheckBox::toggled, this,
             [this](bool on) { m_preferences.hangUpAfterCheck = on; });
-    connect(m_text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
-    connect(m_check2, &QCheckBox::toggled, this,
+    connect(m_intervalBox, &QLineEdit::textChanged, this, [this] { intervalEdited(); });
+    connect(m_boardBox, &QCheckBox::toggled, this,
             [this](bool on) { m_preferences.boardErasesItself = on; });
-    connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(m_command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(m_accountButton, &QPushButton::clicked, this, [this] { showAccountDialog(); });
+    connect(m_serverButton, &QPushButton::clicked, this, [this] { showServerDialog(); });
 }
 
-void SetForm::buildLayout()
+void PreferencesDialog::buildLayout()
 {
     setUpFixedFrame(u"SetForm"_s, u"設定"_s, Frame::Dialog, 3825, 3315);
     platform::setBackgroundColor(this, QColor(192, 192, 192));
 
-    m_command2 = makeButton(this, u"Command2"_s, u"POPサーバー"_s, {1920, 120, 1455, 375});
-    platform::setButtonFace(m_command2, QColor(128, 128, 255));
-    m_command1 = makeButton(this, u"Command1"_s, u"ID/PASS"_s, {480, 120, 1455, 375});
-    platform::setButtonFace(m_command1, QColor(255, 128, 0));
+    m_serverButton = makeButton(this, u"Command2"_s, u"POPサーバー"_s, {1920, 120, 1455, 375});
+    platform::setButtonFace(m_serverButton, QColor(128, 128, 255));
+    m_accountButton = makeButton(this, u"Command1"_s, u"ID/PASS"_s, {480, 120, 1455, 375});
+    platform::setButtonFace(m_accountButton, QColor(255, 128, 0));
 
-    m_check1 = makeCheckBox(this, u"Check1"_s, QString(), {480, 600, 255, 255});
+    m_hangUpBox = makeCheckBox(this, u"Check1"_s, QString(), {480, 600, 255, 255});
     QLabel* label1 = makeLabel(this, u"Label1"_s, u"新着チェック後接続を切断する。"_s,
                                {840, 645, 2535, 255});
     platform::setTextColor(label1, kBlue);
-    m_check1->setAccessibleName(label1->text());
+    m_hangUpBox->setAccessibleName(label1->text());
 
     platform::makeHorizontalLine(this, u"Line1_0"_s, 360, 3480, 960, Qt::black);
 
@@ -73,53 +74,53 @@ void SetForm::buildLayout()
     label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     platform::setTextColor(label3, kBlue);
 
-    m_text2 = makeTextBox(this, u"Text2"_s, {2400, 2280, 375, 270});
-    m_text2->setAccessibleName(label5->text());
+    m_intervalBox = makeTextBox(this, u"Text2"_s, {2400, 2280, 375, 270});
+    m_intervalBox->setAccessibleName(label5->text());
     QLabel* label2 = makeLabel(this, u"Label2"_s, u"分"_s, {2880, 2325, 495, 255});
     platform::setTextColor(label2, kRed);
 
     platform::makeHorizontalLine(this, u"Line1_1"_s, 240, 3360, 2760, Qt::black);
 
-    m_check2 = makeCheckBox(this, u"Check2"_s, u"新着お知らせボードを１秒で自動消去させる"_s,
+    m_boardBox = makeCheckBox(this, u"Check2"_s, u"新着お知らせボードを１秒で自動消去させる"_s,
                             {120, 2880, 3735, 495});
 
-    setTabOrder(m_command2, m_command1);
-    setTabOrder(m_command1, m_check1);
-    setTabOrder(m_check1, m_text2);
-    setTabOrder(m_text2, m_check2);
+    setTabOrder(m_serverButton, m_accountButton);
+    setTabOrder(m_accountButton, m_hangUpBox);
+    setTabOrder(m_hangUpBox, m_intervalBox);
+    setTabOrder(m_intervalBox, m_boardBox);
     for (QLabel* label : findChildren<QLabel*>())
         label->setFocusPolicy(Qt::NoFocus);
 }
 
-void SetForm::Form_Load()
+void PreferencesDialog::Form_Load()
 {
     // Filling the boxes is no edit: the interval takes no effect again, and nothing is stored.
-    const QSignalBlocker check1(m_check1);
-    const QSignalBlocker text2(m_text2);
-    const QSignalBlocker check2(m_check2);
-    m_check1->setChecked(m_preferences.hangUpAfterCheck);
-    m_text2->setText(m_preferences.interval);
-    m_check2->setChecked(m_preferences.boardErasesItself);
+    const QSignalBlocker hangUp(m_hangUpBox);
+    const QSignalBlocker interval(m_intervalBox);
+    const QSignalBlocker board(m_boardBox);
+    m_hangUpBox->setChecked(m_preferences.hangUpAfterCheck);
+    m_intervalBox->setText(m_preferences.interval);
+    m_boardBox->setChecked(m_preferences.boardErasesItself);
 }
 
-bool SetForm::Check1() const { return m_check1->isChecked(); }
-void SetForm::setCheck1(bool on) { m_check1->setChecked(on); }
-QString SetForm::Text2() const { return m_text2->text(); }
-void SetForm::setText2(const QString& text) { m_text2->setText(text); }
-bool SetForm::Check2() const { return m_check2->isChecked(); }
-void SetForm::setCheck2(bool on) { m_check2->setChecked(on); }
+bool PreferencesDialog::hangsUpAfterCheck() const { return m_hangUpBox->isChecked(); }
+void PreferencesDialog::setHangsUpAfterCheck(bool on) { m_hangUpBox->setChecked(on); }
+QString PreferencesDialog::intervalText() const { return m_intervalBox->text(); }
+void PreferencesDialog::setIntervalText(const QString& text) { m_intervalBox->setText(text); }
+bool PreferencesDialog::boardErasesItself() const { return m_boardBox->isChecked(); }
+void PreferencesDialog::setBoardErasesItself(bool on) { m_boardBox->setChecked(on); }
 
-void SetForm::Text2_Change()
+void PreferencesDialog::intervalEdited()
 {
     // An empty box becomes "0". Setting it runs this handler again, nested, for "0"; this run
     // then goes on and handles "0" a second time.
-    if (m_text2->text().isEmpty())
-        m_text2->setText(u"0"_s);
+    if (m_intervalBox->text().isEmpty())
+        m_intervalBox->setText(u"0"_s);
 
-    m_rules.setInterval(m_text2->text());
+    m_rules.setInterval(m_intervalBox->text());
 }
 
-void SetForm::Form_Unload()
+void PreferencesDialog::Form_Unload()
 {
     const auto failure = m_rules.saveAndReload();
     if (failure) {
@@ -129,12 +130,12 @@ void SetForm::Form_Unload()
     unload();
 }
 
-void SetForm::Command1_Click()
+void PreferencesDialog::showAccountDialog()
 {
     m_dialogs.showAccountDialog();
 }
 
-void SetForm::Command2_Click()
+void PreferencesDialog::showServerDialog()
 {
     m_dialogs.showServerDialog();
 }
