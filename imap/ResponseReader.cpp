@@ -61,24 +61,25 @@ bool ResponseReader::lineAnnouncesLiteral()
     const qsizetype open = text.lastIndexOf('{');
     if (open < 0 || open + 2 > text.size() - 1)
         return false;
+    // Read digit by digit, held below a bound far above any limit: a number of any length
+    // cannot overflow, and the text can say what was announced.
+    constexpr std::int64_t kHeld = std::int64_t(1) << 58;
     std::int64_t size = 0;
     for (qsizetype i = open + 1; i < text.size() - 1; ++i) {
         const char c = text[i];
         if (c < '0' || c > '9')
             return false;
-        size = size * 10 + (c - '0');
-        // Checked digit by digit: a number of any length cannot overflow.
-        if (size > Limits::kMaxLiteral) {
-            m_announced = size;
-            m_problem = Problem::LiteralTooLarge;
-            return true;
-        }
+        size = std::min(kHeld, size * 10 + (c - '0'));
+    }
+    m_announced = size;
+    if (size > Limits::kMaxLiteral) {
+        m_problem = Problem::LiteralTooLarge;
+        return true;
     }
     if (int(m_response.literals.size()) >= Limits::kMaxLiteralsPerResponse) {
         m_problem = Problem::TooManyLiterals;
         return true;
     }
-    m_announced = size;
     text.append('\n');
     m_response.literals.emplace_back();
     m_literalLeft = size;
