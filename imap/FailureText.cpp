@@ -54,6 +54,10 @@ QString repliesWithoutEnd(std::int64_t limit)
 {
     return u"サーバーの応答が終わりません（%1 を超えました）。接続を中止します。"_s.arg(megabytes(limit));
 }
+QString tooManyUnseen(std::size_t limit)
+{
+    return u"未読のメールが多すぎます（%1 通を超えました）。接続を中止します。"_s.arg(limit);
+}
 QString nulInResponse() { return u"サーバーの応答に NUL 文字が含まれています。"_s; }
 QString unexpectedContinuation()
 {

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 
 // The failure texts of the IMAP client. The network's own (the name not found, no connection, a
@@ -15,6 +16,7 @@ QString responseTooLong(std::int64_t limit);
 QString literalTooLarge(std::int64_t announced, std::int64_t limit);
 QString tooManyLiterals(int limit);
 QString repliesWithoutEnd(std::int64_t limit);
+QString tooManyUnseen(std::size_t limit);
 QString nulInResponse();
 QString unexpectedContinuation();
 QString unknownTag(QByteArrayView line);

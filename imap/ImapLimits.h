@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pelmora::imap {
@@ -22,6 +23,9 @@ struct Limits {
     // Bytes of every response to one command (or before the greeting) before the server counts as
     // flooding and the connection fails: its untagged responses could otherwise go on for ever.
     static constexpr std::int64_t kMaxBytesPerCommand = 96 * 1024 * 1024;
+    // Unseen messages counted. Far beyond any mailbox a person reads; what a server floods past it
+    // (SEARCH responses may come in any number) is not kept.
+    static constexpr std::size_t kMaxUnseen = 1'000'000;
     // Headers asked for in one UID FETCH: a check reads every unseen message's header in turn,
     // so one round trip brings this many. Kept headers stay under kKeptLiteral times this.
     static constexpr int kFetchBatch = 16;

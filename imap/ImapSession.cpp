@@ -324,6 +324,8 @@ void Session::handleUntagged(const StatusLine& status, ResponseParts& parts)
             const auto uid = parts.number();
             if (!uid || *uid == 0 || (!parts.atEnd() && !parts.space()))
                 return fail(failure::garbledResponse(QByteArray("* SEARCH " + parts.rest().toByteArray())));
+            if (m_unseen.size() >= Limits::kMaxUnseen)
+                return fail(failure::tooManyUnseen(Limits::kMaxUnseen));
             m_unseen.push_back(*uid);
         }
     }

@@ -7,6 +7,7 @@
 
 #include "tests/imap/ImapCheck.h"
 #include "tests/servers/DovecotInfo.h"
+#include "tests/servers/IdentityProvider.h"
 
 #include <QDir>
 #include <QTest>
@@ -136,6 +137,46 @@ private Q_SLOTS:
         QVERIFY2(check.text.startsWith(imap::failure::loginRejected("")),
                  qPrintable(check.text));
         QVERIFY2(check.text.contains(u"AUTHENTICATIONFAILED"_s), qPrintable(check.text));
+    }
+
+    // Sign-in with a token from the identity provider, against the sign-in fixture's Dovecot
+    // (ctest's imap_signin), over STARTTLS and imaps: a valid token logs in; once the provider
+    // says it has expired, the caller is told the token was refused, without the token in the
+    // text; a fresh one logs in again.
+    void bearerTokens_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("STARTTLS") << server("imap://", "IMAP_PORT");
+        QTest::newRow("imaps") << server("imaps://", "IMAPS_PORT");
+    }
+    void bearerTokens()
+    {
+        if (m_info[u"IDP_TOKEN_URL"_s].isEmpty())
+            QSKIP("runs as imap_signin");
+        QFETCH(QString, server);
+        tests::IdentityProvider provider(m_info);
+        const QString oauthUser = user("OAUTH_USER");
+        const QByteArray token = provider.accessToken(oauthUser);
+        QVERIFY2(!token.isEmpty(), qPrintable(provider.lastError()));
+        const auto bearer = platform::LoginMethod::BearerToken;
+        ImapCheck check;
+        QCOMPARE(check.login(server, oauthUser, QString::fromUtf8(token), bearer), 3);
+        QCOMPARE(check.header(1), MailboxFailure::None);
+        QCOMPARE(check.last.subject, u"Plain subject"_s);
+        check.close();
+
+        QVERIFY(provider.expireAccessTokens());
+        ImapCheck expired;
+        QCOMPARE(expired.login(server, oauthUser, QString::fromUtf8(token), bearer), -1);
+        QCOMPARE(expired.failure, MailboxFailure::TokenRefused);
+        QVERIFY2(expired.text.startsWith(imap::failure::tokenRefused("", {})), qPrintable(expired.text));
+        QVERIFY(!expired.text.contains(QString::fromUtf8(token)));
+
+        const QByteArray fresh = provider.accessToken(oauthUser);
+        QVERIFY2(!fresh.isEmpty() && fresh != token, qPrintable(provider.lastError()));
+        ImapCheck again;
+        QCOMPARE(again.login(server, oauthUser, QString::fromUtf8(fresh), bearer), 3);
+        again.close();
     }
 
     // Without the fixture's CA (ctest's imap_dovecot_untrusted): no password goes out, over
