@@ -1,5 +1,7 @@
 #include "app/RealPlatform.h"
 
+#include "imap/ImapMailbox.h"
+#include "platform/MailboxByServerName.h"
 #include "platform/ProgramPaths.h"
 #include "platform/adapters/keychain/KeychainSecretStore.h"
 #include "platform/adapters/multimedia/AudioSinkMultimedia.h"
@@ -31,7 +33,10 @@ using RemoteAccessAdapter = platform::NoRemoteAccess;
 
 struct RealPlatform::Adapters {
     platform::Utf8Cp932Codec codec;
-    pop3::Pop3Mailbox mailbox;
+    pop3::Pop3Mailbox pop3Mailbox;
+    imap::ImapMailbox imapMailbox;
+    // Declared after both: it goes first.
+    platform::MailboxByServerName mailbox{imapMailbox, pop3Mailbox};
     profile::ProfileEngine profileFiles;
     platform::AudioSinkMultimedia multimedia;
     platform::SteadyTickCounter tickCounter;

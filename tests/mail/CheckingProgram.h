@@ -3,6 +3,8 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "alert/forms/NoticeBoard.h"
+#include "imap/ImapMailbox.h"
+#include "platform/MailboxByServerName.h"
 #include "pop3/Pop3Mailbox.h"
 #include "tests/fakes/FakePlatform.h"
 
@@ -29,13 +31,15 @@ struct AlertSounds final : platform::Multimedia {
     std::function<void()> started;
 };
 
-// The real program on a private program folder with the real POP3 mailbox, the given vbmail.ini
-// and account saved, and the alert's sound counted. `real` names further real adapters (a message
+// The real program on a private program folder with the real mailboxes (POP3 and IMAP, chosen by
+// the server name as the program does), the given vbmail.ini and account saved, and the alert's
+// sound counted. `real` names further real adapters (a message
 // box, a program launcher).
 struct CheckingProgram {
     CheckingProgram(const QByteArray& serverFile, const QByteArray& accountFile,
                     pop3::Timeouts timeouts, fakes::FakePlatform::Replacements real = {})
-        : library(timeouts), fake(fakes::FakePlatform::DataFolder::Present, real.with(library))
+        : library(timeouts), imapLibrary(timeouts),
+          fake(fakes::FakePlatform::DataFolder::Present, real.with(mailbox))
     {
         fakes::FakePlatform::writeFile(fake.serverFile(), serverFile);
         fakes::FakePlatform::writeFile(fake.accountProfile(), accountFile);
@@ -53,6 +57,8 @@ struct CheckingProgram {
     alert::NoticeBoard* board() { return app.forms().peek<alert::NoticeBoard>(); }
 
     pop3::Pop3Mailbox library;
+    imap::ImapMailbox imapLibrary;
+    platform::MailboxByServerName mailbox{imapLibrary, library};
     fakes::FakePlatform fake;
     AlertSounds sounds;
     app::Application app{fake.services()};
