@@ -2,7 +2,7 @@
 // of the fixture, reached as imap:// (STARTTLS taken because it is offered). The notice board
 // shows the number of unseen messages, as it does for POP3.
 
-#include "alert/forms/MsgForm.h"
+#include "alert/forms/NoticeBoard.h"
 
 #include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DovecotInfo.h"
@@ -36,7 +36,7 @@ private Q_SLOTS:
             pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)});
         program.checkFromTheMenu();
         QVERIFY(program.board());
-        QCOMPARE(program.board()->Text2(), u"3"_s);
+        QCOMPARE(program.board()->count(), u"3"_s);
         QCOMPARE(program.alertsStarted, 1);
         QVERIFY2(program.fake.log.withPrefix(u"MsgBox"_s).isEmpty(),
                  qPrintable(program.fake.log.withPrefix(u"MsgBox"_s).join(u'\n')));
