@@ -80,6 +80,25 @@ public:
         return failed<MailHeader>(why, answer.failure);
     }
 
+    MailboxAnswer<QList<QByteArray>> messageIds() override
+    {
+        using Ids = QList<QByteArray>;
+        const std::shared_ptr<Connection> connection = m_connection;
+        if (connection->isBusy())
+            return failed<Ids>(MailboxFailure::MessageFailed, failure::sessionBusy());
+        if (!connection->hasLoggedIn())
+            return failed<Ids>(connection->isClosed() ? MailboxFailure::ConnectionLost
+                                                      : MailboxFailure::MessageFailed,
+                               failure::notLoggedIn());
+        auto answer = connection->messageIds();
+        if (answer.ok)
+            return {std::move(answer.value), MailboxFailure::None, {}};
+        const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong
+            : connection->isLoggedIn()                    ? MailboxFailure::NoMessageIds
+                                                          : MailboxFailure::ConnectionLost;
+        return failed<Ids>(why, answer.failure);
+    }
+
     void close() override { m_connection->close(); }
 
 private:
