@@ -41,8 +41,9 @@ public:
 
     struct Message {
         QByteArray content; // the whole message as sent (CRLF line ends)
+        QByteArray id;      // its unique id (UIDL); when empty, its number is answered
     };
-    // A message with the usual header fields and this subject and body.
+    // A message with the usual header fields and this subject and body, and an id of its own.
     static Message message(const QByteArray& subject, const QByteArray& body);
 
     // Script: the server.
@@ -52,6 +53,7 @@ public:
     bool offersApop = true; // the greeting carries an APOP timestamp
     QByteArray loginRejection = "-ERR [AUTH] Authentication failed.";
     QList<Message> mailbox;
+    bool offersIds = true; // the server offers UIDL
     // Runs inside every call that talks to the server, as window events run while the real
     // mailbox waits for the network.
     std::function<void()> whileWaiting;

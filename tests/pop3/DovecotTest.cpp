@@ -268,6 +268,36 @@ private slots:
             QVERIFY(logHasLine({u"pop3(many)"_s, u"top=1000/"_s, u"retr=0/"_s, u"del=0/1000"_s}));
     }
 
+    // The unique ids are Dovecot's, in its message order, the same in every session; headers
+    // are read as before after them. An empty mailbox has none.
+    void uniqueIdsAreTheServers()
+    {
+        if (!isDovecot())
+            QSKIP("Dovecot's own record of its ids is the witness");
+        auto check = login(plainServer(), user("THREE_USER"), kUserPass);
+        QCOMPARE(check.answer.value, 3);
+        const auto ids = check.session->messageIds();
+        QVERIFY2(ids.ok(), qPrintable(ids.text));
+        const QString maildir =
+            m_info[u"BASE"_s] + u"/home/"_s + m_info[u"THREE_USER"_s] + u"/Maildir"_s;
+        const QList<QByteArray> dovecots = dovecotUidls(maildir);
+        QCOMPARE(dovecots.size(), 3);
+        QCOMPARE(ids.value, dovecots);
+        const auto third = check.header(3);
+        QVERIFY(third);
+        QCOMPARE(third->subject, u"こんにちはcafé"_s);
+        check.session->close();
+
+        check = login(tlsServer(), user("THREE_USER"), kApop);
+        QCOMPARE(check.session->messageIds().value, dovecots);
+        check.session->close();
+        check = login(plainServer(), user("EMPTY_USER"), kUserPass);
+        const auto none = check.session->messageIds();
+        QVERIFY(none.ok());
+        QVERIFY(none.value.isEmpty());
+        check.session->close();
+    }
+
     // The UI keeps running while the mailbox waits, and a second check may start inside the
     // first one's wait: both must complete, each on its own session.
     void secondCheckInsideARunningOne()
