@@ -71,7 +71,8 @@ public:
         const auto answer = connection->header(number);
         if (answer.ok) {
             const HeaderTexts texts = readHeaderTexts(answer.value);
-            return {{texts.subject, texts.from, texts.date, answer.value}, MailboxFailure::None, {}};
+            return {{texts.subject, texts.from, texts.date, answer.value, texts.sender},
+                    MailboxFailure::None, {}};
         }
         // A session that left the transaction state after logging in has ended for good.
         const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong

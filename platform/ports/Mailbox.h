@@ -51,6 +51,7 @@ struct MailHeader {
     QString from;
     QString date;
     QByteArray raw; // as the server sent it, up to the blank line (bounded)
+    QString sender; // who sent it, for showing: From's name, else its address (one line, bounded)
 };
 
 // One conversation with the mail server. Every call waits for its answer while the thread's events

@@ -89,7 +89,7 @@ public:
         const qsizetype end = content.indexOf("\r\n\r\n");
         const QByteArray raw = end < 0 ? content : content.left(end + 2);
         const pop3::HeaderTexts texts = pop3::readHeaderTexts(raw);
-        return {{texts.subject, texts.from, texts.date, raw}, MailboxFailure::None, {}};
+        return {{texts.subject, texts.from, texts.date, raw, texts.sender}, MailboxFailure::None, {}};
     }
 
     MailboxAnswer<QList<QByteArray>> messageIds() override

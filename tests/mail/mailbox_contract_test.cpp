@@ -32,7 +32,7 @@ QString said(const MailboxAnswer<MailHeader>& answer)
     if (!answer.ok())
         return u"failed %1: %2"_s.arg(int(answer.failure)).arg(answer.text);
     return QStringList{answer.value.subject, answer.value.from, answer.value.date,
-                       QString::fromUtf8(answer.value.raw)}
+                       QString::fromUtf8(answer.value.raw), answer.value.sender}
         .join(u" | "_s);
 }
 

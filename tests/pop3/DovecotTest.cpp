@@ -152,6 +152,7 @@ private slots:
         QVERIFY(first && second && third);
         QCOMPARE(first->subject, u"Plain subject"_s);
         QCOMPARE(first->from, u"Pelmora Test <sender@pelmora.test>"_s);
+        QCOMPARE(first->sender, u"Pelmora Test"_s);
         QCOMPARE(first->date, u"Mon, 1 Jan 2024 09:00:00 +0900"_s);
         QVERIFY(first->raw.startsWith("From: Pelmora Test <sender@pelmora.test>\r\nTo: three@"));
         QVERIFY(first->raw.endsWith("Content-Type: text/plain; charset=UTF-8\r\n"));
