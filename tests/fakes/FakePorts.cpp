@@ -253,6 +253,23 @@ bool FakeTrayIcon::showMessage(const QString& title, const QString& text)
     return true;
 }
 
+void FakeDesktopNotifications::notify(const QString& title, const QStringList& lines,
+                                      std::function<void()> onClicked)
+{
+    m_log.add(u"notify: %1 | %2 | %3"_s.arg(title, lines.join(u" / "_s),
+                                           onClicked ? u"click"_s : u"no click"_s));
+    m_onClicked = std::move(onClicked);
+}
+
+bool FakeDesktopNotifications::click()
+{
+    if (!m_onClicked)
+        return false;
+    const std::function<void()> handler = m_onClicked;
+    handler();
+    return true;
+}
+
 void FakeTrayIcon::raiseEvent(std::int16_t code)
 {
     if (m_handler)

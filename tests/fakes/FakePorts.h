@@ -6,6 +6,7 @@
 #include "tests/fakes/CallLog.h"
 
 #include "platform/ports/AnimationPane.h"
+#include "platform/ports/DesktopNotifications.h"
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
 #include "platform/ports/HomepageBrowser.h"
@@ -157,6 +158,21 @@ public:
 private:
     CallLog& m_log;
     EventHandler m_handler;
+};
+
+// Records every notification ("notify: <title> | <line> / <line> | click" or "| no click") and
+// keeps the last one's click handler, which the test runs as the user's click.
+class FakeDesktopNotifications final : public platform::DesktopNotifications {
+public:
+    explicit FakeDesktopNotifications(CallLog& log) : m_log(log) {}
+    void notify(const QString& title, const QStringList& lines,
+                std::function<void()> onClicked) override;
+    // The user clicks the notification shown last; false when it offers no click.
+    bool click();
+
+private:
+    CallLog& m_log;
+    std::function<void()> m_onClicked;
 };
 
 class FakeFileDialog final : public platform::FileDialog {
