@@ -83,7 +83,7 @@ public:
         m_mock.setProcessEnvironment(environment);
         QStringList arguments{QStringLiteral("-m"), QStringLiteral("dbusmock"),
                               QStringLiteral("--template"), templateName, QStringLiteral("--session"),
-                              QStringLiteral("-l"), m_dir.filePath(QStringLiteral("calls.log"))};
+                              QStringLiteral("-l"), callLog()};
         if (!parameters.isEmpty())
             arguments << QStringLiteral("--parameters") << parameters;
         m_mock.start(debianPython(), arguments);
@@ -102,6 +102,8 @@ public:
     }
 
     QDBusConnection bus() const { return QDBusConnection(m_connectionName); }
+    // The file where dbusmock writes every call it took, one a line.
+    QString callLog() const { return m_dir.filePath(QStringLiteral("calls.log")); }
 
     QVariantList call(const QString& path, const QString& interface, const QString& method,
                       const QVariantList& arguments)
