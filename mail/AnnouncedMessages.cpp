@@ -17,7 +17,7 @@ namespace {
 QByteArray accountLine(const MailAccount& account)
 {
     return "account " + account.server.toUtf8().toPercentEncoding() + ' '
-        + account.user.toUtf8().toPercentEncoding();
+         + account.user.toUtf8().toPercentEncoding();
 }
 
 bool isId(QByteArrayView line)

@@ -46,10 +46,12 @@ public:
     bool remembers(const MailAccount& account) const;
     // The positions in `mailbox` (the ids in message order) of the messages not yet announced for
     // `account`: all of them when it has no record.
-    QList<qsizetype> newMessages(const MailAccount& account, const QList<QByteArray>& mailbox) const;
+    QList<qsizetype> newMessages(const MailAccount& account,
+                                 const QList<QByteArray>& mailbox) const;
     // Records the messages `announced` (ids of `mailbox`) as announced for `account`, beside those
     // recorded before that are still in `mailbox`; every other id is dropped.
-    platform::WriteResult markAnnounced(const MailAccount& account, const QList<QByteArray>& mailbox,
+    platform::WriteResult markAnnounced(const MailAccount& account,
+                                        const QList<QByteArray>& mailbox,
                                         const QList<QByteArray>& announced) const;
     // Takes every message in `mailbox` as announced (when the user turns "only new mail" on, the
     // mail already there is not news).

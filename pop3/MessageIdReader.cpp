@@ -51,9 +51,8 @@ void MessageIdReader::endLine()
         return breakList();
     const auto number = parseCount(line.first(space), m_count);
     const QByteArrayView id = line.sliced(space + 1);
-    const bool printable = std::all_of(id.begin(), id.end(), [](char c) {
-        return c >= 0x21 && c <= 0x7e;
-    });
+    const bool printable =
+        std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7e; });
     if (number != m_ids.size() + 1 || id.isEmpty() || id.size() > kMaxIdBytes || !printable)
         return breakList();
     m_ids.append(id.toByteArray());

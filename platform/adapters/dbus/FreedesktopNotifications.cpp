@@ -104,11 +104,10 @@ void FreedesktopNotifications::send(const QString& title, const QStringList& lin
     QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, u"Notify"_s);
     const QStringList actions = clickable ? QStringList{u"default"_s, u"開く"_s} : QStringList();
     message << u"ペルモラ"_s << m_shownId << QString() << boundedLine(title, kMaxTitleChars)
-            << body.join(u'\n') << actions
-            << QVariantMap{{u"desktop-entry"_s, u"pelmora"_s}} << qint32(-1);
+            << body.join(u'\n') << actions << QVariantMap{{u"desktop-entry"_s, u"pelmora"_s}}
+            << qint32(-1);
     const quint64 call = m_sent;
-    auto* watcher =
-        new QDBusPendingCallWatcher(bus().asyncCall(message, kCallTimeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus().asyncCall(message, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, call] {
         watcher->deleteLater();
         const QDBusPendingReply<uint> id = *watcher;
