@@ -2,12 +2,15 @@
 // side is held for the one-way delay before it is written to the other side, in order, so each
 // request and its reply cost one round trip of 2 x DELAY_MS more than on loopback. (The kernel
 // here has no netem.) The TCP handshake itself is not delayed: a connect completes at once, and
-// acknowledgements are the proxy's own, sent at once (see readSide).
+// acknowledgements are the proxy's own, sent at once (see readSide). With a delay of 0 it is a
+// plain relay that counts the bytes at the socket.
 //
 //   pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S]
 //
 // Listens on a free port of 127.0.0.1, prints "PORT n" and serves until SIGTERM or SIGINT, or
-// until LIFETIME_S (default 900) have passed, and never connects anywhere but 127.0.0.1.
+// until LIFETIME_S (default 900) have passed, and never connects anywhere but 127.0.0.1. As each
+// connection ends it prints "LINK n up=BYTES down=BYTES": n counts connections in the order they
+// were accepted from 1, up is what the client sent, down what the server sent.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -50,11 +53,13 @@ struct Direction {
     int to = -1;
     std::deque<Chunk> held;
     std::size_t heldBytes = 0;
+    std::uint64_t readBytes = 0; // everything read from the sender
     bool readEnded = false;  // the sender closed, or failed
     bool writeEnded = false; // we closed the receiver's side
 };
 
 struct Link {
+    int number = 0;
     Direction up;   // client to server
     Direction down; // server to client
     bool broken = false;
@@ -92,6 +97,7 @@ bool readSide(Direction& d, std::chrono::milliseconds delay)
     ::setsockopt(d.from, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
     d.held.push_back({Clock::now() + delay, std::string(buffer, std::size_t(n)), 0});
     d.heldBytes += std::size_t(n);
+    d.readBytes += std::uint64_t(n);
     if (n == 0)
         d.readEnded = true;
     return true;
@@ -158,6 +164,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     std::list<Link> links;
+    int accepted = 0;
     while (!g_stop && Clock::now() < end) {
         std::vector<pollfd> fds{{listener, POLLIN, 0}};
         std::vector<Link*> owners{nullptr};
@@ -197,6 +204,7 @@ int main(int argc, char** argv)
                     tune(client);
                     tune(server);
                     Link& link = links.emplace_back();
+                    link.number = ++accepted;
                     link.up.from = client;
                     link.up.to = server;
                     link.down.from = server;
@@ -221,6 +229,10 @@ int main(int argc, char** argv)
                 link.broken = true;
             const bool done = link.up.writeEnded && link.down.writeEnded;
             if (link.broken || done) {
+                std::printf("LINK %d up=%llu down=%llu\n", link.number,
+                            static_cast<unsigned long long>(link.up.readBytes),
+                            static_cast<unsigned long long>(link.down.readBytes));
+                std::fflush(stdout);
                 ::close(link.up.from);
                 ::close(link.down.from);
                 it = links.erase(it);

@@ -1,17 +1,22 @@
 // The POP3 figures of scripts/bench, against the private Dovecot of tests/servers/dovecot-fixture
 // (started with --bench --plain) whose information file is INFO:
 //
-//   pop3_bench speed INFO USER_KEY ROUNDS [VIA_PORT]
+//   pop3_bench speed INFO USER_KEY ROUNDS [curl] [VIA_PORT]
 //       One warm-up round, then ROUNDS rounds of, side by side: the check's calls through the
-//       library (runCheck), curl reading the same messages over one connection, and the server's
-//       floor (every RETR written at once). VIA_PORT: connect through 127.0.0.1:VIA_PORT (the
-//       delay proxy) instead of straight to Dovecot.
+//       library (runCheck), the server's floor (STAT and every TOP n 0 written at once),
+//       and with "curl" curl reading the same headers over one connection. VIA_PORT: connect
+//       through 127.0.0.1:VIA_PORT (the delay proxy) instead of straight to Dovecot.
+//   pop3_bench bytes INFO USER_KEY VIA_PORT
+//       One check, then one floor, both through 127.0.0.1:VIA_PORT (the proxy with no delay,
+//       which counts the bytes of each connection): the floor's count of the headers and of all
+//       it read, and the header bytes the check was handed.
 //   pop3_bench memory INFO USER_KEY CHECKS
 //       CHECKS checks in a row in this process: resident memory after the 10th and the last, and
 //       the peak.
 //
 // USER_KEY names the mailbox in INFO (BENCH_USER: 1000 x 51,200 bytes; SMALL_USER: 100 small
-// messages). Results go to stdout as "RESULT key=value" lines for scripts/bench.
+// messages; LARGE_USER: 10,000 small messages). Results go to stdout as "RESULT key=value" lines
+// for scripts/bench.
 
 #include "bench/BenchCheck.h"
 #include "bench/Pop3Floor.h"
@@ -26,6 +31,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 using namespace pelmora;
@@ -61,15 +67,25 @@ struct Mailbox {
     int count = 0;
 };
 
+// curl reading every header with "TOP n 0", one request after another over one connection (it
+// has no command for a header, hence one custom request per message, from a config file).
 bool runCurl(const Mailbox& box, double* seconds)
 {
+    QByteArray config;
+    for (int n = 1; n <= box.count; ++n) {
+        if (n > 1)
+            config += "next\n";
+        config += "user = \"" + box.user + ':' + box.password
+            + "\"\nurl = \"pop3://" + box.host + ':' + QByteArray::number(box.port)
+            + "/\"\nrequest = \"TOP " + QByteArray::number(n) + " 0\"\n";
+    }
     QProcess curl;
     curl.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
-    curl.start(u"curl"_s, {u"-s"_s, u"-u"_s, QString::fromUtf8(box.user + ':' + box.password),
-                          u"pop3://%1:%2/[1-%3]"_s.arg(QString::fromUtf8(box.host)).arg(box.port)
-                              .arg(box.count)});
+    curl.start(u"curl"_s, {u"-s"_s, u"-K"_s, u"-"_s});
+    curl.write(config);
+    curl.closeWriteChannel();
     const bool ok = curl.waitForFinished(300'000) && curl.exitStatus() == QProcess::NormalExit
         && curl.exitCode() == 0;
     *seconds = double(clock.nsecsElapsed()) / 1e9;
@@ -81,54 +97,77 @@ bench::BenchServer serverOf(const Mailbox& box)
     return {box.host + ':' + QByteArray::number(box.port), box.user, box.password, false};
 }
 
-int speed(const Mailbox& box, int rounds)
+// One client of a speed round: its name, how it reads the mailbox once, and its times.
+struct Client {
+    const char* name;
+    std::function<bool(double*)> run; // answers whether it read everything; sets the seconds
+    std::vector<double> times;
+};
+
+int speed(const Mailbox& box, int rounds, bool withCurl)
 {
     pop3::Pop3Mailbox library;
     const bench::BenchServer server = serverOf(box);
+    std::vector<Client> clients;
+    clients.push_back({"library", [&](double* seconds) {
+                           const auto check = bench::runCheck(library, server);
+                           *seconds = check.seconds;
+                           return check.ok && check.count == box.count;
+                       }, {}});
+    if (withCurl)
+        clients.push_back({"curl", [&](double* seconds) { return runCurl(box, seconds); }, {}});
+    clients.push_back({"floor", [&](double* seconds) {
+                           const auto floor = bench::runFloor(box.host, box.port, box.user,
+                                                              box.password, box.count);
+                           *seconds = floor.seconds;
+                           return floor.ok;
+                       }, {}});
     // Dovecot builds its index and the page cache fills on the first reading.
-    const auto warm = bench::runCheck(library, server);
-    if (!warm.ok || warm.count != box.count) {
-        std::fprintf(stderr, "pop3_bench: the library could not read the mailbox (%d messages)\n",
-                     warm.count);
-        return 1;
-    }
-    double ignored = 0;
-    runCurl(box, &ignored);
-    bench::runFloor(box.host, box.port, box.user, box.password, box.count);
-
-    std::vector<double> ours, curls, floors;
-    for (int round = 1; round <= rounds; ++round) {
-        // Each client goes first in turn, so that none always finds the server just warmed up.
-        bench::CheckResult check;
-        double curlSeconds = 0;
-        bool curlOk = false;
-        bench::FloorResult floor;
-        for (int turn = 0; turn < 3; ++turn) {
-            switch ((round + turn) % 3) {
-            case 0: check = bench::runCheck(library, server); break;
-            case 1: curlOk = runCurl(box, &curlSeconds); break;
-            default:
-                floor = bench::runFloor(box.host, box.port, box.user, box.password, box.count);
-                break;
-            }
-        }
-        if (!check.ok || !curlOk || !floor.ok) {
-            std::fprintf(stderr, "pop3_bench: round %d failed (library %d, curl %d, floor %d)\n",
-                         round, check.ok, curlOk, floor.ok);
+    for (Client& client : clients) {
+        double ignored = 0;
+        if (!client.run(&ignored)) {
+            std::fprintf(stderr, "pop3_bench: %s could not read the mailbox\n", client.name);
             return 1;
         }
-        std::printf("round %d: library %.3f s (%lld message bytes), curl %.3f s, floor %.3f s\n",
-                    round, check.seconds, static_cast<long long>(check.bytes), curlSeconds,
-                    floor.seconds);
-        std::fflush(stdout);
-        ours.push_back(check.seconds);
-        curls.push_back(curlSeconds);
-        floors.push_back(floor.seconds);
     }
-    std::printf("RESULT messages=%d\nRESULT rounds=%d\nRESULT library=%.4f\nRESULT curl=%.4f\n"
-                "RESULT floor=%.4f\nRESULT peak_kb=%lld\n",
-                box.count, rounds, median(ours), median(curls), median(floors),
-                statusKilobytes("VmHWM:"));
+    const std::size_t n = clients.size();
+    for (int round = 1; round <= rounds; ++round) {
+        // Each client goes first in turn, so that none always finds the server just warmed up.
+        for (std::size_t turn = 0; turn < n; ++turn) {
+            Client& client = clients[(std::size_t(round) + turn) % n];
+            double seconds = 0;
+            if (!client.run(&seconds)) {
+                std::fprintf(stderr, "pop3_bench: round %d: %s failed\n", round, client.name);
+                return 1;
+            }
+            client.times.push_back(seconds);
+        }
+        std::printf("round %d:", round);
+        for (const Client& client : clients)
+            std::printf(" %s %.3f s", client.name, client.times.back());
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    std::printf("RESULT messages=%d\nRESULT rounds=%d\n", box.count, rounds);
+    for (const Client& client : clients)
+        std::printf("RESULT %s=%.4f\n", client.name, median(client.times));
+    std::printf("RESULT peak_kb=%lld\n", statusKilobytes("VmHWM:"));
+    return 0;
+}
+
+int bytes(const Mailbox& box)
+{
+    pop3::Pop3Mailbox library;
+    const auto check = bench::runCheck(library, serverOf(box));
+    const auto floor = bench::runFloor(box.host, box.port, box.user, box.password, box.count);
+    if (!check.ok || !floor.ok) {
+        std::fprintf(stderr, "pop3_bench: library %d, floor %d\n", check.ok, floor.ok);
+        return 1;
+    }
+    std::printf("RESULT messages=%d\nRESULT header_bytes=%lld\nRESULT floor_bytes=%lld\n"
+                "RESULT check_header_bytes=%lld\n",
+                box.count, static_cast<long long>(floor.headerBytes),
+                static_cast<long long>(floor.bytes), static_cast<long long>(check.bytes));
     return 0;
 }
 
@@ -163,8 +202,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 5 || (args[1] != u"speed"_s && args[1] != u"memory"_s)) {
-        std::fprintf(stderr, "usage: pop3_bench speed INFO USER_KEY ROUNDS [VIA_PORT]\n"
+    if (args.size() < 5
+        || (args[1] != u"speed"_s && args[1] != u"bytes"_s && args[1] != u"memory"_s)) {
+        std::fprintf(stderr, "usage: pop3_bench speed INFO USER_KEY ROUNDS [curl] [VIA_PORT]\n"
+                             "       pop3_bench bytes INFO USER_KEY VIA_PORT\n"
                              "       pop3_bench memory INFO USER_KEY CHECKS\n");
         return 2;
     }
@@ -199,7 +240,12 @@ int main(int argc, char** argv)
     const int number = std::max(1, args[4].toInt());
     if (args[1] == u"memory"_s)
         return memory(box, number);
-    if (args.size() > 5)
-        box.port = args[5].toUShort();
-    return speed(box, number);
+    if (args[1] == u"bytes"_s) {
+        box.port = args[4].toUShort();
+        return bytes(box);
+    }
+    const bool withCurl = args.size() > 5 && args[5] == u"curl"_s;
+    if (args.size() > (withCurl ? 6 : 5))
+        box.port = args.back().toUShort();
+    return speed(box, number, withCurl);
 }

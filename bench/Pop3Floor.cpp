@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace pelmora::bench {
@@ -18,7 +19,8 @@ namespace pelmora::bench {
 namespace {
 
 // Reads replies from a blocking socket and tells where each ends: a status line, and for a
-// "+OK" to RETR the lines up to the one holding only ".". Only the start of each line is looked at.
+// "+OK" to TOP the lines up to the one holding only ".". Only the start of each line is
+// looked at.
 class ReplyReader {
 public:
     explicit ReplyReader(int socket) : m_socket(socket), m_buffer(256 * 1024) {}
@@ -46,6 +48,8 @@ public:
         return true;
     }
     std::int64_t bytes() const { return m_bytes; }
+    // The lines the TOP replies carried, their ends included and the "." lines left out.
+    std::int64_t contentBytes() const { return m_contentBytes; }
 
 private:
     bool fill()
@@ -71,6 +75,8 @@ private:
         const bool lastLine = (length == 3 && std::memcmp(m_head, ".\r\n", 3) == 0)
             || (length == 2 && std::memcmp(m_head, ".\n", 2) == 0);
         m_inStatus = lastLine;
+        if (!lastLine)
+            m_contentBytes += std::int64_t(length);
         return lastLine;
     }
 
@@ -79,6 +85,7 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
     std::int64_t m_bytes = 0;
+    std::int64_t m_contentBytes = 0;
     char m_head[4] = {};
     std::size_t m_lineLength = 0;
     bool m_inStatus = true;
@@ -112,6 +119,7 @@ FloorResult runFloor(const QByteArray& host, std::uint16_t port, const QByteArra
     ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     const timeval limit{60, 0};
     ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -122,15 +130,23 @@ FloorResult runFloor(const QByteArray& host, std::uint16_t port, const QByteArra
         && sendAll(socket, "USER " + user + "\r\n") && reader.read(1, false)
         && sendAll(socket, "PASS " + password + "\r\n") && reader.read(1, false);
     if (ok) {
-        QByteArray commands;
+        QByteArray commands = "STAT\r\n";
         for (int n = 1; n <= count; ++n)
-            commands += "RETR " + QByteArray::number(n) + "\r\n";
-        ok = sendAll(socket, commands) && reader.read(count, true)
-            && sendAll(socket, "QUIT\r\n") && reader.read(1, false);
+            commands += "TOP " + QByteArray::number(n) + " 0\r\n";
+        // Written while the replies are read: a server stops reading commands while its replies
+        // wait, and thousands of commands outgrow what the sockets hold meanwhile.
+        bool written = false;
+        std::thread writer([&] { written = sendAll(socket, commands); });
+        ok = reader.read(1, false) && reader.read(count, true);
+        if (!ok)
+            ::shutdown(socket, SHUT_RDWR); // the writer may wait for a server that stopped
+        writer.join();
+        ok = ok && written && sendAll(socket, "QUIT\r\n") && reader.read(1, false);
     }
     ::close(socket);
     result.ok = ok;
     result.bytes = reader.bytes();
+    result.headerBytes = reader.contentBytes();
     result.seconds = double(clock.nsecsElapsed()) / 1e9;
     return result;
 }

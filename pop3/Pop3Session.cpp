@@ -76,15 +76,20 @@ QByteArray apopTimestamp(QByteArrayView greeting)
     return greeting.sliced(open, close - open + 1).toByteArray();
 }
 
+ReadAhead bounded(ReadAhead readAhead)
+{
+    readAhead.messages = std::max(0, readAhead.messages);
+    readAhead.headerBytes = std::max<std::int64_t>(0, readAhead.headerBytes);
+    readAhead.commandBytes = std::max<qsizetype>(0, readAhead.commandBytes);
+    return readAhead;
+}
+
 } // namespace
 
 Session::Session(Credentials credentials, bool secure, bool tlsAvailable, ReadAhead readAhead)
     : m_credentials(std::move(credentials)), m_secure(secure), m_tlsAvailable(tlsAvailable),
-      m_readAhead(readAhead)
+      m_readAhead(bounded(readAhead)), m_headers(m_readAhead)
 {
-    m_readAhead.messages = std::max(0, m_readAhead.messages);
-    m_readAhead.headerBytes = std::max<std::int64_t>(0, m_readAhead.headerBytes);
-    m_readAhead.commandBytes = std::max<qsizetype>(0, m_readAhead.commandBytes);
     // A CR or LF in a user name or password would end our command early and let the rest be
     // read as a command of its own.
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.password)) {
@@ -112,7 +117,7 @@ void Session::setState(State next)
         m_content = nullptr;
         // After a failure the answers read completely are still there to take.
         if (next == State::Closed)
-            dropAll();
+            m_headers.clear();
     }
 }
 
@@ -227,23 +232,17 @@ bool Session::readingPaused() const
 
 bool Session::nextHeaderOverBound() const
 {
-    if (m_state != State::Transaction || m_inFlight.empty()
-        || m_headerBytesAhead < m_readAhead.headerBytes)
+    if (m_state != State::Transaction || m_inFlight.empty() || !m_headers.full())
         return false;
     const Pending& next = m_inFlight.front();
-    if (next.command != Command::Top || next.number == m_position)
-        return false;
-    const auto it = m_messages.find(next.number);
-    return it != m_messages.end() && it->second.top == Phase::Asked
-        && it->second.topTicket == next.ticket;
+    return next.command == Command::Top && next.number != m_headers.position()
+        && m_headers.wanted(next.number, next.ticket);
 }
 
 bool Session::callerWaits() const
 {
-    if (m_state != State::Transaction || m_idsAsked)
-        return true;
-    const auto it = m_messages.find(m_position);
-    return it != m_messages.end() && it->second.top == Phase::Asked;
+    return m_state != State::Transaction || m_idsAsked
+        || m_headers.phase(m_headers.position()) == HeadersAhead::Phase::Asked;
 }
 
 void Session::handleStatusLine(QByteArrayView line)
@@ -494,70 +493,20 @@ void Session::onStat(bool ok, QByteArrayView line)
 
 // --- Requests and reading ahead -------------------------------------------------------------
 
-void Session::askTop(int number, Message& message)
+void Session::askTop(int number)
 {
-    message.top = Phase::Asked;
-    message.topTicket = send(Command::Top, number, "TOP " + QByteArray::number(number) + " 0");
+    m_headers.asked(number, send(Command::Top, number, "TOP " + QByteArray::number(number) + " 0"));
 }
 
-Session::Message* Session::requestedBy(const Pending& pending)
-{
-    const auto it = m_messages.find(pending.number);
-    if (it == m_messages.end() || it->second.top != Phase::Asked
-        || it->second.topTicket != pending.ticket)
-        return nullptr;
-    return &it->second;
-}
-
-// The caller is at `number` now: what was kept about messages before it goes. A caller that
-// goes back reads ahead again from there; what was asked for beyond its reach is dropped (the
-// replies are read and thrown away).
-void Session::moveTo(int number)
-{
-    const bool back = number < m_position;
-    m_position = number;
-    const auto before = m_messages.lower_bound(number);
-    for (auto it = m_messages.begin(); it != before;)
-        drop(it++);
-    if (back) {
-        const std::int64_t reach = std::int64_t(number) + m_readAhead.messages;
-        for (auto it = m_messages.upper_bound(int(std::min<std::int64_t>(reach, INT_MAX)));
-             it != m_messages.end();)
-            drop(it++);
-        m_headerNext = std::int64_t(number) + 1;
-    }
-    m_headerNext = std::max(m_headerNext, std::int64_t(number) + 1);
-}
-
-// The entry of `number`, found or made; `hint` is where it is or would be (the walks below go up
-// through consecutive numbers, so this costs next to nothing).
-Session::Messages::iterator Session::entry(Messages::iterator hint, int number)
-{
-    if (hint != m_messages.end() && hint->first == number)
-        return hint;
-    return m_messages.try_emplace(hint, number);
-}
-
-// Asks for the headers of the messages after the caller's, up to ReadAhead::messages ahead. Once
-// the reach is covered it is topped up an eighth at a time, so the requests go out in a few
-// larger writes instead of one small write per message the caller takes; the last messages of
-// the mailbox go as soon as they are in reach.
+// Asks for the headers of the messages after the caller's, as far as they are due.
 void Session::readAhead()
 {
-    if (!m_pipelining || !m_headersOffered || m_state != State::Transaction || m_position < 1
-        || m_readAhead.messages == 0)
+    if (!m_pipelining || !m_headersOffered || m_state != State::Transaction)
         return;
-    const std::int64_t reach =
-        std::min<std::int64_t>(m_messageCount, std::int64_t(m_position) + m_readAhead.messages);
-    const std::int64_t batch = std::max(1, m_readAhead.messages / 8);
-    const bool smallTopUp = reach - m_headerNext + 1 < batch && reach < m_messageCount;
-    if (m_headerNext > reach || (smallTopUp && m_headerNext > m_position + batch))
-        return;
-    auto it = m_messages.lower_bound(int(m_headerNext));
-    for (; m_headerNext <= reach; ++m_headerNext, ++it) {
-        it = entry(it, int(m_headerNext));
-        if (it->second.top == Phase::NotAsked)
-            askTop(int(m_headerNext), it->second);
+    const auto [first, last] = m_headers.nextToAsk(m_messageCount);
+    for (std::int64_t number = first; number <= last; ++number) {
+        if (m_headers.phase(int(number)) == HeadersAhead::Phase::NotAsked)
+            askTop(int(number));
     }
 }
 
@@ -568,62 +517,37 @@ void Session::stopAskingForHeaders()
     std::erase_if(m_unsent, [this](const Pending& pending) {
         if (pending.command != Command::Top)
             return false;
-        if (Message* message = requestedBy(pending))
-            message->top = Phase::NotAsked;
+        if (m_headers.wanted(pending.number, pending.ticket))
+            m_headers.unasked(pending.number);
         return true;
     });
-}
-
-void Session::releaseHeader(Message& message)
-{
-    m_headerBytesAhead -= message.headerKept;
-    message.headerKept = 0;
-}
-
-void Session::drop(Messages::iterator it)
-{
-    releaseHeader(it->second);
-    m_messages.erase(it);
-}
-
-void Session::dropAll()
-{
-    while (!m_messages.empty())
-        drop(m_messages.begin());
 }
 
 void Session::requestHeader(int number)
 {
     if (m_state != State::Transaction)
         return;
-    moveTo(number);
-    Message& message = entry(m_messages.lower_bound(number), number)->second;
-    if (message.top == Phase::NotAsked || message.top == Phase::Used) {
-        if (m_headersOffered) {
-            askTop(number, message);
-        } else {
-            message.top = Phase::Answered;
-            message.header = {false, {}, failure::headersNotOffered()};
-        }
+    m_headers.moveTo(number);
+    const auto phase = m_headers.phase(number);
+    if (phase == HeadersAhead::Phase::NotAsked || phase == HeadersAhead::Phase::Used) {
+        if (m_headersOffered)
+            askTop(number);
+        else
+            m_headers.answer(number, {false, {}, failure::headersNotOffered()});
     }
     readAhead();
 }
 
 std::optional<Answer<QByteArray>> Session::takeHeader(int number)
 {
-    const auto it = m_messages.find(number);
-    if (it == m_messages.end() || it->second.top != Phase::Answered)
-        return std::nullopt;
-    it->second.top = Phase::Used;
-    releaseHeader(it->second);
-    return std::exchange(it->second.header, {});
+    return m_headers.take(number);
 }
 
 void Session::requestQuit()
 {
     if (m_state == State::Failed || m_state == State::Closed || m_state == State::Quitting)
         return;
-    dropAll();
+    m_headers.clear();
     // Requests not yet sent are of no use any more.
     std::erase_if(m_unsent, [](const Pending& pending) { return pending.command == Command::Top; });
     setState(State::Quitting);
@@ -632,30 +556,16 @@ void Session::requestQuit()
 
 void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
 {
-    Message* message = requestedBy(pending);
     QByteArray header = m_top.takeHeader();
+    const bool wanted = m_headers.wanted(pending.number, pending.ticket);
     if (!ok)
         stopAskingForHeaders();
-    if (!message)
+    if (!wanted)
         return;
-    message->top = Phase::Answered;
-    if (!ok) {
-        message->header = {false, {}, failure::serverRejected(line)};
-        return;
-    }
-    message->header = {true, std::move(header), {}};
-    if (pending.number == m_position)
-        return;
-    // A header read ahead is kept within its bound (reading pauses before one that does not fit);
-    // one that comes while the caller waits and does not fit is asked for again when wanted.
-    const std::int64_t size = message->header.value.size();
-    if (m_headerBytesAhead >= m_readAhead.headerBytes) {
-        message->top = Phase::Used;
-        message->header = {};
-        return;
-    }
-    message->headerKept = size;
-    m_headerBytesAhead += size;
+    if (ok)
+        m_headers.answer(pending.number, {true, std::move(header), {}});
+    else
+        m_headers.answer(pending.number, {false, {}, failure::serverRejected(line)});
 }
 
 void Session::requestMessageIds()

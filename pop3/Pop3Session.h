@@ -2,6 +2,7 @@
 
 #include "pop3/CapabilityReader.h"
 #include "pop3/HeaderReceiver.h"
+#include "pop3/HeadersAhead.h"
 #include "pop3/MessageIdReader.h"
 #include "pop3/MultiLineDecoder.h"
 #include "pop3/Pop3Limits.h"
@@ -11,9 +12,7 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <optional>
-#include <vector>
 
 namespace pelmora::pop3 {
 
@@ -28,14 +27,6 @@ struct Credentials {
     QByteArray user;
     QByteArray password; // or the access token
     LoginMethod method = LoginMethod::UserPass;
-};
-
-// The answer to one request: a value, or the text of why there is none.
-template <typename T>
-struct Answer {
-    bool ok = false;
-    T value{};
-    QString failure;
 };
 
 // The POP3 protocol without any I/O: bytes from the server go in through feed(), command lines
@@ -154,7 +145,7 @@ public:
 
     // What is read ahead: the bytes of the headers kept ahead; all commands sent whose replies
     // have not been read yet, and their bytes.
-    std::int64_t headerBytesAhead() const { return m_headerBytesAhead; }
+    std::int64_t headerBytesAhead() const { return m_headers.bytesKept(); }
     std::size_t requestsInFlight() const { return m_inFlight.size(); }
     qsizetype commandBytesInFlight() const { return m_inFlightBytes; }
 
@@ -175,31 +166,13 @@ private:
         QByteArray line;
     };
 
-    // Where one request about a message stands.
-    enum class Phase : std::uint8_t { NotAsked, Asked, Answered, Used };
-    // What the session knows or has asked about one message near the caller's.
-    struct Message {
-        Phase top = Phase::NotAsked;
-        std::uint64_t topTicket = 0;
-        Answer<QByteArray> header;
-        std::int64_t headerKept = 0; // the header's share of ReadAhead::headerBytes
-    };
-    using Messages = std::map<int, Message>;
-
     void setState(State next);
     void fail(const QString& text);
     std::uint64_t send(Command command, int number, QByteArray line);
     void pump();
-    void askTop(int number, Message& message);
-    // The message a reply belongs to, when that request is still the one wanted.
-    Message* requestedBy(const Pending& pending);
-    void moveTo(int number);
-    Messages::iterator entry(Messages::iterator hint, int number);
+    void askTop(int number);
     void readAhead();
     void stopAskingForHeaders();
-    void releaseHeader(Message& message);
-    void drop(Messages::iterator it);
-    void dropAll();
     void handleStatusLine(QByteArrayView line);
     // `continuation`: the reply was a "+" line (only AUTH and its response get one).
     void completeReply(bool ok, QByteArrayView statusLine, bool continuation = false);
@@ -269,13 +242,7 @@ private:
     std::optional<Answer<QList<QByteArray>>> m_ids;
 
     std::uint64_t m_lastTicket = 0;
-    // The message the caller asked about last; what is kept is about messages from here on.
-    int m_position = 0;
-    Messages m_messages;
-    // Where reading ahead goes on: every message after the caller's and before m_headerNext has
-    // its header asked for.
-    std::int64_t m_headerNext = 1;
-    std::int64_t m_headerBytesAhead = 0;
+    HeadersAhead m_headers;
     qsizetype m_inFlightBytes = 0; // of the commands in m_inFlight
 };
 
