@@ -16,19 +16,23 @@
 #include "pop3/Pop3Mailbox.h"
 #include "profile/ProfileEngine.h"
 #if PELMORA_WITH_NETWORKMANAGER
+#include "platform/adapters/dbus/FreedesktopNotifications.h"
 #include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
 #else
+#include "platform/adapters/system/NoDesktopNotifications.h"
 #include "platform/adapters/system/NoRemoteAccess.h"
 #endif
 
 namespace pelmora::app {
 
-// The one place the remote-access adapter is chosen: NetworkManager where the build has D-Bus,
-// else the do-nothing adapter (nothing is ever hung up).
+// The one place the D-Bus adapters are chosen: NetworkManager and the freedesktop notifications
+// where the build has D-Bus, else the do-nothing adapters (nothing is ever hung up or shown).
 #if PELMORA_WITH_NETWORKMANAGER
 using RemoteAccessAdapter = platform::NetworkManagerRemoteAccess;
+using NotificationsAdapter = platform::FreedesktopNotifications;
 #else
 using RemoteAccessAdapter = platform::NoRemoteAccess;
+using NotificationsAdapter = platform::NoDesktopNotifications;
 #endif
 
 struct RealPlatform::Adapters {
@@ -50,6 +54,7 @@ struct RealPlatform::Adapters {
     platform::DesktopHomepageBrowser homepageBrowser;
     platform::ImmediateProcessExit processExit;
     platform::KeychainSecretStore secretStore;
+    NotificationsAdapter desktopNotifications;
 };
 
 RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
@@ -58,7 +63,7 @@ RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
     m_services.reset(new platform::PlatformServices{
         a.mailbox, a.profileFiles, a.codec, a.multimedia, a.tickCounter, a.windowPositioner,
         a.remoteAccess, a.trayIcon, a.fileDialog, a.fileTitle, a.messageBox, a.programLauncher,
-        a.homepageBrowser, a.processExit, a.secretStore,
+        a.homepageBrowser, a.processExit, a.secretStore, a.desktopNotifications,
         // The pane is a child widget of the frame, which owns and deletes it.
         [](QWidget* frame) -> platform::AnimationPane& {
             return *new platform::MovieAnimationPane(frame);

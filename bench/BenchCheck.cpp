@@ -40,6 +40,10 @@ public:
             m_result.bytes += answer.value.raw.size();
         return answer;
     }
+    platform::MailboxAnswer<QList<QByteArray>> messageIds() override
+    {
+        return m_real->messageIds();
+    }
     void close() override { m_real->close(); }
 
 private:

@@ -2,20 +2,43 @@
 // driver drives it. The first byte chooses the login (APOP, USER/PASS or a bearer token, already
 // on TLS or not) and how the rest is cut into reads; then the session gets the bytes, completes TLS
 // when it asks for it and asks for headers once logged in, out of step with its reading
-// ahead (which is bounded tightly here, so short inputs reach its limits).
+// ahead (which is bounded tightly here, so short inputs reach its limits), and for the messages'
+// unique ids once the first header is there (behind the headers read ahead).
 // Anything but a clean run (a crash, a sanitizer report, headers kept past their bound, an outgoing
-// line with a stray line break or a command that would change the mailbox) is a finding.
+// line with a stray line break or a command that would change the mailbox, ids answered that are
+// not one valid id per message, each different) is a finding.
 
 #include "pop3/MessageHeader.h"
 #include "pop3/Pop3Limits.h"
 #include "pop3/Pop3Session.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 using pelmora::pop3::LoginMethod;
 using pelmora::pop3::Session;
+
+namespace {
+
+// An answered list of ids is one id per message, each of 1 to 70 printable ASCII characters,
+// none twice.
+bool usableIds(const QList<QByteArray>& ids, int count)
+{
+    if (ids.size() != count)
+        return false;
+    for (const QByteArray& id : ids) {
+        if (id.isEmpty() || id.size() > 70
+            || !std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7e; }))
+            return false;
+    }
+    return QSet<QByteArray>(ids.begin(), ids.end()).size() == ids.size();
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -34,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                              .commandBytes = 40});
     const std::size_t chunk = std::size_t(flags >> 5) * 5 + 1;
     int number = 1;
+    bool idsAsked = false;
     // What the session did not take while it paused, offered again first, as the driver does.
     QByteArray unread;
 
@@ -49,9 +73,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (session.messageCount() > 0) {
                 number = number % std::min(session.messageCount(), 3) + 1;
                 session.requestHeader(number);
-                if (const auto header = session.takeHeader(number); header && header->ok)
+                const auto header = session.takeHeader(number);
+                if (header && header->ok)
                     (void)pelmora::pop3::readHeaderTexts(header->value);
+                if (header && !idsAsked) {
+                    session.requestMessageIds();
+                    idsAsked = true;
+                }
             }
+            if (const auto ids = session.takeMessageIds();
+                ids && ids->ok && !usableIds(ids->value, session.messageCount()))
+                std::abort();
             break;
         default:
             break;

@@ -47,6 +47,8 @@ void CapabilityReader::endWord()
             m_pipelining = true;
         else if (is("TOP"))
             m_top = true;
+        else if (is("UIDL"))
+            m_uidl = true;
         m_saslLine = is("SASL");
     } else if (m_saslLine) {
         if (is("OAUTHBEARER"))

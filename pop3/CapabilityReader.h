@@ -17,6 +17,7 @@ public:
     bool startTls() const { return m_startTls; }
     bool pipelining() const { return m_pipelining; }
     bool top() const { return m_top; }
+    bool uidl() const { return m_uidl; }
     bool oauthBearer() const { return m_oauthBearer; }
     bool xoauth2() const { return m_xoauth2; }
 
@@ -35,6 +36,7 @@ private:
     bool m_startTls = false;
     bool m_pipelining = false;
     bool m_top = false;
+    bool m_uidl = false;
     bool m_oauthBearer = false;
     bool m_xoauth2 = false;
 };

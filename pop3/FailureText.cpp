@@ -160,6 +160,18 @@ QString headersNotOffered()
 {
     return u"サーバーが TOP（ヘッダーだけの取得）を提供していないため、ヘッダーは読みません。"_s;
 }
+QString messageIdsNotOffered()
+{
+    return u"サーバーが UIDL（メールごとの固有 ID）を提供していません。"_s;
+}
+QString messageIdsNotUsable()
+{
+    return u"サーバーが返したメールの固有 ID（UIDL の応答）に重複や不正な行があるため、使えません。"_s;
+}
+QString tooManyMessageIds(int limit)
+{
+    return u"メールが %1 通を超えているため、メールごとの固有 ID は読みません。"_s.arg(limit);
+}
 QString sessionBusy() { return u"この接続は別の処理の途中です。"_s; }
 QString notLoggedIn() { return u"まだログインしていません。"_s; }
 

@@ -42,6 +42,9 @@ QString startTlsNotOffered();
 QString badMessageCount(QByteArrayView serverLine);
 QString noSuchMessage(int number, int count);
 QString headersNotOffered();
+QString messageIdsNotOffered();
+QString messageIdsNotUsable();
+QString tooManyMessageIds(int limit);
 QString sessionBusy();
 QString notLoggedIn();
 

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace pelmora::pop3 {
 
 namespace {
@@ -70,7 +72,8 @@ QByteArray decodeQ(QByteArrayView text)
 struct EncodedWord {
     qsizetype begin = -1;
     qsizetype end = -1; // one past "?="
-    QString text;
+    QByteArrayView charset;
+    QByteArray bytes; // decoded from B or Q, not yet from the charset
 };
 
 // Finds the next well-formed encoded-word at or after `from`: "=?charset?e?text?=", where neither
@@ -110,7 +113,7 @@ EncodedWord nextEncodedWord(QByteArrayView value, qsizetype from)
             from = begin + 2;
             continue;
         }
-        return {begin, q3 + 2, decodeBytes(bytes, charset)};
+        return {begin, q3 + 2, charset, std::move(bytes)};
     }
 }
 
@@ -147,33 +150,133 @@ QByteArray headerField(QByteArrayView header, QByteArrayView name)
     return value.trimmed();
 }
 
+// Adjacent encoded-words in one charset are decoded as one run of bytes: some mailers cut a long
+// text into words in the middle of a character (RFC 2047 forbids it, mail readers take it).
 QString decodeEncodedWords(QByteArrayView value)
 {
     QString out;
     qsizetype pos = 0;
-    bool lastWasEncoded = false;
+    QByteArray run;         // the bytes of the adjacent words read so far
+    QByteArrayView charset; // theirs
+    const auto endRun = [&] {
+        if (!charset.isNull())
+            out += decodeBytes(run, charset);
+        run.clear();
+        charset = {};
+    };
     while (pos < value.size()) {
-        const EncodedWord word = nextEncodedWord(value, pos);
+        EncodedWord word = nextEncodedWord(value, pos);
         if (word.begin < 0) {
+            endRun();
             out += decodeBytes(value.sliced(pos), {});
             break;
         }
         const QByteArrayView between = value.sliced(pos, word.begin - pos);
         // Whitespace between two encoded-words is not part of the text (RFC 2047 section 6.2).
-        if (!(lastWasEncoded && between.trimmed().isEmpty()))
+        const bool adjacent = !charset.isNull() && between.trimmed().isEmpty();
+        if (!adjacent || word.charset.compare(charset, Qt::CaseInsensitive) != 0)
+            endRun();
+        if (!adjacent)
             out += decodeBytes(between, {});
-        out += word.text;
+        charset = word.charset;
+        run += word.bytes;
         pos = word.end;
-        lastWasEncoded = true;
     }
+    endRun();
     return out;
 }
 
 HeaderTexts readHeaderTexts(QByteArrayView header)
 {
-    return {decodeEncodedWords(headerField(header, "Subject")),
-            decodeEncodedWords(headerField(header, "From")),
-            decodeEncodedWords(headerField(header, "Date"))};
+    const QByteArray from = headerField(header, "From");
+    return {decodeEncodedWords(headerField(header, "Subject")), decodeEncodedWords(from),
+            decodeEncodedWords(headerField(header, "Date")), senderName(from)};
+}
+
+QString senderName(QByteArrayView fromValue, qsizetype maxChars)
+{
+    // Where the address's '<' and a comment's '(' are: the first of each outside a quoted name.
+    qsizetype angle = -1;
+    qsizetype paren = -1;
+    bool quoted = false;
+    for (qsizetype i = 0; i < fromValue.size() && angle < 0; ++i) {
+        const char c = fromValue[i];
+        if (quoted && c == '\\')
+            ++i;
+        else if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == '<')
+            angle = i;
+        else if (!quoted && c == '(' && paren < 0)
+            paren = i;
+    }
+    QByteArrayView name;
+    QByteArrayView address = fromValue;
+    if (angle >= 0) {
+        name = fromValue.first(angle).trimmed();
+        address = fromValue.sliced(angle + 1);
+        address = address.first(std::max<qsizetype>(0, address.indexOf('>'))).trimmed();
+    } else if (paren >= 0) {
+        const qsizetype close = fromValue.lastIndexOf(')');
+        name = close > paren ? fromValue.sliced(paren + 1, close - paren - 1) : QByteArrayView();
+        address = fromValue.first(paren).trimmed();
+    }
+    QByteArray unquoted;
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+        name = name.sliced(1, name.size() - 2);
+        unquoted.reserve(name.size());
+        for (qsizetype i = 0; i < name.size(); ++i)
+            unquoted += name[i] == '\\' && i + 1 < name.size() ? name[++i] : name[i];
+        name = unquoted;
+    }
+    const QString shown = oneLine(decodeEncodedWords(name), maxChars);
+    return shown.isEmpty() ? oneLine(decodeEncodedWords(address), maxChars) : shown;
+}
+
+QString oneLine(const QString& text, qsizetype maxChars)
+{
+    const auto isBreakOrTurn = [](char16_t c) {
+        return c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x2028 || c == 0x2029
+            || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0x200e
+            || c == 0x200f || c == 0x061c;
+    };
+    QString line;
+    line.reserve(std::min(text.size(), maxChars + 1));
+    bool space = false;
+    qsizetype chars = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (isBreakOrTurn(c) || QChar::isSpace(c)) {
+            space = !line.isEmpty();
+            continue;
+        }
+        // A character is one or two UTF-16 units; a surrogate pair is not cut.
+        const qsizetype units = QChar::isHighSurrogate(c) && i + 1 < text.size()
+                && QChar::isLowSurrogate(text[i + 1].unicode())
+            ? 2
+            : 1;
+        if (chars + (space ? 1 : 0) + 1 > maxChars) {
+            if (maxChars > 0) {
+                while (chars >= maxChars && !line.isEmpty()) {
+                    line.chop(line.size() >= 2 && line.back().isLowSurrogate() ? 2 : 1);
+                    --chars;
+                }
+                if (line.endsWith(u' '))
+                    line.chop(1);
+                line += u'…';
+            }
+            return line;
+        }
+        if (space) {
+            line += u' ';
+            ++chars;
+            space = false;
+        }
+        line += text.sliced(i, units);
+        ++chars;
+        i += units - 1;
+    }
+    return line;
 }
 
 } // namespace pelmora::pop3

@@ -189,6 +189,24 @@ Answer<QByteArray> Connection::header(int number)
     return *answer;
 }
 
+Answer<QList<QByteArray>> Connection::messageIds()
+{
+    BusyScope busy(m_busy);
+    if (!hasLoggedIn())
+        return failed<QList<QByteArray>>(m_session ? sessionFailure() : failure::notLoggedIn());
+    m_session->requestMessageIds();
+    afterSessionActivity();
+    std::optional<Answer<QList<QByteArray>>> answer;
+    waitUntil([&] {
+        if (!answer)
+            answer = m_session->takeMessageIds();
+        return answer.has_value() || sessionEnded();
+    });
+    if (!answer)
+        return failed<QList<QByteArray>>(sessionFailure());
+    return std::move(*answer);
+}
+
 void Connection::close()
 {
     if (m_busy) {

@@ -37,6 +37,8 @@ public:
     // The header of message `number` (TOP number 0). Asked again for the same message, the header
     // of the last call is answered without asking the server.
     Answer<QByteArray> header(int number);
+    // The unique id of every message, in message order (UIDL); see Session::requestMessageIds.
+    Answer<QList<QByteArray>> messageIds();
     // Says QUIT (when the session is still usable) and closes. When a call on this connection is
     // waiting, that call fails at once instead.
     void close();

@@ -40,6 +40,13 @@ struct Limits {
     // Bytes of a capability list (CAPA), as sent (dot-stuffing included), before it counts as
     // endless and the connection fails: a server that floods faster than any time limit notices.
     static constexpr std::int64_t kMaxReplyBytes = 1024 * 1024;
+    // Messages whose unique ids (UIDL) a session reads: a mailbox with more gets none, and the
+    // ids kept stay within this many lines of MessageIdReader::kMaxLineBytes.
+    static constexpr int kMaxMessageIds = 500'000;
+    // Bytes a UIDL list may take per message, as sent, before it counts as endless and the
+    // connection fails: each line is at most MessageIdReader::kMaxLineBytes and CR LF, and this
+    // leaves room for a server's odd spacing.
+    static constexpr std::int64_t kMaxIdLineBytes = 128;
     // Bytes read from the socket at a time.
     static constexpr qsizetype kReadChunk = 64 * 1024;
     // Qt's own read buffer: it stops reading from the kernel when this much is waiting. Large

@@ -71,13 +71,33 @@ public:
         const auto answer = connection->header(number);
         if (answer.ok) {
             const HeaderTexts texts = readHeaderTexts(answer.value);
-            return {{texts.subject, texts.from, texts.date, answer.value}, MailboxFailure::None, {}};
+            return {{texts.subject, texts.from, texts.date, answer.value, texts.sender},
+                    MailboxFailure::None, {}};
         }
         // A session that left the transaction state after logging in has ended for good.
         const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong
             : connection->isLoggedIn()                    ? MailboxFailure::MessageFailed
                                                           : MailboxFailure::ConnectionLost;
         return failed<MailHeader>(why, answer.failure);
+    }
+
+    MailboxAnswer<QList<QByteArray>> messageIds() override
+    {
+        using Ids = QList<QByteArray>;
+        const std::shared_ptr<Connection> connection = m_connection;
+        if (connection->isBusy())
+            return failed<Ids>(MailboxFailure::MessageFailed, failure::sessionBusy());
+        if (!connection->hasLoggedIn())
+            return failed<Ids>(connection->isClosed() ? MailboxFailure::ConnectionLost
+                                                      : MailboxFailure::MessageFailed,
+                               failure::notLoggedIn());
+        auto answer = connection->messageIds();
+        if (answer.ok)
+            return {std::move(answer.value), MailboxFailure::None, {}};
+        const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong
+            : connection->isLoggedIn()                    ? MailboxFailure::NoMessageIds
+                                                          : MailboxFailure::ConnectionLost;
+        return failed<Ids>(why, answer.failure);
     }
 
     void close() override { m_connection->close(); }

@@ -241,7 +241,7 @@ bool Session::nextHeaderOverBound() const
 
 bool Session::callerWaits() const
 {
-    return m_state != State::Transaction
+    return m_state != State::Transaction || m_idsAsked
         || m_headers.phase(m_headers.position()) == HeadersAhead::Phase::Asked;
 }
 
@@ -262,7 +262,8 @@ void Session::handleStatusLine(QByteArrayView line)
     else
         return fail(failure::garbledReply(line));
 
-    const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top;
+    const bool multiLine = pending.command == Command::Capa || pending.command == Command::Top
+        || pending.command == Command::Uidl;
     if (ok && multiLine) {
         m_contentStatus = line.toByteArray();
         m_decoder = {};
@@ -280,6 +281,9 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
     case Command::Top:
         m_top.reset();
         return m_top;
+    case Command::Uidl:
+        m_uidl.reset(m_messageCount);
+        return m_uidl;
     default:
         m_capabilities.reset();
         return m_capabilities;
@@ -288,7 +292,12 @@ ContentSink& Session::contentSinkFor(const Pending& pending)
 
 std::int64_t Session::contentLimit(const Pending& pending) const
 {
-    return pending.command == Command::Top ? Limits::kMaxHeaderReplyBytes : Limits::kMaxReplyBytes;
+    switch (pending.command) {
+    case Command::Top: return Limits::kMaxHeaderReplyBytes;
+    // Room for every message's line, however the server spaces it; a longer list is endless.
+    case Command::Uidl: return (std::int64_t(m_messageCount) + 1) * Limits::kMaxIdLineBytes;
+    default: return Limits::kMaxReplyBytes;
+    }
 }
 
 void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuation)
@@ -309,6 +318,7 @@ void Session::completeReply(bool ok, QByteArrayView statusLine, bool continuatio
     case Command::AuthAbort: onAuthAbort(statusLine); break;
     case Command::Stat: onStat(ok, statusLine); break;
     case Command::Top: onTop(pending, ok, statusLine); break;
+    case Command::Uidl: onUidl(ok, statusLine); break;
     case Command::Quit: onQuit(); break;
     }
     pump();
@@ -334,6 +344,7 @@ void Session::onCapa(bool ok)
     // A server that cannot list its capabilities may still know TOP; one that lists them without
     // TOP is not asked for headers.
     m_headersOffered = !ok || m_capabilities.top();
+    m_idsOffered = !ok || m_capabilities.uidl();
     if (!m_secure && !startTls) {
         if (m_tlsRequirement == TlsRequirement::OfferedBefore)
             return fail(failure::startTlsNoLongerOffered());
@@ -555,6 +566,40 @@ void Session::onTop(const Pending& pending, bool ok, QByteArrayView line)
         m_headers.answer(pending.number, {true, std::move(header), {}});
     else
         m_headers.answer(pending.number, {false, {}, failure::serverRejected(line)});
+}
+
+void Session::requestMessageIds()
+{
+    if (m_state != State::Transaction || m_idsAsked)
+        return;
+    m_ids.reset();
+    if (!m_idsOffered) {
+        m_ids = {false, {}, failure::messageIdsNotOffered()};
+        return;
+    }
+    // More ids than this are more than the caller can keep (and no real mailbox has them).
+    if (m_messageCount > Limits::kMaxMessageIds) {
+        m_ids = {false, {}, failure::tooManyMessageIds(Limits::kMaxMessageIds)};
+        return;
+    }
+    m_idsAsked = true;
+    send(Command::Uidl, 0, "UIDL");
+}
+
+std::optional<Answer<QList<QByteArray>>> Session::takeMessageIds() { return std::exchange(m_ids, {}); }
+
+void Session::onUidl(bool ok, QByteArrayView line)
+{
+    m_idsAsked = false;
+    if (!ok) {
+        m_idsOffered = false;
+        m_ids = {false, {}, failure::serverRejected(line)};
+        return;
+    }
+    if (auto ids = m_uidl.take())
+        m_ids = {true, std::move(*ids), {}};
+    else
+        m_ids = {false, {}, failure::messageIdsNotUsable()};
 }
 
 void Session::onQuit() { setState(State::Closed); }

@@ -3,6 +3,7 @@
 #include "pop3/CapabilityReader.h"
 #include "pop3/HeaderReceiver.h"
 #include "pop3/HeadersAhead.h"
+#include "pop3/MessageIdReader.h"
 #include "pop3/MultiLineDecoder.h"
 #include "pop3/Pop3Limits.h"
 
@@ -132,6 +133,16 @@ public:
     std::optional<Answer<QByteArray>> takeHeader(int number);
     void requestQuit();
 
+    // The unique id of every message, in message order (UIDL without argument). A server whose
+    // capabilities leave out UIDL (or that refused it once) is not asked: the answer then comes at
+    // once, as a failure. A list that does not hold together (see MessageIdReader) is a failure
+    // too, and the session goes on. Neither is a failure of the session.
+    void requestMessageIds();
+    std::optional<Answer<QList<QByteArray>>> takeMessageIds();
+    // Whether ids are asked for: the server listed UIDL in its capabilities (or could not list
+    // them at all) and has not refused a UIDL.
+    bool messageIdsOffered() const { return m_idsOffered; }
+
     // What is read ahead: the bytes of the headers kept ahead; all commands sent whose replies
     // have not been read yet, and their bytes.
     std::int64_t headerBytesAhead() const { return m_headers.bytesKept(); }
@@ -144,7 +155,7 @@ private:
         Auth,         // AUTH <mechanism>, waiting for the server's "+"
         AuthResponse, // the initial response with the token
         AuthAbort,    // our answer to the server's error challenge
-        Stat, Top, Quit,
+        Stat, Top, Uidl, Quit,
     };
     struct Pending {
         Command command;
@@ -182,6 +193,7 @@ private:
     void onAuthAbort(QByteArrayView line);
     void onStat(bool ok, QByteArrayView line);
     void onTop(const Pending& pending, bool ok, QByteArrayView line);
+    void onUidl(bool ok, QByteArrayView line);
     void onQuit();
     // Whether the caller waits for an answer not yet there (or the login or QUIT runs).
     bool callerWaits() const;
@@ -207,6 +219,7 @@ private:
     QByteArray m_timestamp;
     bool m_pipelining = false;
     bool m_headersOffered = true;
+    bool m_idsOffered = true;
     bool m_passwordWithUser = true;
     int m_messageCount = 0;
     bool m_loggedIn = false;
@@ -223,6 +236,10 @@ private:
     MultiLineDecoder m_decoder;
     CapabilityReader m_capabilities;
     HeaderReceiver m_top;
+    MessageIdReader m_uidl;
+    // Where the ids stand: asked for and not yet answered, or the answer not yet taken.
+    bool m_idsAsked = false;
+    std::optional<Answer<QList<QByteArray>>> m_ids;
 
     std::uint64_t m_lastTicket = 0;
     HeadersAhead m_headers;

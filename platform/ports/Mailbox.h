@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -31,6 +32,8 @@ enum class MailboxFailure : std::uint8_t {
                     // closed meanwhile): no further call can succeed
     TookTooLong,    // the session was ended because it outlived any real check (a server feeding
                     // a reply slowly for ever, or answering billions of requests one by one)
+    NoMessageIds,   // the server gives no usable unique ids: it does not offer them, refused
+                    // them, or sent a list that does not hold together; the session goes on
 };
 
 // An answer, or why there is none and the text that says so to the user.
@@ -48,6 +51,7 @@ struct MailHeader {
     QString from;
     QString date;
     QByteArray raw; // as the server sent it, up to the blank line (bounded)
+    QString sender; // who sent it, for showing: From's name, else its address (one line, bounded)
 };
 
 // One conversation with the mail server. Every call waits for its answer while the thread's events
@@ -59,6 +63,11 @@ public:
     virtual MailboxAnswer<int> logIn(const MailboxCredentials& credentials) = 0;
     // The header of message `number` (1 to the count). Reading it changes nothing on the server.
     virtual MailboxAnswer<MailHeader> header(int number) = 0;
+    // The unique id of every message (POP3's UIDL), in message order: the same message keeps its
+    // id from session to session, and no two messages share one. Each is 1 to 70 printable ASCII
+    // characters. A server without usable ids answers NoMessageIds, and the session goes on; a
+    // call before the login, or out of turn, answers MessageFailed.
+    virtual MailboxAnswer<QList<QByteArray>> messageIds() = 0;
     // Ends the session politely; a call waiting on it meanwhile fails at once.
     virtual void close() = 0;
 };

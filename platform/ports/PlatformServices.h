@@ -2,6 +2,7 @@
 
 #include "platform/ports/AnimationPane.h"
 #include "platform/ports/AnsiCodec.h"
+#include "platform/ports/DesktopNotifications.h"
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
 #include "platform/ports/HomepageBrowser.h"
@@ -46,6 +47,8 @@ struct PlatformServices {
     ProcessExit& processExit;
     // The desktop keyring, for the sign-in's refresh token.
     SecretStore& secretStore;
+    // Notifications shown the desktop's way (who sent the new mail).
+    DesktopNotifications& desktopNotifications;
     // The animation pane lives inside the main window's animation frame, so the window asks for
     // it once its frame exists. The window owns the widget the pane belongs to.
     std::function<AnimationPane&(QWidget* frame)> createAnimationPane;

@@ -13,6 +13,7 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
         real.programLauncher ? *real.programLauncher : programLauncher,
         real.homepageBrowser ? *real.homepageBrowser : homepageBrowser, processExit,
         real.secretStore ? *real.secretStore : secretStore,
+        real.desktopNotifications ? *real.desktopNotifications : desktopNotifications,
         [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
         programFolder(), real.timerPace});
 }

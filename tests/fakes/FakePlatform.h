@@ -22,6 +22,7 @@ struct FakePlatformReplacements {
     FakePlatformReplacements& with(platform::MessageBox& real) { messageBox = &real; return *this; }
     FakePlatformReplacements& with(platform::HomepageBrowser& real) { homepageBrowser = &real; return *this; }
     FakePlatformReplacements& with(platform::SecretStore& real) { secretStore = &real; return *this; }
+    FakePlatformReplacements& with(platform::DesktopNotifications& real) { desktopNotifications = &real; return *this; }
     FakePlatformReplacements& with(platform::WindowPositioner& real) { windowPositioner = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
     // The real adapter if the test gives one, else the fake.
@@ -34,6 +35,7 @@ struct FakePlatformReplacements {
     platform::MessageBox* messageBox = nullptr;
     platform::HomepageBrowser* homepageBrowser = nullptr;
     platform::SecretStore* secretStore = nullptr;
+    platform::DesktopNotifications* desktopNotifications = nullptr;
     platform::WindowPositioner* windowPositioner = nullptr;
     platform::TimerPace timerPace;
 };
@@ -61,6 +63,7 @@ public:
     FakeHomepageBrowser homepageBrowser{log};
     FakeProcessExit processExit{log};
     FakeSecretStore secretStore{log};
+    FakeDesktopNotifications desktopNotifications{log};
     FakeAnimationPane animationPane{log};
 
 private:

@@ -27,8 +27,10 @@ QString text(platform::ProfileFiles::Text value)
 
 FakeMailbox::Message FakeMailbox::message(const QByteArray& subject, const QByteArray& body)
 {
+    static int made = 0;
     return {"From: Sender <sender@pop.example>\r\nTo: taro@pop.example\r\nSubject: " + subject +
-            "\r\nDate: Mon, 1 Jan 2024 09:00:00 +0900\r\n\r\n" + body};
+                "\r\nDate: Mon, 1 Jan 2024 09:00:00 +0900\r\n\r\n" + body,
+            "fake-" + QByteArray::number(++made)};
 }
 
 void FakeMailbox::waiting() const
@@ -87,7 +89,30 @@ public:
         const qsizetype end = content.indexOf("\r\n\r\n");
         const QByteArray raw = end < 0 ? content : content.left(end + 2);
         const pop3::HeaderTexts texts = pop3::readHeaderTexts(raw);
-        return {{texts.subject, texts.from, texts.date, raw}, MailboxFailure::None, {}};
+        return {{texts.subject, texts.from, texts.date, raw, texts.sender}, MailboxFailure::None, {}};
+    }
+
+    MailboxAnswer<QList<QByteArray>> messageIds() override
+    {
+        m_box.m_log.add(u"mail: messageIds"_s);
+        using Ids = QList<QByteArray>;
+        if (!m_loggedIn)
+            return failed<Ids>(m_closed ? MailboxFailure::ConnectionLost
+                                        : MailboxFailure::MessageFailed,
+                               pop3::failure::notLoggedIn());
+        if (m_lost || m_closed)
+            return failed<Ids>(MailboxFailure::ConnectionLost,
+                               m_closed ? pop3::failure::connectionClosedByCaller()
+                                        : pop3::failure::connectionLost());
+        if (!m_box.offersIds)
+            return failed<Ids>(MailboxFailure::NoMessageIds, pop3::failure::messageIdsNotOffered());
+        m_box.waiting();
+        Ids ids;
+        for (qsizetype i = 0; i < m_box.mailbox.size(); ++i) {
+            const QByteArray& id = m_box.mailbox[i].id;
+            ids.append(id.isEmpty() ? QByteArray::number(i + 1) : id);
+        }
+        return {ids, MailboxFailure::None, {}};
     }
 
     void close() override
@@ -225,6 +250,23 @@ bool FakeTrayIcon::showMessage(const QString& title, const QString& text)
     if (!available || !iconShown)
         return false;
     m_log.add(u"tray: message %1: %2"_s.arg(title, text));
+    return true;
+}
+
+void FakeDesktopNotifications::notify(const QString& title, const QStringList& lines,
+                                      std::function<void()> onClicked)
+{
+    m_log.add(u"notify: %1 | %2 | %3"_s.arg(title, lines.join(u" / "_s),
+                                           onClicked ? u"click"_s : u"no click"_s));
+    m_onClicked = std::move(onClicked);
+}
+
+bool FakeDesktopNotifications::click()
+{
+    if (!m_onClicked)
+        return false;
+    const std::function<void()> handler = m_onClicked;
+    handler();
     return true;
 }
 

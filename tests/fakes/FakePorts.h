@@ -6,6 +6,7 @@
 #include "tests/fakes/CallLog.h"
 
 #include "platform/ports/AnimationPane.h"
+#include "platform/ports/DesktopNotifications.h"
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
 #include "platform/ports/HomepageBrowser.h"
@@ -41,8 +42,9 @@ public:
 
     struct Message {
         QByteArray content; // the whole message as sent (CRLF line ends)
+        QByteArray id;      // its unique id (UIDL); when empty, its number is answered
     };
-    // A message with the usual header fields and this subject and body.
+    // A message with the usual header fields and this subject and body, and an id of its own.
     static Message message(const QByteArray& subject, const QByteArray& body);
 
     // Script: the server.
@@ -52,6 +54,7 @@ public:
     bool offersApop = true; // the greeting carries an APOP timestamp
     QByteArray loginRejection = "-ERR [AUTH] Authentication failed.";
     QList<Message> mailbox;
+    bool offersIds = true; // the server offers UIDL
     // Runs inside every call that talks to the server, as window events run while the real
     // mailbox waits for the network.
     std::function<void()> whileWaiting;
@@ -155,6 +158,21 @@ public:
 private:
     CallLog& m_log;
     EventHandler m_handler;
+};
+
+// Records every notification ("notify: <title> | <line> / <line> | click" or "| no click") and
+// keeps the last one's click handler, which the test runs as the user's click.
+class FakeDesktopNotifications final : public platform::DesktopNotifications {
+public:
+    explicit FakeDesktopNotifications(CallLog& log) : m_log(log) {}
+    void notify(const QString& title, const QStringList& lines,
+                std::function<void()> onClicked) override;
+    // The user clicks the notification shown last; false when it offers no click.
+    bool click();
+
+private:
+    CallLog& m_log;
+    std::function<void()> m_onClicked;
 };
 
 class FakeFileDialog final : public platform::FileDialog {

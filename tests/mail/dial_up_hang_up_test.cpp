@@ -9,6 +9,7 @@
 #include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
 
 #include "tests/fakes/FakePlatform.h"
+#include "tests/servers/DbusMock.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -17,11 +18,9 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 
 using namespace Qt::StringLiterals;
 using namespace pelmora;
@@ -35,101 +34,15 @@ const QString kManager = u"/org/freedesktop/NetworkManager"_s;
 const QString kMock = u"org.freedesktop.DBus.Mock"_s;
 using ConnectionSettings = QMap<QString, QVariantMap>;
 
-#define REQUIRE_SERVICE(ok, why)                                                                   \
-    do {                                                                                           \
-        if (!(ok)) {                                                                               \
-            if (qEnvironmentVariableIsSet("CI"))                                                   \
-                QFAIL(qPrintable(why));                                                            \
-            QSKIP(qPrintable(why));                                                                \
-        }                                                                                          \
-    } while (false)
-
-QString python()
-{
-    // Debian's own interpreter, where python3-dbusmock lives, whatever else is first on PATH.
-    return QFile::exists(u"/usr/bin/python3"_s) ? u"/usr/bin/python3"_s : u"python3"_s;
-}
-
-// A D-Bus daemon of the test's own; it ends with the object.
-class PrivateBus {
-public:
-    ~PrivateBus()
-    {
-        if (m_pid > 0)
-            ::kill(pid_t(m_pid), SIGTERM);
-    }
-
-    QString start()
-    {
-        QProcess daemon;
-        daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--fork"_s, u"--print-address=1"_s,
-                                        u"--print-pid=1"_s});
-        if (!daemon.waitForFinished(10000) || daemon.exitCode() != 0)
-            return u"dbus-daemon did not start (Debian package dbus-daemon): "_s +
-                   daemon.errorString() + QString::fromLocal8Bit(daemon.readAllStandardError());
-        const QStringList lines =
-            QString::fromLocal8Bit(daemon.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        if (lines.size() < 2)
-            return u"dbus-daemon printed no address and process id"_s;
-        address = lines[0].trimmed();
-        m_pid = lines[1].trimmed().toLongLong();
-        return {};
-    }
-
-    QString address;
-
-private:
-    qint64 m_pid = 0;
-};
-
 // The stand-in NetworkManager on the private bus, and the test's own connection to that bus.
-class MockNetworkManager {
+class MockNetworkManager : public tests::DbusMock {
 public:
-    explicit MockNetworkManager(const QString& address) : m_address(address) {}
-    ~MockNetworkManager()
-    {
-        m_mock.terminate();
-        if (!m_mock.waitForFinished(5000))
-            m_mock.kill();
-        QDBusConnection::disconnectFromBus(u"test"_s);
-    }
+    explicit MockNetworkManager(const QString& address) : DbusMock(address, kService) {}
 
-    QString start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_address);
-        m_mock.setProcessEnvironment(environment);
-        m_mock.start(python(), {u"-m"_s, u"dbusmock"_s, u"--template"_s, u"networkmanager"_s,
-                                u"--session"_s, u"-l"_s, m_dir.filePath(u"calls.log"_s)});
-        QDBusConnection bus = QDBusConnection::connectToBus(m_address, u"test"_s);
-        if (!bus.isConnected())
-            return u"cannot reach the private bus"_s;
-        QDeadlineTimer deadline(15000);
-        while (!bus.interface()->isServiceRegistered(kService).value()) {
-            if (deadline.hasExpired() || m_mock.state() == QProcess::NotRunning)
-                return u"the stand-in NetworkManager did not start (Debian package "
-                       "python3-dbusmock): "_s +
-                       QString::fromLocal8Bit(m_mock.readAllStandardError());
-            QTest::qWait(50);
-        }
-        return {};
-    }
-
-    QDBusConnection bus() const { return QDBusConnection(u"test"_s); }
-
-    QVariantList call(const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments)
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(kService, path, interface, method);
-        message.setArguments(arguments);
-        const QDBusMessage reply = bus().call(message);
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            qWarning() << "stand-in NetworkManager:" << method << reply.errorMessage();
-        return reply.arguments();
-    }
+    QString start() { return DbusMock::start(u"networkmanager"_s); }
     QVariantList mock(const QString& method, const QVariantList& arguments)
     {
-        return call(u"/org/freedesktop"_s, kMock, method, arguments);
+        return DbusMock::mock(u"/org/freedesktop"_s, method, arguments);
     }
 
     // A device of a NetworkManager device type (1 Ethernet, 5 Bluetooth, 8 modem).
@@ -174,7 +87,7 @@ public:
     // The connections NetworkManager was asked to deactivate, in order (refused ones too).
     QStringList deactivated() const
     {
-        QFile log(m_dir.filePath(u"calls.log"_s));
+        QFile log(callLog());
         QStringList paths;
         if (!log.open(QIODevice::ReadOnly))
             return paths;
@@ -185,11 +98,6 @@ public:
         }
         return paths;
     }
-
-private:
-    QString m_address;
-    QTemporaryDir m_dir;
-    QProcess m_mock;
 };
 
 // A desktop with a wired network, a mobile modem link, a Bluetooth personal network and a
@@ -215,22 +123,20 @@ struct Desktop {
 class DialUpHangUpTest : public QObject {
     Q_OBJECT
 
-    PrivateBus m_bus;
+    tests::PrivateBus m_bus;
     std::unique_ptr<MockNetworkManager> m_nm;
 
 private Q_SLOTS:
     void initTestCase()
     {
         qDBusRegisterMetaType<ConnectionSettings>();
-        const QString why = m_bus.start();
-        REQUIRE_SERVICE(why.isEmpty(), why);
+        PELMORA_REQUIRE_PEER(m_bus.start());
     }
 
     void init()
     {
         m_nm = std::make_unique<MockNetworkManager>(m_bus.address);
-        const QString why = m_nm->start();
-        REQUIRE_SERVICE(why.isEmpty(), why);
+        PELMORA_REQUIRE_PEER(m_nm->start());
     }
 
     void cleanup() { m_nm.reset(); }

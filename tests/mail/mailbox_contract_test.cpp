@@ -22,12 +22,17 @@ QString said(const MailboxAnswer<int>& answer)
     return answer.ok() ? QString::number(answer.value)
                        : u"failed %1: %2"_s.arg(int(answer.failure)).arg(answer.text);
 }
+QString said(const MailboxAnswer<QList<QByteArray>>& answer)
+{
+    return answer.ok() ? QString::fromLatin1(answer.value.join(' '))
+                       : u"failed %1: %2"_s.arg(int(answer.failure)).arg(answer.text);
+}
 QString said(const MailboxAnswer<MailHeader>& answer)
 {
     if (!answer.ok())
         return u"failed %1: %2"_s.arg(int(answer.failure)).arg(answer.text);
     return QStringList{answer.value.subject, answer.value.from, answer.value.date,
-                       QString::fromUtf8(answer.value.raw)}
+                       QString::fromUtf8(answer.value.raw), answer.value.sender}
         .join(u" | "_s);
 }
 
@@ -45,16 +50,19 @@ QStringList session(Mailbox& mailbox, const QString& server, const QString& user
         return lines << failure;
     lines << u"wrong password: "_s + said(session->logIn({user, u"wrong"_s}));
     lines << u"header: "_s + said(session->header(1));
+    lines << u"ids: "_s + said(session->messageIds());
     session->close();
 
     session = mailbox.open(server, &failure);
     const auto count = session->logIn({user, password, LoginMethod::Apop});
     lines << u"apop: "_s + said(count);
+    lines << u"ids: "_s + said(session->messageIds());
     for (int n = 1; n <= count.value; ++n)
         lines << u"header %1: "_s.arg(n) + said(session->header(n));
     lines << u"header %1: "_s.arg(count.value + 1) + said(session->header(count.value + 1));
     session->close();
     lines << u"after close: "_s + said(session->header(1));
+    lines << u"ids after close: "_s + said(session->messageIds());
     return lines;
 }
 
@@ -68,10 +76,11 @@ QList<fakes::FakeMailbox::Message> mailbox(const QString& maildir)
             files.insert(name.section(u':', 0, 0), dir.filePath(name));
     }
     QList<fakes::FakeMailbox::Message> messages;
+    const QList<QByteArray> ids = tests::dovecotUidls(maildir);
     for (const QString& path : files) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly))
-            messages.append({file.readAll().replace("\n", "\r\n")});
+            messages.append({file.readAll().replace("\n", "\r\n"), ids.value(messages.size())});
     }
     return messages;
 }
@@ -107,6 +116,10 @@ private Q_SLOTS:
         QCOMPARE(fromFake, fromDovecot);
         // And the session said what it should (the real library's own tests hold the details).
         QVERIFY(fromDovecot.contains(u"apop: 3"_s));
+        QVERIFY(!fake.mailbox[0].id.isEmpty());
+        QVERIFY(fromDovecot.contains(u"ids: "_s + QString::fromLatin1(fake.mailbox[0].id) + u' '
+                                     + QString::fromLatin1(fake.mailbox[1].id) + u' '
+                                     + QString::fromLatin1(fake.mailbox[2].id)));
         QVERIFY(fromDovecot.contains(u"header: failed %1: %2"_s.arg(int(MailboxFailure::MessageFailed))
                                          .arg(pop3::failure::notLoggedIn())));
     }

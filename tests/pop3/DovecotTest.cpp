@@ -152,6 +152,7 @@ private slots:
         QVERIFY(first && second && third);
         QCOMPARE(first->subject, u"Plain subject"_s);
         QCOMPARE(first->from, u"Pelmora Test <sender@pelmora.test>"_s);
+        QCOMPARE(first->sender, u"Pelmora Test"_s);
         QCOMPARE(first->date, u"Mon, 1 Jan 2024 09:00:00 +0900"_s);
         QVERIFY(first->raw.startsWith("From: Pelmora Test <sender@pelmora.test>\r\nTo: three@"));
         QVERIFY(first->raw.endsWith("Content-Type: text/plain; charset=UTF-8\r\n"));
@@ -266,6 +267,36 @@ private slots:
         check.session->close();
         if (isDovecot())
             QVERIFY(logHasLine({u"pop3(many)"_s, u"top=1000/"_s, u"retr=0/"_s, u"del=0/1000"_s}));
+    }
+
+    // The unique ids are Dovecot's, in its message order, the same in every session; headers
+    // are read as before after them. An empty mailbox has none.
+    void uniqueIdsAreTheServers()
+    {
+        if (!isDovecot())
+            QSKIP("Dovecot's own record of its ids is the witness");
+        auto check = login(plainServer(), user("THREE_USER"), kUserPass);
+        QCOMPARE(check.answer.value, 3);
+        const auto ids = check.session->messageIds();
+        QVERIFY2(ids.ok(), qPrintable(ids.text));
+        const QString maildir =
+            m_info[u"BASE"_s] + u"/home/"_s + m_info[u"THREE_USER"_s] + u"/Maildir"_s;
+        const QList<QByteArray> dovecots = dovecotUidls(maildir);
+        QCOMPARE(dovecots.size(), 3);
+        QCOMPARE(ids.value, dovecots);
+        const auto third = check.header(3);
+        QVERIFY(third);
+        QCOMPARE(third->subject, u"こんにちはcafé"_s);
+        check.session->close();
+
+        check = login(tlsServer(), user("THREE_USER"), kApop);
+        QCOMPARE(check.session->messageIds().value, dovecots);
+        check.session->close();
+        check = login(plainServer(), user("EMPTY_USER"), kUserPass);
+        const auto none = check.session->messageIds();
+        QVERIFY(none.ok());
+        QVERIFY(none.value.isEmpty());
+        check.session->close();
     }
 
     // The UI keeps running while the mailbox waits, and a second check may start inside the

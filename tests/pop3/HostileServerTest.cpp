@@ -356,6 +356,85 @@ private slots:
         check.close();
     }
 
+    // Unique ids from servers that have none, refuse them, lie about them or never stop: the
+    // caller learns there are none (and the session goes on: headers are still read), or, for a
+    // list longer than any list of the mailbox, the connection ends; memory stays flat.
+    void messageIdsThatAreMissingLieOrNeverEnd()
+    {
+        const QByteArray message = "Subject: s\r\n\r\nbody\r\n";
+        QByteArray capa = "+OK\r\nTOP\r\nUIDL\r\n.\r\n";
+        QByteArray uidl;
+        bool endless = false;
+        ScriptedServer server("+OK\r\n", [&](QTcpSocket& socket, const QByteArray& command) {
+            if (command == "CAPA")
+                socket.write(capa);
+            else if (command == "UIDL" && endless)
+                flood(socket, "+OK\r\n1 a\r\n");
+            else if (command == "UIDL")
+                socket.write(uidl);
+            else
+                return mailboxOf(3, message)(socket, command);
+            return true;
+        });
+        const auto idsOf = [&](MailboxFailure expected, const QString& text) {
+            Check check;
+            QCOMPARE(check.login(server), 3);
+            const auto ids = check.session->messageIds();
+            QCOMPARE(ids.failure, expected);
+            QCOMPARE(ids.text, text);
+            QVERIFY(ids.value.isEmpty());
+            if (expected == MailboxFailure::NoMessageIds) {
+                QCOMPARE(check.header(3), Ok);
+                QCOMPARE(check.last.subject, u"s"_s);
+            }
+            check.close();
+        };
+        const auto asked = [&] { return server.commands().count("UIDL"); };
+
+        capa = "+OK\r\nTOP\r\n.\r\n";
+        idsOf(MailboxFailure::NoMessageIds, failure::messageIdsNotOffered());
+        QCOMPARE(asked(), 0);
+
+        capa = "-ERR no CAPA\r\n";
+        uidl = "-ERR what?\r\n";
+        Check refused;
+        QCOMPARE(refused.login(server), 3);
+        QCOMPARE(refused.session->messageIds().text, failure::serverRejected("-ERR what?"));
+        // Refused once, not asked again.
+        QCOMPARE(refused.session->messageIds().text, failure::messageIdsNotOffered());
+        QCOMPARE(refused.header(1), Ok);
+        refused.close();
+        QCOMPARE(asked(), 1);
+
+        uidl = "+OK\r\n1 a\r\n2 " + QByteArray(200, 'b') + "\r\n3 a\r\n\x01\x02\r\n.\r\n";
+        idsOf(MailboxFailure::NoMessageIds, failure::messageIdsNotUsable());
+        QCOMPARE(asked(), 2);
+
+        endless = true;
+        const qint64 before = residentKilobytes();
+        idsOf(Lost, failure::replyTooLong(4 * pop3::Limits::kMaxIdLineBytes));
+#if !defined(__SANITIZE_ADDRESS__) // its quarantine keeps every freed block for a while
+        QVERIFY2(residentKilobytes() - before < 32 * 1024,
+                 qPrintable(u"grew by %1 kB"_s.arg(residentKilobytes() - before)));
+#else
+        Q_UNUSED(before);
+#endif
+        // A mailbox that claims more messages than any real one: no ids are asked for.
+        ScriptedServer huge("+OK\r\n", [](QTcpSocket& socket, const QByteArray& command) {
+            if (command != "STAT")
+                return false;
+            socket.write("+OK 2000000000 1\r\n");
+            return true;
+        });
+        Check check;
+        QCOMPARE(check.login(huge), 2'000'000'000);
+        const auto ids = check.session->messageIds();
+        QCOMPARE(ids.failure, MailboxFailure::NoMessageIds);
+        QCOMPARE(ids.text, failure::tooManyMessageIds(pop3::Limits::kMaxMessageIds));
+        check.close();
+        QVERIFY(!huge.commands().contains("UIDL"));
+    }
+
     void tricklingServerIsCutOffByTheReplyTimeout()
     {
         ScriptedServer server("+OK\r\n", [](QTcpSocket& socket, const QByteArray& command) {

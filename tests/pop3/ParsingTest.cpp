@@ -82,6 +82,26 @@ private slots:
         QTest::newRow("raw UTF-8") << QByteArray("日本語") << u"日本語"_s;
         QTest::newRow("raw Shift_JIS") << QByteArray("\x93\xfa\x96\x7b") << u"日本"_s;
         QTest::newRow("raw ISO-2022-JP") << QByteArray("\x1b$B$3$s\x1b(B") << u"こん"_s;
+        // Japanese mail as mailers write it. The words' bytes were made with iconv and Python's
+        // codecs from the texts on the right; Shift_JIS is Microsoft's CP932 in practice (NEC's
+        // circled digits, IBM's kanji in either of their two places, the full-width tilde, the
+        // half-width katakana).
+        QTest::newRow("ISO-2022-JP name") << QByteArray("=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=")
+                                          << u"山田太郎"_s;
+        QTest::newRow("ISO-2022-JP subject")
+            << QByteArray("=?iso-2022-jp?B?GyRCIVo9RU1XIVsycTVEJE4kKkNOJGkkOxsoQg==?=")
+            << u"【重要】会議のお知らせ"_s;
+        QTest::newRow("Shift_JIS with CP932's characters")
+            << QByteArray("=?Shift_JIS?B?h0Du4Iu0gWDDvcQ=?= =?SHIFT_JIS?B?h0D7/Iu0gWDDvcQ=?=")
+            << u"①髙橋～ﾃｽﾄ①髙橋～ﾃｽﾄ"_s;
+        QTest::newRow("CP932 and Windows-31J labels")
+            << QByteArray("=?CP932?B?l+mW2InUjnE=?= =?Windows-31J?B?l+mW2InUjnE=?=")
+            << u"鈴木花子鈴木花子"_s;
+        QTest::newRow("EUC-JP Q") << QByteArray("=?EUC-JP?Q?=C6=FC=CB=DC=B8=EC=A5=C6=A5=B9=A5=C8?=")
+                                  << u"日本語テスト"_s;
+        // Some mailers cut a long text into words in the middle of a character.
+        QTest::newRow("UTF-8 character split over two words")
+            << QByteArray("=?UTF-8?B?44Oa44M=?=\r\n =?utf-8?B?q+ODouODqQ==?=") << u"ペルモラ"_s;
         QTest::newRow("Q with bad escape") << QByteArray("=?UTF-8?Q?a=ZZb=4?=") << u"a=ZZb=4"_s;
     }
     void encodedWords()
@@ -89,6 +109,53 @@ private slots:
         QFETCH(QByteArray, raw);
         QFETCH(QString, text);
         QCOMPARE(decodeEncodedWords(raw), text);
+    }
+
+    // Who sent it, as one line of plain text: the name when there is one, else the address.
+    void senderNames_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("encoded name") << QByteArray("=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>")
+                                      << u"山田太郎"_s;
+        QTest::newRow("quoted name with comma")
+            << QByteArray("\"Suzuki, Hanako\" <hanako@example.jp>") << u"Suzuki, Hanako"_s;
+        QTest::newRow("quoted name with quotes and angles")
+            << QByteArray("\"a \\\"b\\\" <c@d>\" <e@f>") << u"a \"b\" <c@d>"_s;
+        QTest::newRow("encoded word in quotes, as mailers write it")
+            << QByteArray("\"=?UTF-8?B?44Oa44Or44Oi44Op?=\" <p@example.jp>") << u"ペルモラ"_s;
+        QTest::newRow("address only") << QByteArray("taro@example.jp") << u"taro@example.jp"_s;
+        QTest::newRow("address in angles") << QByteArray("<taro@example.jp>") << u"taro@example.jp"_s;
+        QTest::newRow("empty name") << QByteArray("\"\" <x@example.jp>") << u"x@example.jp"_s;
+        QTest::newRow("name in a comment") << QByteArray("taro@example.jp (Taro Yamada)")
+                                           << u"Taro Yamada"_s;
+        QTest::newRow("markup stays text") << QByteArray("\"<b>Boss</b>\" <boss@example.jp>")
+                                           << u"<b>Boss</b>"_s;
+        QTest::newRow("line breaks and escapes")
+            << QByteArray("=?UTF-8?Q?Evil=0D=0ASubject:=1B[31m_x?= <e@example.jp>")
+            << u"Evil Subject: [31m x"_s;
+        // U+202E turns what follows around: "exe.gpj" would show as "jpg.exe".
+        QTest::newRow("direction turned") << QByteArray("=?UTF-8?B?aW52b2ljZeKArmV4ZS5ncGo=?= <x@y>")
+                                          << u"invoice exe.gpj"_s;
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+    void senderNames()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QString, shown);
+        QCOMPARE(senderName(from), shown);
+        QCOMPARE(readHeaderTexts(QByteArray("Subject: s\r\nFrom: " + from + "\r\n")).sender, shown);
+    }
+
+    // Bounded: a long name is cut (never inside a character) and says so.
+    void sendersAndLinesAreBounded()
+    {
+        const QString name = u"あ"_s.repeated(30) + u"😀"_s.repeated(50);
+        const QString cut = senderName(QByteArray("=?UTF-8?B?" + name.toUtf8().toBase64() + "?= <a@b>"), 40);
+        QCOMPARE(cut, u"あ"_s.repeated(30) + u"😀"_s.repeated(9) + u"…"_s);
+        QCOMPARE(oneLine(u"a  b\t\tc "_s.repeated(3), 9), u"a b c a…"_s);
+        QCOMPARE(oneLine(u"abc"_s, 3), u"abc"_s);
+        QCOMPARE(oneLine(u"abcd"_s, 0), QString());
     }
 
     void headerFieldsFirstOccurrenceUnfolded()

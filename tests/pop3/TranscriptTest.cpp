@@ -124,6 +124,15 @@ Step expectHeader(int n, QByteArray header)
         QCOMPARE(answer->value, header);
     });
 }
+Step expectIds(QList<QByteArray> ids)
+{
+    return act([=](Session& s) {
+        const auto answer = s.takeMessageIds();
+        QVERIFY(answer.has_value());
+        QVERIFY2(answer->ok, qPrintable(answer->failure));
+        QCOMPARE(answer->value, ids);
+    });
+}
 Step askHeader(int n) { return act([=](Session& s) { s.requestHeader(n); }); }
 
 // Replies of a server whose message n has the header "Subject: n".
@@ -710,6 +719,94 @@ private slots:
             expectHeader(1, "Subject: x\r\n.X-Dot: 1\r\n"),
             askHeader(2), client("TOP 2 0\r\n"), server("+OK\r\n\r\nbody\r\n.\r\n"),
             expectHeader(2, "")}});
+    }
+
+    // UIDL: the ids in message order, asked for once the login is done, also between headers
+    // read ahead (a caller waiting for ids never leaves reading paused behind a header that does
+    // not fit: that header is read, thrown away and asked for again).
+    void messageIdsInMessageOrder()
+    {
+        const QByteArray longest(70, '~');
+        playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n", true) + std::vector<Step>{
+            askHeader(1), client("TOP 1 0\r\nTOP 2 0\r\nTOP 3 0\r\n"),
+            server(topReply(1) + topReply(2) + topReply(3)),
+            expectHeader(1, subjectLine(1)),
+            act([](Session& s) { QVERIFY(s.readingPaused()); s.requestMessageIds(); }),
+            client("UIDL\r\n"),
+            server("+OK 3 messages\r\n1 whqtswO00WBw418f9t5JxYwZ\r\n2 QhdPYR:00WBw1Ph7x7\r\n3 "
+                   + longest + "\r\n.\r\n"),
+            expectIds({"whqtswO00WBw418f9t5JxYwZ", "QhdPYR:00WBw1Ph7x7", longest}),
+            askHeader(2), expectHeader(2, subjectLine(2)),
+            askHeader(3), client("TOP 3 0\r\n"), server(topReply(3)),
+            expectHeader(3, subjectLine(3))},
+            {.headerBytes = 12, .messages = 2}});
+        playEverySplit({kAlice, false, loggedIn("+OK 0 0\r\n") + std::vector<Step>{
+            act([](Session& s) { s.requestMessageIds(); }), client("UIDL\r\n"),
+            server("+OK\r\n.\r\n"), expectIds({})}});
+    }
+
+    // A server that does not offer UIDL is not asked (its capabilities leave it out, or it
+    // refused it once); the caller is told so at once and the session goes on.
+    void serverWithoutMessageIds()
+    {
+        const Step noIds = act([](Session& s) {
+            s.requestMessageIds();
+            const auto answer = s.takeMessageIds();
+            QVERIFY(answer && !answer->ok);
+            QCOMPARE(answer->failure, failure::messageIdsNotOffered());
+            QCOMPARE(s.state(), State::Transaction);
+        });
+        playEverySplit({kAlice, false, {
+            server(kGreeting), client("CAPA\r\n"), server("+OK\r\nUSER\r\nTOP\r\n.\r\n"),
+            client(kUserPass[0]), server(kUserPass[1]), client(kUserPass[2]), server(kUserPass[3]),
+            client("STAT\r\n"), server("+OK 2 40\r\n"), noIds, client("")}});
+        playEverySplit({kAlice, false, loggedIn("+OK 2 40\r\n") + std::vector<Step>{
+            act([](Session& s) { s.requestMessageIds(); }), client("UIDL\r\n"),
+            server("-ERR Unknown command\r\n"),
+            act([](Session& s) {
+                const auto answer = s.takeMessageIds();
+                QVERIFY(answer && !answer->ok);
+                QCOMPARE(answer->failure, failure::serverRejected("-ERR Unknown command"));
+            }),
+            noIds, client(""), askHeader(1), client("TOP 1 0\r\n")}});
+    }
+
+    // A list that does not hold together is not used at all, and the session reads it to its
+    // end and goes on in step; one longer than any list of the mailbox ends the connection.
+    void messageIdListsThatLie()
+    {
+        const QList<QByteArray> lies = {
+            "1 a\r\n2 b\r\n3 a\r\n",              // the same id twice
+            "1 a\r\n2 " + QByteArray(71, 'b') + "\r\n3 c\r\n", // an id over 70 characters
+            "1 a\r\n2 b c\r\n3 d\r\n",            // an id with a space
+            "1 a\r\n2 caf\xc3\xa9\r\n3 d\r\n",     // an id that is not ASCII
+            "1 a\r\n2\r\n3 c\r\n",                // no id
+            "1 a\r\nhello world\r\n3 c\r\n",      // garbage
+            "1 a\r\n3 c\r\n2 b\r\n",              // out of order
+            "1 a\r\n2 b\r\n4 c\r\n",              // a number beyond the count
+            "1 a\r\n2 b\r\n",                      // a message missing
+            "1 a\r\n2 b\r\n3 c\r\n4 d\r\n",        // more lines than messages
+            "1 a\r\n2 b\r\n3 c\r\n1 a\r\n",        // a message twice
+        };
+        for (const QByteArray& list : lies) {
+            playEverySplit({kAlice, false, loggedIn("+OK 3 60\r\n") + std::vector<Step>{
+                act([](Session& s) { s.requestMessageIds(); }), client("UIDL\r\n"),
+                server("+OK\r\n" + list + ".\r\n"),
+                act([](Session& s) {
+                    const auto answer = s.takeMessageIds();
+                    QVERIFY(answer && !answer->ok);
+                    QCOMPARE(answer->failure, failure::messageIdsNotUsable());
+                }),
+                askHeader(1), client("TOP 1 0\r\n"), server(topReply(1)),
+                expectHeader(1, subjectLine(1))}});
+            if (QTest::currentTestFailed())
+                return qWarning("list: %s", list.constData());
+        }
+        const qsizetype bound = 2 * Limits::kMaxIdLineBytes;
+        playEverySplit({kAlice, false, loggedIn("+OK 1 60\r\n") + std::vector<Step>{
+            act([](Session& s) { s.requestMessageIds(); }), client("UIDL\r\n"),
+            server("+OK\r\n" + QByteArray("1 a\r\n").repeated(bound / 5 + 1)),
+            expectFailure(failure::replyTooLong(bound))}});
     }
 
     void malformedRepliesEndTheSession()

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -42,6 +43,31 @@ struct DovecotInfo {
         return info;
     }
 };
+
+// Dovecot's unique ids (UIDL) of the messages of a Maildir it has opened, in its message order:
+// what its dovecot-uidlist records (the folder's UIDVALIDITY in the first line, then each
+// message's UID before the name it was delivered under), written as its pop3_uidl_format says
+// (the default, "%08Xu%08Xv": the UID and the UIDVALIDITY as eight hex digits each, which
+// Dovecot writes in lower case).
+inline QList<QByteArray> dovecotUidls(const QString& maildir)
+{
+    QFile file(maildir + QStringLiteral("/dovecot-uidlist"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QByteArray validity;
+    for (const QByteArray& field : lines.value(0).split(' '))
+        if (field.startsWith('V'))
+            validity = field.mid(1);
+    QList<QByteArray> ids;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray uid = lines[i].split(' ').value(0);
+        if (!uid.isEmpty())
+            ids.append(QString::asprintf("%08llx%08llx", uid.toULongLong(), validity.toULongLong())
+                           .toLatin1());
+    }
+    return ids;
+}
 
 } // namespace pelmora::tests
 
