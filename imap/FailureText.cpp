@@ -145,4 +145,9 @@ QString headerNotSent()
     return u"サーバーがこのメールのヘッダーを返しませんでした（確認の間に削除された可能性があります）。"_s;
 }
 
+QString noUidValidity()
+{
+    return u"サーバーが受信箱の UIDVALIDITY を返さないため、メールを見分ける ID がありません。"_s;
+}
+
 } // namespace pelmora::imap::failure

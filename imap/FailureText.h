@@ -28,6 +28,7 @@ QString loginDisabled();
 QString lineBreakInCredentials();
 QString controlCharacterInToken();
 QString apopNotForImap();
+QString noUidValidity();
 QString tokenNeedsTls();
 QString tokenNotAccepted();
 // `status` is the one the server's error challenge gave, or empty.

@@ -348,4 +348,16 @@ void Connection::onReplyTimeout()
     afterSessionActivity();
 }
 
+QList<QByteArray> Connection::unseenIds() const
+{
+    QList<QByteArray> ids;
+    if (!m_session || m_session->uidValidity() == 0)
+        return ids;
+    const QByteArray validity = QByteArray::number(m_session->uidValidity()) + '.';
+    ids.reserve(qsizetype(m_session->unseen().size()));
+    for (const std::uint32_t uid : m_session->unseen())
+        ids.append(validity + QByteArray::number(uid));
+    return ids;
+}
+
 } // namespace pelmora::imap

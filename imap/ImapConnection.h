@@ -54,6 +54,9 @@ public:
     bool hasLoggedIn() const { return m_session && m_session->loggedIn(); }
     bool tokenRefused() const { return m_session && m_session->tokenRefused(); }
     int messageCount() const { return m_session ? int(m_session->unseen().size()) : 0; }
+    // The unseen messages' unique ids: UIDVALIDITY and UID, as "validity.uid" (empty before the
+    // login, or when the server gave no UIDVALIDITY: the UIDs alone would not be unique over time).
+    QList<QByteArray> unseenIds() const;
     bool outlived() const { return m_outlived; }
 
 private:

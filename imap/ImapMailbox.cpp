@@ -68,12 +68,26 @@ public:
         const auto answer = connection->header(number);
         if (answer.ok) {
             const pop3::HeaderTexts texts = pop3::readHeaderTexts(answer.value);
-            return {{texts.subject, texts.from, texts.date, answer.value}, MailboxFailure::None, {}};
+            return {{texts.subject, texts.from, texts.date, answer.value, texts.sender},
+                    MailboxFailure::None, {}};
         }
         const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong
             : connection->isLoggedIn()                    ? MailboxFailure::MessageFailed
                                                           : MailboxFailure::ConnectionLost;
         return failed<MailHeader>(why, answer.failure);
+    }
+
+    // The unseen messages by UIDVALIDITY and UID: known once logged in, nothing to ask.
+    MailboxAnswer<QList<QByteArray>> messageIds() override
+    {
+        if (!m_connection->hasLoggedIn())
+            return failed<QList<QByteArray>>(MailboxFailure::NoMessageIds,
+                                             pop3::failure::notLoggedIn());
+        QList<QByteArray> ids = m_connection->unseenIds();
+        if (ids.isEmpty() && m_connection->messageCount() > 0)
+            return failed<QList<QByteArray>>(MailboxFailure::NoMessageIds,
+                                             failure::noUidValidity());
+        return {std::move(ids), MailboxFailure::None, {}};
     }
 
     void close() override { m_connection->close(); }
