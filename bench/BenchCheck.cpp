@@ -85,7 +85,8 @@ struct QuietDesktop final : mail::AccountDialogView, mail::AccountSignIn, mail::
     Token accessToken(bool) override { return {}; }
     void showSignInWindow() override {}
     void failed(const QString&) override {}
-    void newMail(const mail::NewMail&) override {}
+    bool newMail(const mail::NewMail&) override { return true; }
+    void withoutMessageIds() override {}
     void noNewMail() override {}
 };
 
