@@ -9,6 +9,7 @@
 #include "mail/MailCheck.h"
 
 #include "settings/forms/AccountDialog.h"
+#include "settings/forms/NoticeOptionsWindow.h"
 #include "settings/forms/ServerDialog.h"
 #include "settings/forms/PreferencesDialog.h"
 #include "signin/SignInService.h"
@@ -26,6 +27,8 @@ Application::Application(platform::PlatformServices& platform)
     : m_platform(platform),
       m_store(platform.profileFiles, platform.codec, platform.programFolder),
       m_serverFile(platform.codec),
+      m_noticeOptions(platform::programFilePath(platform.programFolder, u"\\★MailData"_s)),
+      m_announced(platform::programFilePath(platform.programFolder, u"\\★MailData"_s)),
       m_signIn(std::make_unique<signin::SignInService>(
           platform::programFilePath(platform.programFolder, u"\\★MailData"_s),
           platform.secretStore, platform.homepageBrowser))
@@ -47,10 +50,12 @@ struct Application::MailParts {
         : account(app.m_forms), board(app.m_forms), signIn(*app.m_signIn, app.m_forms),
           hangUp(app.m_platform.remoteAccess),
           announcer({app.m_platform.messageBox, app.m_platform.programLauncher,
-                     app.m_platform.trayIcon, app.m_platform.tickCounter},
-                    *app.m_mainWindow, board, *app.m_alert, app.m_preferences),
-          check({app.m_platform.mailbox, signIn, account, hangUp, announcer}, app.m_preferences,
-                app.m_store, app.m_values),
+                     app.m_platform.trayIcon, app.m_platform.tickCounter,
+                     app.m_platform.desktopNotifications},
+                    *app.m_mainWindow, board, *app.m_alert, app.m_preferences, app.m_noticeOptions),
+          check({app.m_platform.mailbox, signIn, account, hangUp, announcer, app.m_noticeOptions,
+                 app.m_announced},
+                app.m_preferences, app.m_store, app.m_values),
           scheduler(app.m_preferences, check, app.m_platform.timerPace),
           preferenceRules(app.m_preferences, app.m_store, *app.m_mainWindow, scheduler)
     {
@@ -76,6 +81,7 @@ void Application::wireMailCheck()
     MainWindowRoutines& routines = m_mainWindow->routines();
     routines.checkMail = [this] { m_mail->check.run(); };
     routines.showSignIn = [this] { m_forms.show<signin::SignInWindow>(); };
+    routines.showOptions = [this] { m_forms.show<settings::NoticeOptionsWindow>(); };
     routines.loadPreferences = [this] { m_mail->preferenceRules.loadAtStart(); };
     routines.reloadInterval = [this] { m_mail->preferenceRules.reloadStoredInterval(); };
     routines.stopChecking = [this] { m_mail->scheduler.stop(); };
@@ -93,6 +99,15 @@ void Application::registerForms()
     m_forms.registerForm<settings::ServerDialog>([this] {
         return new settings::ServerDialog(m_values, m_serverFile, m_platform.windowPositioner,
                                           m_platform.messageBox);
+    });
+    m_forms.registerForm<settings::NoticeOptionsWindow>([this] {
+        settings::NoticeOptionsWindow::AnnouncedRecord record{
+            [this] { return m_announced.forget(); },
+            // An empty record of the account: none of its messages was announced.
+            [this] { return m_announced.markAnnounced(m_mail->check.account(), {}, {}); },
+        };
+        return new settings::NoticeOptionsWindow(m_noticeOptions, std::move(record),
+                                                 m_platform.messageBox);
     });
     m_forms.registerForm<signin::SignInWindow>(
         [this] { return new signin::SignInWindow(*m_signIn); });

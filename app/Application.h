@@ -9,7 +9,10 @@
 #include "alert/StatusLamp.h"
 #include "mail/CheckScheduler.h"
 
+#include "mail/AnnouncedMessages.h"
+
 #include "settings/MainWindowIntervalView.h"
+#include "settings/NoticeOptions.h"
 #include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
 #include "settings/ServerSettingsFile.h"
@@ -56,6 +59,9 @@ private:
     settings::Preferences m_preferences;
     settings::SettingsStore m_store;
     settings::ServerSettingsFile m_serverFile;
+    // The window "オプション"'s file, and the record of mail announced under "only new mail".
+    settings::NoticeOptionsFile m_noticeOptions;
+    mail::AnnouncedMessages m_announced;
     // The account's sign-in with its provider, for mailboxes that take a token, not a password.
     std::unique_ptr<signin::SignInService> m_signIn;
     // Declared before the form host so that the dialogs, which write to the main window, are

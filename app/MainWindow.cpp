@@ -179,6 +179,8 @@ void MainWindow::buildMenus()
     addItem(m_fileMenu, "mset2", u"設定"_s, [this] { showPreferences(); });
     // Sign-in with the mailbox's provider, for mailboxes that no longer take a password.
     addItem(m_fileMenu, "msignin", u"サインイン"_s, [this] { run(m_routines.showSignIn); });
+    // What new mail is told, beyond the program's own rule.
+    addItem(m_fileMenu, "moptions", u"オプション"_s, [this] { run(m_routines.showOptions); });
     addSeparator(m_fileMenu, "mline2");
     addItem(m_fileMenu, "mzenmen", u"常に前面表示"_s, [this] { keepOnTop(); });
     addItem(m_fileMenu, "mkaijyo", u"前面表示解除"_s, [this] { stopKeepingOnTop(); });

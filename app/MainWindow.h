@@ -44,6 +44,7 @@ struct MainWindowRoutines {
     std::function<void()> reloadInterval;
     // Shut-down: no check is started again.
     std::function<void()> stopChecking;
+    std::function<void()> showOptions; // moptions: the window "オプション"
 };
 
 // What the main window needs from the rest of the application.

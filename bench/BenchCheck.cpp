@@ -85,7 +85,8 @@ struct QuietDesktop final : mail::AccountDialogView, mail::AccountSignIn, mail::
     Token accessToken(bool) override { return {}; }
     void showSignInWindow() override {}
     void failed(const QString&) override {}
-    void newMail(const mail::NewMail&) override {}
+    bool newMail(const mail::NewMail&) override { return true; }
+    void withoutMessageIds() override {}
     void noNewMail() override {}
 };
 
@@ -116,8 +117,12 @@ CheckResult runCheck(platform::Mailbox& mailbox, const BenchServer& server)
     const settings::Preferences preferences; // no hang-up, the board stays
     platform::NoRemoteAccess noDialUp;
     mail::DialUpHangUp hangUp(noDialUp);
-    mail::MailCheck check({counting, desktop, desktop, hangUp, desktop}, preferences, store,
-                          values);
+    // No options' file: the check counts every message, as the program does by default.
+    const QString dataFolder = programFolder.filePath(QStringLiteral("★MailData"));
+    const settings::NoticeOptionsFile options(dataFolder);
+    mail::AnnouncedMessages announced(dataFolder);
+    mail::MailCheck check({counting, desktop, desktop, hangUp, desktop, options, announced},
+                          preferences, store, values);
 
     QElapsedTimer clock;
     clock.start();

@@ -11,12 +11,13 @@ namespace pelmora::mail {
 
 // New mail as a check found it.
 struct NewMail {
-    // Headers kept for whoever shows them: the first messages' only, and without the raw bytes,
+    // Headers kept for whoever shows them: the newest messages' only, and without the raw bytes,
     // so a mailbox of any size costs little memory.
     static constexpr qsizetype kMaxHeadersKept = 100;
 
-    std::int32_t count = 0;               // the server's count
-    QList<platform::MailHeader> headers;  // in the mailbox's order
+    // The server's count; with "only new mail", the number of messages not announced before.
+    std::int32_t count = 0;
+    QList<platform::MailHeader> headers; // of the messages counted, in the mailbox's order
 };
 
 // What a check reports, as it happens: the one way the check tells the rest of the program what
@@ -28,8 +29,13 @@ public:
     // A failure the user must read (the server's own words, a sign-in that failed). The check
     // goes on afterwards where it can: a header that took too long still leaves the count.
     virtual void failed(const QString& text) = 0;
-    // The mailbox is not empty; told after the session has closed.
-    virtual void newMail(const NewMail& mail) = 0;
+    // The mailbox holds new mail; told after the session has closed. Answers whether the user
+    // was told of it (the alert raised, or the mail program started): only then does it count as
+    // announced.
+    virtual bool newMail(const NewMail& mail) = 0;
+    // "Only new mail" is on but the server gives no unique ids to tell new messages from old:
+    // this check counts every message, as without the option.
+    virtual void withoutMessageIds() = 0;
     // The check has ended without new mail: an empty mailbox, or no login.
     virtual void noNewMail() = 0;
 };

@@ -3,6 +3,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <climits>
 
 namespace pelmora::mail {
 
@@ -24,10 +25,15 @@ void MailCheck::run()
     const auto done = qScopeGuard([this] { m_running = false; });
 
     NewMail mail;
+    m_toRecord.reset();
     mail.count = talkToServer(mail);
-    if (mail.count > 0)
-        m_parts.report.newMail(mail);
-    else
+    if (mail.count > 0) {
+        const bool told = m_parts.report.newMail(mail);
+        // A record that cannot be written only means the same mail is announced again.
+        if (told && m_toRecord)
+            m_parts.announced.markAnnounced(m_toRecord->account, m_toRecord->mailbox,
+                                            m_toRecord->announced);
+    } else
         m_parts.report.noNewMail();
     // After every check, whatever happened.
     if (m_preferences.hangUpAfterCheck)
@@ -60,18 +66,21 @@ std::int32_t MailCheck::talkToServer(NewMail& mail)
     m_values.UserPassword = password;
 
     std::int32_t count = 0;
+    bool loginTried = false;
     if (withToken) {
         // The sign-in stands in for the ID and password: without one the user is asked to sign in.
         if (!signIn.signedIn())
             signIn.showSignInWindow();
         else
             count = logInWithToken(session, server);
+        loginTried = true;
     } else if (m_values.UserId.isEmpty() || m_values.UserPassword.isEmpty()) {
         m_parts.account.show();
     } else {
         const auto method = m_values.ApopFlag != 0 ? platform::LoginMethod::Apop
                                                    : platform::LoginMethod::Password;
         const auto answer = session->logIn({m_values.UserId, m_values.UserPassword, method});
+        loginTried = true;
         if (answer.ok()) {
             count = answer.value;
         } else {
@@ -79,7 +88,12 @@ std::int32_t MailCheck::talkToServer(NewMail& mail)
             count = -1;
         }
     }
-    if (count > 0 && session) {
+    // An empty mailbox matters to "only new mail" too: its record begins with it.
+    const bool onlyNew = loginTried && count >= 0 && session && m_parts.options.read().onlyNewMail;
+    const std::int32_t fresh = onlyNew ? readNewHeaders(*session, mail) : -1;
+    if (fresh >= 0) {
+        count = fresh;
+    } else if (count > 0 && session) {
         mail.count = count;
         readHeaders(*session, mail);
     }
@@ -118,26 +132,74 @@ std::int32_t MailCheck::logInWithToken(Session& session, const QString& server)
     return -1;
 }
 
+MailAccount MailCheck::account() const
+{
+    AccountSignIn& signIn = m_parts.signIn;
+    if (signIn.signsIn())
+        return {signIn.server(), signIn.loginName()};
+    return {m_values.Pop3Server,
+            m_store.readText(ProfileFile::Account, settings::kAccountIdKey, QString())};
+}
+
 // What one header says decides nothing yet; but once the session is over every further call would
 // fail at once, and a server that claimed two billion messages would keep the loop (and the window
 // with it) busy for good. The count reported stays the server's count.
 void MailCheck::readHeaders(platform::MailboxSession& session, NewMail& mail)
 {
     const std::int32_t last = std::min(mail.count, kMaxMessagesRead);
-    for (std::int32_t n = 1;; ++n) {
-        auto header = session.header(n);
-        if (header.ok() && mail.headers.size() < NewMail::kMaxHeadersKept) {
-            header.value.raw.clear();
-            mail.headers.append(std::move(header.value));
-        }
-        if (header.failure == MailboxFailure::TookTooLong)
-            m_parts.report.failed(header.text);
-        if (header.failure == MailboxFailure::ConnectionLost
-            || header.failure == MailboxFailure::TookTooLong)
-            return;
-        if (n == last) // compared before the step, so n never passes the largest count
-            return;
+    for (std::int32_t n = 1; readHeader(session, n, mail) && n != last; ++n) {
+        // n is compared before the step, so it never passes the largest count
     }
+}
+
+std::int32_t MailCheck::readNewHeaders(platform::MailboxSession& session, NewMail& mail)
+{
+    auto ids = session.messageIds();
+    if (ids.failure == MailboxFailure::NoMessageIds) {
+        m_parts.report.withoutMessageIds();
+        return -1;
+    }
+    if (ids.failure == MailboxFailure::TookTooLong)
+        m_parts.report.failed(ids.text);
+    if (!ids.ok())
+        return 0; // the session is over: nothing can be told new this time
+    mail.count = 0;
+    const MailAccount mailAccount = account();
+    AnnouncedMessages& record = m_parts.announced;
+    if (!record.remembers(mailAccount)) {
+        // The mail already on the server when the option was turned on is not news.
+        record.markAllAnnounced(mailAccount, ids.value);
+        return 0;
+    }
+    const QList<qsizetype> fresh = record.newMessages(mailAccount, ids.value);
+    if (fresh.isEmpty())
+        return 0;
+    ToRecord toRecord{mailAccount, std::move(ids.value), {}};
+    for (qsizetype position : fresh)
+        toRecord.announced.append(toRecord.mailbox[position]);
+    // Only the newest headers are kept, so only they are read.
+    for (qsizetype i = std::max<qsizetype>(0, fresh.size() - NewMail::kMaxHeadersKept);
+         i < fresh.size(); ++i) {
+        if (!readHeader(session, static_cast<std::int32_t>(fresh[i] + 1), mail))
+            break;
+    }
+    m_toRecord = std::move(toRecord);
+    return static_cast<std::int32_t>(std::min<qsizetype>(fresh.size(), INT32_MAX));
+}
+
+bool MailCheck::readHeader(platform::MailboxSession& session, std::int32_t number, NewMail& mail)
+{
+    auto header = session.header(number);
+    if (header.ok()) {
+        if (mail.headers.size() == NewMail::kMaxHeadersKept)
+            mail.headers.removeFirst();
+        header.value.raw.clear();
+        mail.headers.append(std::move(header.value));
+    }
+    if (header.failure == MailboxFailure::TookTooLong)
+        m_parts.report.failed(header.text);
+    return header.failure != MailboxFailure::ConnectionLost
+        && header.failure != MailboxFailure::TookTooLong;
 }
 
 } // namespace pelmora::mail

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "mail/AccountSignIn.h"
+#include "mail/AnnouncedMessages.h"
 #include "mail/CheckReport.h"
 #include "mail/CheckScheduler.h"
 #include "mail/DialUpHangUp.h"
 #include "mail/MailViews.h"
 
+#include "settings/NoticeOptions.h"
 #include "settings/Preferences.h"
 #include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
@@ -16,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace pelmora::mail {
 
@@ -24,6 +27,13 @@ namespace pelmora::mail {
 // (never a body: the mailbox stays exactly as it was), report what it found (a failed login, new
 // mail with its count and headers, or none); then hang up the dial-up connections when the
 // preferences say so.
+//
+// With "only new mail" on (the options' file, read at each check), the check asks the server for
+// its messages' unique ids and counts only those the record of announced messages does not hold;
+// it reads only their headers (the newest), and records them once the report says the user was
+// told. An account without a record (the option just turned on, the account changed) has the mail
+// on the server taken as announced, and nothing is reported. A server without usable ids gets the
+// rule without the option, and the report says so.
 //
 // The check runs on the user-interface thread; window events keep being dispatched while the
 // mailbox waits and while the report is shown (the error box, the notice board's one second). A
@@ -36,6 +46,8 @@ public:
         AccountDialogView& account;
         DialUpHangUp& hangUp;
         CheckReport& report;
+        const settings::NoticeOptionsFile& options;
+        AnnouncedMessages& announced;
     };
 
     // Messages read in one check at most. No mailbox anyone reads comes near it; a server that
@@ -51,7 +63,17 @@ public:
     void run() override;
     bool isRunning() const override { return m_running; }
 
+    // The account the record of announced messages is kept for: the server and user ID the
+    // check logs in with.
+    MailAccount account() const;
+
 private:
+    // The messages a check found to be new under "only new mail", to be recorded once told.
+    struct ToRecord {
+        MailAccount account;
+        QList<QByteArray> mailbox;
+        QList<QByteArray> announced;
+    };
     using Session = std::unique_ptr<platform::MailboxSession>;
     // Connects, logs in and reads the headers into `mail`: the number of messages, 0 on every
     // path that did not log in.
@@ -60,12 +82,19 @@ private:
     // first (then on a new session, which `session` is set to). The count, or < 0.
     std::int32_t logInWithToken(Session& session, const QString& server);
     void readHeaders(platform::MailboxSession& session, NewMail& mail);
+    // "Only new mail": the number of new messages (their headers read into `mail`), or < 0 when
+    // the server gives no usable ids and every message counts.
+    std::int32_t readNewHeaders(platform::MailboxSession& session, NewMail& mail);
+    // Reads message `number`'s header into `mail`, keeping the newest; false when the session
+    // can answer no more.
+    bool readHeader(platform::MailboxSession& session, std::int32_t number, NewMail& mail);
 
     Parts m_parts;
     const settings::Preferences& m_preferences;
     const settings::SettingsStore& m_store;
     settings::ProgramValues& m_values;
     bool m_running = false;
+    std::optional<ToRecord> m_toRecord;
 };
 
 } // namespace pelmora::mail

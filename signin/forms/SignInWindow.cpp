@@ -18,10 +18,14 @@ using platform::makeTextBox;
 
 namespace {
 const QString kCustomKey = u"custom"_s;
-constexpr int kLabelLeft = 120;
+// The margins of the other windows: the fields end as far from the right edge as the labels begin
+// from the left.
+constexpr int kMargin = 240;
+constexpr int kLabelLeft = kMargin;
 constexpr int kLabelWidth = 2040;
-constexpr int kBoxLeft = 2220;
+constexpr int kBoxLeft = 2340;
 constexpr int kBoxWidth = 3660;
+constexpr int kWidth = kBoxLeft + kBoxWidth + kMargin;
 constexpr int kRowHeight = 300;
 constexpr int kRowStep = 420;
 } // namespace
@@ -44,9 +48,9 @@ SignInWindow::SignInWindow(SignInService& service, QWidget* parent)
 
 void SignInWindow::buildLayout()
 {
-    setUpFixedFrame(u"SignInForm"_s, u"サインイン"_s, Frame::Dialog, 6000, 4860);
+    setUpFixedFrame(u"SignInForm"_s, u"サインイン"_s, Frame::Dialog, kWidth, 4980);
 
-    int top = 120;
+    int top = kMargin;
     const auto row = [&](const char* name, const QString& caption) {
         QLineEdit* box = makeTextBox(this, QString::fromLatin1(name), {kBoxLeft, top, kBoxWidth, kRowHeight});
         QLabel* label = makeLabel(this, QString::fromLatin1(name) + u"Label"_s, caption,
@@ -74,14 +78,15 @@ void SignInWindow::buildLayout()
     m_scope = row("Text6", u"スコープ"_s);
     m_server = row("Text7", u"サーバー"_s);
 
-    m_state = makeLabel(this, u"Label1"_s, QString(), {kLabelLeft, top + 60, 5760, 600});
+    m_state = makeLabel(this, u"Label1"_s, QString(), {kLabelLeft, top + 60, kWidth - 2 * kMargin, 600});
     m_state->setWordWrap(true);
     m_state->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     top += 720;
 
-    m_signIn = makeButton(this, u"Command1"_s, u"サインイン"_s, {2220, top, 1680, 360});
+    m_signIn = makeButton(this, u"Command1"_s, u"サインイン"_s, {kBoxLeft, top, 1680, 360});
     m_signIn->setDefault(true);
-    m_signOut = makeButton(this, u"Command2"_s, u"サインアウト"_s, {4200, top, 1680, 360});
+    m_signOut = makeButton(this, u"Command2"_s, u"サインアウト"_s,
+                           {kBoxLeft + kBoxWidth - 1680, top, 1680, 360});
 }
 
 void SignInWindow::Form_Load()
@@ -122,8 +127,9 @@ void SignInWindow::providerChanged()
         m_scope->setText(preset->scope);
         m_server->setText(preset->server);
     }
-    // Long addresses are read from their beginning.
-    for (QLineEdit* box : {m_authorizationUrl, m_tokenUrl, m_scope, m_server})
+    // Long texts (a client ID, addresses) are read from their beginning.
+    for (QLineEdit* box : {m_clientId, m_clientSecret, m_loginName, m_authorizationUrl, m_tokenUrl,
+                           m_scope, m_server})
         box->setCursorPosition(0);
 }
 

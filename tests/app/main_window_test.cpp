@@ -208,7 +208,7 @@ void MainWindowTest::menusHaveTheirCaptionsInOrder()
     QCOMPARE(actionNames(*bar.first()->menu()),
              (QStringList{u"mcheck|メールチェック（手動）"_s, u"mline|-"_s,
                           u"mset|起動メーラーの設定"_s, u"mtask|タスクトレイに常駐"_s,
-                          u"mset2|設定"_s, u"msignin|サインイン"_s, u"mline2|-"_s, u"mzenmen|常に前面表示"_s,
+                          u"mset2|設定"_s, u"msignin|サインイン"_s, u"moptions|オプション"_s, u"mline2|-"_s, u"mzenmen|常に前面表示"_s,
                           u"mkaijyo|前面表示解除"_s, u"mline4|-"_s, u"mhp|作者のホームページ"_s}));
     QCOMPARE(actionNames(window.trayMenu()),
              (QStringList{u"mnu_Popup0|メイン画面を表示"_s, u"mnu_Popup1|-"_s,
@@ -233,13 +233,15 @@ void MainWindowTest::menuItemsAndButtonsRunTheirRoutines()
         [&] { ran << u"stop alert"_s; },
         [&] { ran << u"sign in"_s; },
         {}, {}, {}, {},
+        [&] { ran << u"options"_s; },
     });
     program.action("mcheck")->trigger();
     program.action("mset")->trigger();
     program.action("msignin")->trigger();
+    program.action("moptions")->trigger();
     program.window().findChild<QAbstractButton*>(u"Command2"_s)->click();
     program.window().findChild<QAbstractButton*>(u"Command3"_s)->click();
-    QCOMPARE(ran, (QStringList{u"check"_s, u"choose"_s, u"sign in"_s, u"start alert"_s,
+    QCOMPARE(ran, (QStringList{u"check"_s, u"choose"_s, u"sign in"_s, u"options"_s, u"start alert"_s,
                                u"stop alert"_s}));
 
     // "設定" shows the preferences dialog, and again the same one while it is open.

@@ -6,9 +6,6 @@
 
 #include "tests/servers/DbusMock.h"
 
-#include <QDBusArgument>
-#include <QDBusMetaType>
-#include <QDBusVariant>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -19,67 +16,10 @@ using pelmora::tests::PrivateBus;
 
 namespace {
 
-const QString kService = u"org.freedesktop.Notifications"_s;
-const QString kPath = u"/org/freedesktop/Notifications"_s;
-
-// A Notify call as the daemon received it.
-struct Shown {
-    QString app;
-    uint replaces = 0;
-    QString summary;
-    QString body;
-    QStringList actions;
-};
-
-QList<Shown> shown(DbusMock& daemon)
-{
-    const QDBusArgument calls =
-        daemon.mock(kPath, u"GetMethodCalls"_s, {u"Notify"_s}).value(0).value<QDBusArgument>();
-    QList<Shown> list;
-    calls.beginArray();
-    while (!calls.atEnd()) {
-        quint64 time = 0;
-        QVariantList arguments;
-        calls.beginStructure();
-        calls >> time;
-        calls.beginArray();
-        while (!calls.atEnd()) {
-            QDBusVariant argument;
-            calls >> argument;
-            arguments.append(argument.variant());
-        }
-        calls.endArray();
-        calls.endStructure();
-        list.append({arguments.value(0).toString(), arguments.value(1).toUInt(),
-                     arguments.value(3).toString(), arguments.value(4).toString(),
-                     qdbus_cast<QStringList>(arguments.value(5))});
-    }
-    calls.endArray();
-    return list;
-}
-
-void click(DbusMock& daemon, uint id)
-{
-    daemon.mock(kPath, u"EmitSignal"_s,
-                {kService, u"ActionInvoked"_s, u"us"_s, QVariantList{id, u"default"_s}});
-}
-
-// A private bus with the notification daemon on it, offering `capabilities` (empty: the
-// template's own, which include body-markup).
-struct Desktop {
-    PrivateBus bus;
-    std::unique_ptr<DbusMock> daemon;
-    QString start(const QString& capabilities = {})
-    {
-        if (QString problem = bus.start(); !problem.isEmpty())
-            return problem;
-        daemon = std::make_unique<DbusMock>(bus.address, kService);
-        return daemon->start(u"notification_daemon"_s,
-                             capabilities.isEmpty()
-                                 ? QString()
-                                 : u"{\"capabilities\": \"%1\"}"_s.arg(capabilities));
-    }
-};
+using Desktop = pelmora::tests::NotificationDesktop;
+using pelmora::tests::shown;
+using pelmora::tests::click;
+using pelmora::tests::Shown;
 
 } // namespace
 

@@ -4,7 +4,10 @@
 // it (a stand-in NetworkManager, notification daemon…): the real D-Bus between the adapter under
 // test and a peer whose calls are recorded. Both end with their objects.
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMetaType>
+#include <QDBusVariant>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
@@ -14,6 +17,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 
 namespace pelmora::tests {
 
@@ -127,6 +131,69 @@ private:
     QString m_connectionName;
     QTemporaryDir m_dir;
     QProcess m_mock;
+};
+
+// The freedesktop notification daemon as python3-dbusmock plays it.
+inline const QString kNotificationService = QStringLiteral("org.freedesktop.Notifications");
+inline const QString kNotificationPath = QStringLiteral("/org/freedesktop/Notifications");
+
+// A Notify call as the daemon received it.
+struct Shown {
+    QString app;
+    uint replaces = 0;
+    QString summary;
+    QString body;
+    QStringList actions;
+};
+
+inline QList<Shown> shown(DbusMock& daemon)
+{
+    const QDBusArgument calls =
+        daemon.mock(kNotificationPath, QStringLiteral("GetMethodCalls"), {QStringLiteral("Notify")}).value(0).value<QDBusArgument>();
+    QList<Shown> list;
+    calls.beginArray();
+    while (!calls.atEnd()) {
+        quint64 time = 0;
+        QVariantList arguments;
+        calls.beginStructure();
+        calls >> time;
+        calls.beginArray();
+        while (!calls.atEnd()) {
+            QDBusVariant argument;
+            calls >> argument;
+            arguments.append(argument.variant());
+        }
+        calls.endArray();
+        calls.endStructure();
+        list.append({arguments.value(0).toString(), arguments.value(1).toUInt(),
+                     arguments.value(3).toString(), arguments.value(4).toString(),
+                     qdbus_cast<QStringList>(arguments.value(5))});
+    }
+    calls.endArray();
+    return list;
+}
+
+inline void click(DbusMock& daemon, uint id)
+{
+    daemon.mock(kNotificationPath, QStringLiteral("EmitSignal"),
+                {kNotificationService, QStringLiteral("ActionInvoked"), QStringLiteral("us"), QVariantList{id, QStringLiteral("default")}});
+}
+
+// A private bus with the notification daemon on it, offering `capabilities` (empty: the
+// template's own, which include body-markup).
+struct NotificationDesktop {
+    PrivateBus bus;
+    std::unique_ptr<DbusMock> daemon;
+    QString start(const QString& capabilities = {})
+    {
+        if (QString problem = bus.start(); !problem.isEmpty())
+            return problem;
+        daemon = std::make_unique<DbusMock>(bus.address, kNotificationService);
+        return daemon->start(QStringLiteral("notification_daemon"),
+                             capabilities.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("{\"capabilities\": \"%1\"}").arg(capabilities));
+    }
 };
 
 } // namespace pelmora::tests

@@ -1,10 +1,12 @@
-// Saves a picture of each settings dialog, filled with plausible values, as OUTDIR/ServerDialog.png,
-// OUTDIR/AccountDialog.png, OUTDIR/PreferencesDialog.png and OUTDIR/SignInWindow.png:
+// Saves a picture of each settings window (server, account, preferences, sign-in, options),
+// filled with plausible values, as OUTDIR/<the window's object name>.png:
 // pelmora-screenshot-dialogs OUTDIR.
 // Run it on a real X server (xvfb-run -a, QT_QPA_PLATFORM=xcb) with a Japanese font installed.
 #include "app/Application.h"
 
 #include "settings/forms/AccountDialog.h"
+#include "settings/forms/NoticeOptionsWindow.h"
+#include "settings/NoticeOptions.h"
 #include "settings/forms/ServerDialog.h"
 #include "settings/forms/PreferencesDialog.h"
 #include "signin/forms/SignInWindow.h"
@@ -55,6 +57,11 @@ int main(int argc, char** argv)
                             "[EXEINI]\r\nNAME=taro\r\nNAME2=himitsu\r\nNAME3=1\r\n");
     FakePlatform::writeFile(fake.mainProfile(),
                             "[EXEINI]\r\nNUMBER=1\r\nNUMBER2=15\r\nNUMBER4=1\r\n");
+    // The sign-in window shows a saved choice, as the user finds it.
+    FakePlatform::writeFile(fake.dataFolder() + u"/iniSignIn.ini"_s,
+                            "[SIGNIN]\r\nPROVIDER=microsoft\r\n"
+                            "CLIENTID=00000000-1111-2222-3333-444444444444\r\n"
+                            "LOGINNAME=taro@outlook.jp\r\n");
     pelmora::app::Application app(fake.services());
     app.start();
 
@@ -64,10 +71,9 @@ int main(int argc, char** argv)
         saveBox->setChecked(true);
     ok = save(account, folder) && ok;
     ok = save(app.forms().show<pelmora::settings::PreferencesDialog>(), folder) && ok;
-    auto& signIn = app.forms().show<pelmora::signin::SignInWindow>();
-    signIn.findChild<QLineEdit*>(u"Text1"_s)->setText(u"00000000-1111-2222-3333-444444444444"_s);
-    signIn.findChild<QLineEdit*>(u"Text3"_s)->setText(u"taro@outlook.jp"_s);
-    ok = save(signIn, folder) && ok;
+    ok = save(app.forms().show<pelmora::signin::SignInWindow>(), folder) && ok;
+    pelmora::settings::NoticeOptionsFile(fake.dataFolder()).write({true, true});
+    ok = save(app.forms().show<pelmora::settings::NoticeOptionsWindow>(), folder) && ok;
     if (!ok) {
         std::fputs("pelmora-screenshot-dialogs: could not save every picture\n", stderr);
         return 1;
