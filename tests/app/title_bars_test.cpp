@@ -228,6 +228,8 @@ void TitleBarsTest::everyWindowShowsItsCaptionAlone()
     VERIFY_TITLE(windowTitled(u"設定"_s), u"設定"_s);
     openMenuItem(5); // "サインイン"
     VERIFY_TITLE(windowTitled(u"サインイン"_s), u"サインイン"_s);
+    openMenuItem(6); // "オプション"
+    VERIFY_TITLE(windowTitled(u"オプション"_s), u"オプション"_s);
 
     // A double click on "分" tells about the program.
     const QPoint minutes = m_main.geometry.bottomLeft() + QPoint(190, -kMainClientHeight + 16);
@@ -248,7 +250,7 @@ void TitleBarsTest::everyWindowShowsItsCaptionAlone()
     QVERIFY(noWindowTitled(u"エラー"_s));
     QCOMPARE(windowTitled(u"サーバー設定"_s).id, server.id);
 
-    openMenuItem(8); // "作者のホームページ": a question first
+    openMenuItem(9); // "作者のホームページ": a question first
     VERIFY_TITLE(windowTitled(u"確認"_s), u"確認"_s);
     xdotool({u"key"_s, u"Escape"_s});
     QVERIFY(noWindowTitled(u"確認"_s));
@@ -256,7 +258,7 @@ void TitleBarsTest::everyWindowShowsItsCaptionAlone()
     QStringList seen = m_seen.values();
     seen.sort();
     QStringList captions{kMainCaption, u"サーバー設定"_s, u"ID,PASS"_s, u"設定"_s, u"サインイン"_s,
-                         u"Pelmora について"_s, u"エラー"_s, u"確認"_s};
+                         u"オプション"_s, u"Pelmora について"_s, u"エラー"_s, u"確認"_s};
     captions.sort();
     QCOMPARE(seen, captions);
 }
