@@ -6,12 +6,12 @@ class QWidget;
 
 namespace pelmora::alert {
 
-// What the alert (the buttons Command2 and Command3, the sound watch) touches of the main window.
+// What the alert (the buttons 吠える♪ and 戻す, the sound watch) touches of the main window.
 class AlertWindowView {
 public:
     virtual ~AlertWindowView() = default;
     virtual void navigateAnimation(const QString& url) = 0; // WebBrowser1.Navigate
-    virtual int soundLoopFlag() const = 0;                  // "ループ" (Check1), 1 = repeat
+    virtual int soundLoopFlag() const = 0;                  // "ループ", 1 = repeat
     virtual void setSoundWatchEnabled(bool on) = 0;         // the sound watch runs
 };
 
@@ -19,7 +19,7 @@ public:
 class LampWindowView {
 public:
     virtual ~LampWindowView() = default;
-    virtual int intervalCheckingFlag() const = 0; // Check3: 1 while interval checking is on
+    virtual int intervalCheckingFlag() const = 0; // 1 while interval checking is on
     // Shows the picture in this file as the lamp; a file that cannot be read leaves the lamp as
     // it is.
     virtual void setLampPicture(const QString& pictureFile) = 0;
@@ -29,7 +29,7 @@ public:
     virtual bool isShownOnScreen() const = 0;
 };
 
-// What the mail program choice (the menu item mset, the caption Label1) touches of the main window. The caption's
+// What the mail program choice (the menu item 起動メーラーの設定, the scrolling caption) touches of the main window. The caption's
 // position and text are kept even while the window is hidden; they are painted once it shows.
 class MailProgramWindowView {
 public:

@@ -49,8 +49,7 @@ public:
     // it starts no other until the count changes. While a check runs it starts none.
     void onPoll();
 
-    // The counters, as decimal texts. Before the first tick they hold their names, which read
-    // as 0.
+    // The counters, as decimal texts; 0 before the first tick.
     QString minutes() const { return m_minutes; } // minutes since the last check
     QString seconds() const { return m_seconds; } // seconds within the current minute
 
@@ -62,8 +61,8 @@ private:
 
     const settings::Preferences& m_preferences;
     ScheduledCheck& m_check;
-    QString m_minutes = QStringLiteral("Text1");
-    QString m_seconds = QStringLiteral("Text4");
+    QString m_minutes = QStringLiteral("0");
+    QString m_seconds = QStringLiteral("0");
     bool m_checkStartedAtThisCount = false;
     platform::VbTimer m_poll;
     platform::VbTimer m_secondTick; // stopped (interval 0) until interval checking is switched on

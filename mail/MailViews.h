@@ -12,7 +12,7 @@ namespace pelmora::mail {
 class MailProgramView {
 public:
     virtual ~MailProgramView() = default;
-    // On new mail, start the mail program instead of showing the board and the alert (Check2).
+    // On new mail, start the mail program instead of showing the board and the alert.
     virtual bool startsMailProgram() const = 0;
     virtual QString mailProgramPath() const = 0; // "未設定" while none is chosen
 };

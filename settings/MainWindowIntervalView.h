@@ -9,9 +9,9 @@ namespace pelmora::settings {
 class MainWindowIntervalView {
 public:
     virtual ~MainWindowIntervalView() = default;
-    virtual void setIntervalLabel(const QString& text) = 0; // Label4: "ON" or "OFF"
-    virtual void setIntervalFlag(bool on) = 0;              // Check3: the lamp blinks while on
-    virtual void setIntervalText(const QString& text) = 0;  // Text5: the minutes as typed
+    virtual void setIntervalLabel(const QString& text) = 0; // "ON" or "OFF"
+    virtual void setIntervalFlag(bool on) = 0;              // the lamp blinks while on
+    virtual void setIntervalText(const QString& text) = 0;  // the minutes as typed
 };
 
 // Opens the other two settings dialogs modeless (creating them if they are not loaded).

@@ -27,7 +27,7 @@ inline constexpr char16_t kMainProfileLiteral[] = u"\\★MailData\\ini.ini";
 inline constexpr char16_t kAccountProfileLiteral[] = u"\\★MailData\\iniIdPass.ini";
 
 // The mail program's path when none is chosen: what key NAME of ini.ini reads as when empty, and
-// what the main window's Text7 then holds.
+// what the main window's mail program path then holds.
 inline constexpr char16_t kMailProgramNotSet[] = u"未設定";
 
 // Reads and writes single keys of the profile files, at the moment they are needed: nothing is

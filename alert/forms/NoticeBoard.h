@@ -8,7 +8,7 @@ class QLineEdit;
 namespace pelmora::alert {
 
 // The notice board "新着お知らせボード": a small always-on-top window that says new mail has
-// arrived (Text1) and how many messages there are (Text2). One board serves the whole program; it
+// arrived and how many messages there are. One board serves the whole program; it
 // is created the first time its texts are set and stays until the user closes it or the mail
 // check unloads it.
 class NoticeBoard : public platform::Form {
