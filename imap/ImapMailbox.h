@@ -2,6 +2,7 @@
 
 #include "imap/ImapConnection.h"
 #include "platform/ports/Mailbox.h"
+#include "pop3/MailboxSessionParts.h"
 
 #include <memory>
 #include <vector>
@@ -32,7 +33,7 @@ private:
     // Which servers offered STARTTLS in this run: none of them gets a password in plain text later.
     std::shared_ptr<pop3::StartTlsMemory> m_startTls;
     // Every session handed out, so that closeAll() reaches those still open.
-    std::vector<std::weak_ptr<Connection>> m_connections;
+    pop3::OpenConnections<Connection> m_connections;
 };
 
 } // namespace pelmora::imap

@@ -1,7 +1,6 @@
 #include "pop3/Pop3Mailbox.h"
 
 #include "pop3/FailureText.h"
-#include "pop3/MessageHeader.h"
 #include "pop3/Pop3Connection.h"
 #include "pop3/ServerAddress.h"
 
@@ -12,12 +11,6 @@ using platform::MailboxFailure;
 using platform::MailHeader;
 
 namespace {
-
-template <typename T>
-MailboxAnswer<T> failed(MailboxFailure why, QString text)
-{
-    return {T{}, why, std::move(text)};
-}
 
 LoginMethod loginMethod(platform::LoginMethod method)
 {
@@ -44,60 +37,32 @@ public:
         // Held for the whole call: closeAll() may drop the mailbox's reference meanwhile.
         const std::shared_ptr<Connection> connection = m_connection;
         if (connection->isBusy())
-            return failed<int>(MailboxFailure::LoginFailed, failure::sessionBusy());
+            return failedAnswer<int>(MailboxFailure::LoginFailed, failure::sessionBusy());
         const auto answer = connection->login({credentials.user.toUtf8(),
                                                credentials.secret.toUtf8(),
                                                loginMethod(credentials.method)});
         if (answer.ok)
             return {answer.value, MailboxFailure::None, {}};
-        const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong
-            : connection->tokenRefused()                  ? MailboxFailure::TokenRefused
-                                                          : MailboxFailure::LoginFailed;
-        return failed<int>(why, answer.failure);
+        return failedAnswer<int>(loginFailure(*connection), answer.failure);
     }
 
     MailboxAnswer<MailHeader> header(int number) override
     {
         const std::shared_ptr<Connection> connection = m_connection;
-        if (connection->isBusy())
-            return failed<MailHeader>(MailboxFailure::MessageFailed, failure::sessionBusy());
-        if (!connection->hasLoggedIn())
-            return failed<MailHeader>(connection->isClosed() ? MailboxFailure::ConnectionLost
-                                                             : MailboxFailure::MessageFailed,
-                                      failure::notLoggedIn());
-        if (number < 1 || number > connection->messageCount())
-            return failed<MailHeader>(MailboxFailure::MessageFailed,
-                                      failure::noSuchMessage(number, connection->messageCount()));
-        const auto answer = connection->header(number);
-        if (answer.ok) {
-            const HeaderTexts texts = readHeaderTexts(answer.value);
-            return {{texts.subject, texts.from, texts.date, answer.value, texts.sender},
-                    MailboxFailure::None, {}};
-        }
-        // A session that left the transaction state after logging in has ended for good.
-        const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong
-            : connection->isLoggedIn()                    ? MailboxFailure::MessageFailed
-                                                          : MailboxFailure::ConnectionLost;
-        return failed<MailHeader>(why, answer.failure);
+        return readHeader(*connection, number);
     }
 
     MailboxAnswer<QList<QByteArray>> messageIds() override
     {
         using Ids = QList<QByteArray>;
         const std::shared_ptr<Connection> connection = m_connection;
-        if (connection->isBusy())
-            return failed<Ids>(MailboxFailure::MessageFailed, failure::sessionBusy());
-        if (!connection->hasLoggedIn())
-            return failed<Ids>(connection->isClosed() ? MailboxFailure::ConnectionLost
-                                                      : MailboxFailure::MessageFailed,
-                               failure::notLoggedIn());
+        if (auto refused = refusedCall<Ids>(*connection))
+            return *refused;
         auto answer = connection->messageIds();
         if (answer.ok)
             return {std::move(answer.value), MailboxFailure::None, {}};
-        const MailboxFailure why = connection->outlived() ? MailboxFailure::TookTooLong
-            : connection->isLoggedIn()                    ? MailboxFailure::NoMessageIds
-                                                          : MailboxFailure::ConnectionLost;
-        return failed<Ids>(why, answer.failure);
+        return failedAnswer<Ids>(callFailure(*connection, MailboxFailure::NoMessageIds),
+                                 answer.failure);
     }
 
     void close() override { m_connection->close(); }
@@ -124,22 +89,12 @@ std::unique_ptr<platform::MailboxSession> Pop3Mailbox::open(const QString& serve
             *failure = failure::badServerName(server);
         return nullptr;
     }
-    auto connection = std::make_shared<Connection>(*address, m_timeouts, m_startTls);
-    if (const auto problem = connection->open()) {
-        if (failure)
-            *failure = *problem;
+    auto connection = m_connections.open(failure, *address, m_timeouts, m_startTls);
+    if (!connection)
         return nullptr;
-    }
-    std::erase_if(m_connections, [](const auto& known) { return known.expired(); });
-    m_connections.push_back(connection);
     return std::make_unique<Pop3Session>(std::move(connection));
 }
 
-void Pop3Mailbox::closeAll()
-{
-    for (const auto& known : std::exchange(m_connections, {}))
-        if (const auto connection = known.lock())
-            connection->close();
-}
+void Pop3Mailbox::closeAll() { m_connections.closeAll(); }
 
 } // namespace pelmora::pop3

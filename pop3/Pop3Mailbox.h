@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ports/Mailbox.h"
+#include "pop3/MailboxSessionParts.h"
 #include "pop3/Pop3Limits.h"
 
 #include <memory>
@@ -32,8 +33,7 @@ private:
     Timeouts m_timeouts;
     // Which servers offered STLS in this run: none of them gets a password in plain text later.
     std::shared_ptr<StartTlsMemory> m_startTls;
-    // Every session handed out, so that closeAll() reaches those still open.
-    std::vector<std::weak_ptr<Connection>> m_connections;
+    OpenConnections<Connection> m_connections;
 };
 
 } // namespace pelmora::pop3
