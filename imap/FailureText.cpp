@@ -1,27 +1,16 @@
 #include "imap/FailureText.h"
 
+#include "pop3/FailureText.h"
+
 #include <algorithm>
 
 namespace pelmora::imap::failure {
 
 using namespace Qt::StringLiterals;
 
-namespace {
+using pop3::failure::shown;
 
-// A server's text shown to the user: printable ASCII kept, anything else shown as '?', and cut
-// so a hostile line cannot flood the text.
-QString shown(QByteArrayView line)
-{
-    constexpr qsizetype kShown = 200;
-    QString out;
-    for (qsizetype i = 0; i < line.size() && i < kShown; ++i) {
-        const auto c = static_cast<unsigned char>(line[i]);
-        out += (c >= 0x20 && c < 0x7f) ? QChar(char16_t(c)) : QChar(u'?');
-    }
-    if (line.size() > kShown)
-        out += u"…"_s;
-    return out;
-}
+namespace {
 
 QString megabytes(std::int64_t bytes) { return QString::number(bytes / (1024 * 1024)) + u" MB"_s; }
 
@@ -79,21 +68,9 @@ QString preauthWithoutTls()
 {
     return u"サーバーが暗号化されていない接続でログイン済み（PREAUTH）と応答しました。TLS が必要なため、この接続は使わずに中止しました。"_s;
 }
-QString loginRejected(QByteArrayView text)
-{
-    return u"ログインできませんでした。サーバーの応答: %1"_s.arg(shown(text));
-}
 QString loginDisabled()
 {
     return u"サーバーがこの接続でのログインを受け付けていません（LOGINDISABLED）。パスワードは送っていません。"_s;
-}
-QString lineBreakInCredentials()
-{
-    return u"ユーザー名またはパスワードに改行文字（CR/LF）か NUL 文字が含まれています。"_s;
-}
-QString controlCharacterInToken()
-{
-    return u"ユーザー名またはトークンに制御文字（^A）が含まれています。"_s;
 }
 QString apopNotForImap()
 {
@@ -107,15 +84,6 @@ QString tokenNotAccepted()
 {
     return u"このサーバーはトークンでのサインインを受け付けていません（AUTHENTICATE の OAUTHBEARER も XOAUTH2 もありません）。トークンは送っていません。"_s;
 }
-QString tokenRefused(QByteArrayView text, QByteArrayView status)
-{
-    QString out = u"サーバーがトークンを受け付けませんでした（期限切れか取り消された可能性があります）。サーバーの応答: %1"_s
-                      .arg(shown(text));
-    if (!status.isEmpty())
-        out += u"（状態 %1）"_s.arg(shown(status.first(std::min<qsizetype>(status.size(), 16))));
-    return out;
-}
-QString tlsUnavailable() { return u"この環境では TLS（SSL）を使えません。"_s; }
 QString startTlsRefused(QByteArrayView text)
 {
     return u"サーバーが STARTTLS（TLS への切り替え）を拒否しました: %1"_s.arg(shown(text));

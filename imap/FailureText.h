@@ -23,17 +23,12 @@ QString unknownTag(QByteArrayView line);
 QString unexpectedDataBeforeTls();
 QString serverSaidBye(QByteArrayView text);
 QString preauthWithoutTls();
-QString loginRejected(QByteArrayView text);
 QString loginDisabled();
-QString lineBreakInCredentials();
-QString controlCharacterInToken();
 QString apopNotForImap();
 QString noUidValidity();
 QString tokenNeedsTls();
 QString tokenNotAccepted();
 // `status` is the one the server's error challenge gave, or empty.
-QString tokenRefused(QByteArrayView text, QByteArrayView status);
-QString tlsUnavailable();
 QString startTlsRefused(QByteArrayView text);
 QString startTlsNoLongerOffered();
 QString startTlsNotOffered();

@@ -1,6 +1,7 @@
 #include "imap/ImapSession.h"
 
 #include "imap/FailureText.h"
+#include "pop3/FailureText.h"
 #include "imap/ImapLimits.h"
 #include "imap/ResponseParts.h"
 
@@ -197,7 +198,7 @@ void Session::afterCapabilities()
         if (m_capabilities.startTls) {
             m_startTlsOffered = true;
             if (!m_tlsAvailable)
-                return fail(failure::tlsUnavailable());
+                return fail(pop3::failure::tlsUnavailable());
             setState(State::StartTls);
             return send(Command::StartTls, {});
         }
@@ -226,7 +227,7 @@ void Session::logIn()
     if (m_credentials.token)
         return logInWithToken();
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.secret))
-        return fail(failure::lineBreakInCredentials());
+        return fail(pop3::failure::lineBreakInCredentials());
     // LOGIN's quoted strings are ASCII; SASL PLAIN carries UTF-8.
     const bool plain = m_capabilities.plain
         && (m_capabilities.loginDisabled || hasEightBit(m_credentials.user)
@@ -252,7 +253,7 @@ void Session::logInWithToken()
         return fail(failure::tokenNeedsTls());
     if (hasLineBreakOrNul(m_credentials.user) || hasLineBreakOrNul(m_credentials.secret)
         || m_credentials.user.contains('\x01') || m_credentials.secret.contains('\x01'))
-        return fail(failure::controlCharacterInToken());
+        return fail(pop3::failure::controlCharacterInToken());
     if (!m_capabilities.oauthBearer && !m_capabilities.xoauth2)
         return fail(failure::tokenNotAccepted());
     m_usingOAuthBearer = m_capabilities.oauthBearer;
@@ -396,15 +397,15 @@ void Session::handleTagged(const StatusLine& status)
         return setState(State::TlsHandshake);
     case Command::Login:
         if (!ok)
-            return fail(failure::loginRejected(said));
+            return fail(pop3::failure::loginRejected(said));
         return onLoggedIn();
     case Command::Authenticate:
         if (ok)
             return onLoggedIn();
         if (!m_credentials.token || !m_responseSent)
-            return fail(failure::loginRejected(said));
+            return fail(pop3::failure::loginRejected(said));
         m_tokenRefused = true;
-        return fail(failure::tokenRefused(said, m_tokenStatus));
+        return fail(pop3::failure::tokenRefused(said, m_tokenStatus));
     case Command::Examine:
         if (!ok)
             return fail(failure::inboxNotOpened(said));

@@ -8,7 +8,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A server's line shown to the user: printable ASCII kept, anything else (control bytes, NUL,
+QString seconds(std::chrono::milliseconds limit)
+{
+    const auto ms = limit.count();
+    if (ms % 1000 == 0)
+        return QString::number(ms / 1000) + u" 秒"_s;
+    return QString::number(double(ms) / 1000.0, 'f', 3) + u" 秒"_s;
+}
+
+} // namespace
+
+// A server's text as shown to the user: printable ASCII kept, anything else (control bytes, NUL,
 // bytes of an unknown charset) shown as '?', and cut so a hostile line cannot flood the text.
 QString shown(QByteArrayView line)
 {
@@ -22,16 +32,6 @@ QString shown(QByteArrayView line)
         out += u"…"_s;
     return out;
 }
-
-QString seconds(std::chrono::milliseconds limit)
-{
-    const auto ms = limit.count();
-    if (ms % 1000 == 0)
-        return QString::number(ms / 1000) + u" 秒"_s;
-    return QString::number(double(ms) / 1000.0, 'f', 3) + u" 秒"_s;
-}
-
-} // namespace
 
 QString badServerName(const QString& typed)
 {

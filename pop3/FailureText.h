@@ -10,6 +10,9 @@
 // stay consistent and can be listed for translators and the user guide.
 namespace pelmora::pop3::failure {
 
+// A server's text as shown to the user: printable ASCII kept, anything else '?', cut to a bound.
+QString shown(QByteArrayView line);
+
 QString badServerName(const QString& typed);
 QString hostNotFound(const QString& host, const QString& detail);
 QString cannotConnect(const QString& host, const QString& detail);

@@ -134,7 +134,7 @@ private Q_SLOTS:
         ImapCheck check;
         QCOMPARE(check.login(server("imap://", "IMAP_PORT"), user("THREE_USER"), u"wrong"_s), -1);
         QCOMPARE(check.failure, MailboxFailure::LoginFailed);
-        QVERIFY2(check.text.startsWith(imap::failure::loginRejected("")),
+        QVERIFY2(check.text.startsWith(pop3::failure::loginRejected("")),
                  qPrintable(check.text));
         QVERIFY2(check.text.contains(u"AUTHENTICATIONFAILED"_s), qPrintable(check.text));
     }
@@ -169,7 +169,7 @@ private Q_SLOTS:
         ImapCheck expired;
         QCOMPARE(expired.login(server, oauthUser, QString::fromUtf8(token), bearer), -1);
         QCOMPARE(expired.failure, MailboxFailure::TokenRefused);
-        QVERIFY2(expired.text.startsWith(imap::failure::tokenRefused("", {})), qPrintable(expired.text));
+        QVERIFY2(expired.text.startsWith(pop3::failure::tokenRefused("", {})), qPrintable(expired.text));
         QVERIFY(!expired.text.contains(QString::fromUtf8(token)));
 
         const QByteArray fresh = provider.accessToken(oauthUser);

@@ -5,6 +5,7 @@
 #include "imap/FailureText.h"
 #include "imap/ImapLimits.h"
 #include "imap/ImapSession.h"
+#include "pop3/FailureText.h"
 
 #include "tests/imap/Transcript.h"
 
@@ -156,11 +157,11 @@ private Q_SLOTS:
             .server("* OK [CAPABILITY IMAP4rev1 LOGINDISABLED AUTH=PLAIN SASL-IR] ready\r\n")
             .client("P1 AUTHENTICATE PLAIN " + plain + "\r\n")
             .server("P1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n")
-            .act(expectFailure(failure::loginRejected("[AUTHENTICATIONFAILED] Authentication failed.")))
+            .act(expectFailure(pelmora::pop3::failure::loginRejected("[AUTHENTICATIONFAILED] Authentication failed.")))
             .playEverySplit();
         script({"user\r\nP9 DELETE INBOX", "pw"}, true)
             .server("* OK [CAPABILITY IMAP4rev1] ready\r\n")
-            .act(expectFailure(failure::lineBreakInCredentials()))
+            .act(expectFailure(pelmora::pop3::failure::lineBreakInCredentials()))
             .playEverySplit();
     }
 
@@ -214,7 +215,7 @@ private Q_SLOTS:
                 QCOMPARE(session.state(), State::Failed);
                 QVERIFY(session.tokenRefused());
                 QCOMPARE(session.failure(),
-                         failure::tokenRefused("[AUTHENTICATIONFAILED] Authentication failed", "401"));
+                         pelmora::pop3::failure::tokenRefused("[AUTHENTICATIONFAILED] Authentication failed", "401"));
             })
             .playEverySplit();
 
