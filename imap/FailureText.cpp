@@ -108,6 +108,10 @@ QString fetchRefused(QByteArrayView text)
 {
     return u"メールのヘッダーを読めませんでした。サーバーの応答: %1"_s.arg(shown(text));
 }
+QString idleRefused(QByteArrayView text)
+{
+    return u"サーバーが新着の待ち受け（IDLE）を拒否しました: %1"_s.arg(shown(text));
+}
 QString headerNotSent()
 {
     return u"サーバーがこのメールのヘッダーを返しませんでした（確認の間に削除された可能性があります）。"_s;

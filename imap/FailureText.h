@@ -36,5 +36,6 @@ QString inboxNotOpened(QByteArrayView text);
 QString searchFailed(QByteArrayView text);
 QString fetchRefused(QByteArrayView text);
 QString headerNotSent();
+QString idleRefused(QByteArrayView text);
 
 } // namespace pelmora::imap::failure

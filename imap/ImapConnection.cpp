@@ -51,7 +51,10 @@ Connection::Connection(pop3::ServerAddress address, Timeouts timeouts,
     connect(&m_wholeTimer, &QTimer::timeout, this, &Connection::onOutlived);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         m_connectTimedOut = true;
+        if (m_watching && !m_session)
+            m_socket->abort();
         wakeWaiter();
+        tellWatcher();
     });
     connect(&m_replyTimer, &QTimer::timeout, this, &Connection::onReplyTimeout);
     connect(&m_windowTimer, &QTimer::timeout, this, &Connection::onReplyWindowEnd);
@@ -59,6 +62,10 @@ Connection::Connection(pop3::ServerAddress address, Timeouts timeouts,
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         platform::AcknowledgePromptly(m_socket->socketDescriptor());
         wakeWaiter();
+        if (m_watching && !m_session) {
+            m_connectTimer.stop();
+            beginSession(std::exchange(m_watchCredentials, {}));
+        }
     });
     connect(m_socket, &QSslSocket::readyRead, this, [this] {
         readFromSocket();
@@ -102,9 +109,15 @@ std::optional<QString> Connection::open()
     m_connectTimer.stop();
     if (m_socket->state() == QAbstractSocket::ConnectedState && !m_closedByCaller)
         return std::nullopt;
+    const QString failure = connectFailure();
+    m_socket->abort();
+    return failure;
+}
+
+QString Connection::connectFailure() const
+{
     const QString detail = m_socket->errorString();
     const bool notFound = m_socket->error() == QAbstractSocket::HostNotFoundError;
-    m_socket->abort();
     if (m_closedByCaller)
         return networkFailure::connectionClosedByCaller();
     if (m_outlived)
@@ -125,6 +138,17 @@ Answer<int> Connection::login(Credentials credentials)
     }
     if (m_outlived)
         return failed<int>(networkFailure::checkTookTooLong(m_timeouts.whole));
+    beginSession(std::move(credentials));
+    waitUntil([this] { return isLoggedIn() || sessionEnded(); });
+    if (m_startTlsMemory && m_session->startTlsOffered())
+        m_startTlsMemory->remember(m_address);
+    if (isLoggedIn())
+        return {true, messageCount(), {}};
+    return failed<int>(sessionFailure());
+}
+
+void Connection::beginSession(Credentials credentials)
+{
     const bool implicitTls = m_address.security == pop3::ServerAddress::Security::ImplicitTls;
     const bool tlsAvailable = QSslSocket::supportsSsl();
     m_session = std::make_unique<Session>(std::move(credentials), implicitTls, tlsAvailable);
@@ -146,12 +170,65 @@ Answer<int> Connection::login(Credentials credentials)
         m_session->abort(m_closedByCaller ? networkFailure::connectionClosedByCaller()
                                           : networkFailure::connectionLost());
     afterSessionActivity();
-    waitUntil([this] { return isLoggedIn() || sessionEnded(); });
-    if (m_startTlsMemory && m_session->startTlsOffered())
-        m_startTlsMemory->remember(m_address);
-    if (isLoggedIn())
-        return {true, messageCount(), {}};
-    return failed<int>(sessionFailure());
+}
+
+void Connection::watch(Credentials credentials, std::function<void()> changed)
+{
+    m_watching = true;
+    m_watchCredentials = std::move(credentials);
+    m_watchChanged = std::move(changed);
+    m_connectTimer.start(m_timeouts.connect);
+    m_socket->connectToHost(m_address.host, m_address.port);
+}
+
+void Connection::stopWatching()
+{
+    m_watchChanged = nullptr;
+    m_watching = false;
+    if (m_session && !sessionEnded() && m_socket->state() == QAbstractSocket::ConnectedState) {
+        m_session->requestLogout();
+        m_socket->write(m_session->takeOutgoing());
+        m_socket->flush();
+    }
+    m_closedByCaller = true;
+    m_socket->disconnectFromHost();
+}
+
+void Connection::renewIdle()
+{
+    if (!m_session)
+        return;
+    m_session->endIdle();
+    afterSessionActivity();
+}
+
+bool Connection::watchEnded() const
+{
+    if (m_session)
+        return sessionEnded();
+    return m_connectFailed || m_connectTimedOut || m_closedByCaller;
+}
+
+QString Connection::watchFailure() const
+{
+    return m_session ? sessionFailure() : connectFailure();
+}
+
+// After every step of a watching connection: a session that is ready idles (again), and the
+// watcher hears of it.
+void Connection::tellWatcher()
+{
+    if (!m_watching)
+        return;
+    if (m_session && m_session->state() == Session::State::Ready && !m_closedByCaller) {
+        if (m_startTlsMemory && m_session->startTlsOffered())
+            m_startTlsMemory->remember(m_address);
+        m_session->startIdle();
+        if (m_session->state() == Session::State::IdleStarting)
+            return afterSessionActivity(); // which tells the watcher
+    }
+    if (m_watchChanged)
+        m_watchChanged();
 }
 
 Answer<QByteArray> Connection::header(int number)
@@ -268,6 +345,7 @@ void Connection::afterSessionActivity()
     else if (m_session->state() == Session::State::Closed)
         m_socket->disconnectFromHost();
     wakeWaiter();
+    tellWatcher();
 }
 
 void Connection::startTls()
@@ -296,7 +374,8 @@ void Connection::onSocketError()
     if (!m_session) {
         if (m_socket->state() != QAbstractSocket::ConnectedState)
             m_connectFailed = true;
-        return wakeWaiter();
+        wakeWaiter();
+        return tellWatcher();
     }
     // What arrived before the error still counts (the server's last response before it closed).
     readFromSocket();

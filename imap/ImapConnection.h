@@ -48,6 +48,23 @@ public:
     // is waiting, that call fails at once instead.
     void close();
 
+    // Watching, without waiting: connects, logs in, opens INBOX and idles there when the server
+    // offers IDLE. `changed` is called after every step that may matter to the watcher: idling,
+    // mail noticed, the session over. No whole-life limit applies; each reply has its timeouts.
+    void watch(Credentials credentials, std::function<void()> changed);
+    // Ends the watching at once, without waiting: LOGOUT is sent when the session can still take
+    // it, and the watcher hears nothing more.
+    void stopWatching();
+    // Ends the IDLE and starts it again (a server may drop a connection idle for 30 minutes).
+    void renewIdle();
+    bool isIdling() const { return m_session && m_session->state() == Session::State::Idling; }
+    // Logged in, but the server cannot tell of changes as they happen.
+    bool idleUnsupported() const { return isLoggedIn() && !m_session->offersIdle(); }
+    std::uint64_t mailNotices() const { return m_session ? m_session->mailNotices() : 0; }
+    // Whether the watching connection has failed or ended, and why.
+    bool watchEnded() const;
+    QString watchFailure() const;
+
     bool isBusy() const { return m_busy; }
     bool isClosed() const { return m_closedByCaller; }
     bool isLoggedIn() const { return m_session && m_session->state() == Session::State::Ready; }
@@ -72,6 +89,11 @@ private:
     void startTls();
     bool sessionEnded() const;
     QString sessionFailure() const;
+    // Why the connection could not be opened.
+    QString connectFailure() const;
+    // Creates the session and lets it read the greeting (and start TLS for imaps).
+    void beginSession(Credentials credentials);
+    void tellWatcher();
 
     pop3::ServerAddress m_address;
     Timeouts m_timeouts;
@@ -89,6 +111,9 @@ private:
     bool m_closedByCaller = false;
     bool m_startedTls = false;
     bool m_busy = false;
+    bool m_watching = false;
+    Credentials m_watchCredentials;
+    std::function<void()> m_watchChanged;
     std::unique_ptr<Session> m_session;
     int m_lastHeaderNumber = 0;
     Answer<QByteArray> m_lastHeader;

@@ -71,8 +71,8 @@ private:
 
 } // namespace
 
-ImapMailbox::ImapMailbox(Timeouts timeouts)
-    : m_timeouts(timeouts), m_startTls(std::make_shared<pop3::StartTlsMemory>())
+ImapMailbox::ImapMailbox(Timeouts timeouts, std::chrono::milliseconds idleRenewal)
+    : m_timeouts(timeouts), m_idleRenewal(idleRenewal), m_startTls(std::make_shared<pop3::StartTlsMemory>())
 {
 }
 
@@ -94,5 +94,19 @@ std::unique_ptr<platform::MailboxSession> ImapMailbox::open(const QString& serve
 }
 
 void ImapMailbox::closeAll() { m_connections.closeAll(); }
+
+std::unique_ptr<platform::MailboxWatch> ImapMailbox::watch(
+    const QString& server, const platform::MailboxCredentials& credentials,
+    platform::MailboxWatch::Listener listener)
+{
+    const auto address = parseServerName(server);
+    if (!address || credentials.method == platform::LoginMethod::Apop)
+        return nullptr;
+    return std::make_unique<ImapWatch>(
+        std::make_unique<Connection>(*address, m_timeouts, m_startTls),
+        Credentials{credentials.user.toUtf8(), credentials.secret.toUtf8(),
+                    credentials.method == platform::LoginMethod::BearerToken},
+        std::move(listener), m_idleRenewal);
+}
 
 } // namespace pelmora::imap

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imap/ImapConnection.h"
+#include "imap/ImapWatch.h"
 #include "platform/ports/Mailbox.h"
 #include "pop3/MailboxSessionParts.h"
 
@@ -19,7 +20,8 @@ namespace pelmora::imap {
 // is set, no message is moved or deleted.
 class ImapMailbox final : public platform::Mailbox {
 public:
-    explicit ImapMailbox(Timeouts timeouts = {});
+    explicit ImapMailbox(Timeouts timeouts = {},
+                         std::chrono::milliseconds idleRenewal = ImapWatch::kRenewEvery);
     ~ImapMailbox() override;
     ImapMailbox(const ImapMailbox&) = delete;
     ImapMailbox& operator=(const ImapMailbox&) = delete;
@@ -27,9 +29,14 @@ public:
     std::unique_ptr<platform::MailboxSession> open(const QString& server,
                                                    QString* failure) override;
     void closeAll() override;
+    // Idles on INBOX (see ImapWatch); the password goes out under the same rules as a session's.
+    std::unique_ptr<platform::MailboxWatch> watch(const QString& server,
+                                                  const platform::MailboxCredentials& credentials,
+                                                  platform::MailboxWatch::Listener listener) override;
 
 private:
     Timeouts m_timeouts;
+    std::chrono::milliseconds m_idleRenewal;
     // Which servers offered STARTTLS in this run: none of them gets a password in plain text later.
     std::shared_ptr<pop3::StartTlsMemory> m_startTls;
     // Every session handed out, so that closeAll() reaches those still open.

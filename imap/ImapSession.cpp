@@ -92,7 +92,7 @@ void Session::send(Command command, const QByteArray& arguments, std::vector<std
 {
     static constexpr const char* kVerbs[] = {
         "CAPABILITY", "STARTTLS", "LOGIN", "AUTHENTICATE", "EXAMINE", "UID SEARCH", "UID FETCH",
-        "LOGOUT",
+        "LOGOUT", "IDLE",
     };
     QByteArray tag = 'P' + QByteArray::number(++m_lastTag);
     QByteArray line = tag + ' ' + kVerbs[int(command)];
@@ -189,6 +189,8 @@ void Session::readCapabilities(QByteArrayView list)
             m_capabilities.oauthBearer = true;
         else if (name == "AUTH=XOAUTH2")
             m_capabilities.xoauth2 = true;
+        else if (name == "IDLE")
+            m_capabilities.idle = true;
     }
 }
 
@@ -276,6 +278,12 @@ QByteArray Session::tokenResponse() const
 
 void Session::handleContinuation(const StatusLine& status)
 {
+    if (m_state == State::IdleStarting) {
+        if (!m_idleEndAsked)
+            return setState(State::Idling);
+        setState(State::IdleEnding);
+        return sendLine("DONE");
+    }
     const bool authenticating = !m_inFlight.empty()
         && m_inFlight.back().command == Command::Authenticate && m_tokenStatus.isNull();
     if (!authenticating)
@@ -304,7 +312,9 @@ void Session::handleUntagged(const StatusLine& status, ResponseParts& parts)
     if (status.number) {
         if (status.word == "FETCH")
             readFetch(parts);
-        return; // EXISTS, RECENT, EXPUNGE: the UIDs asked for stay what they are
+        else if (status.word == "EXISTS" && m_loggedIn)
+            noticeMail();
+        return; // RECENT, EXPUNGE: the UIDs asked for stay what they are
     }
     if (isStatus(status.word)) {
         if (status.code == "CAPABILITY" && m_state == State::Capabilities)
@@ -338,6 +348,7 @@ void Session::readFetch(ResponseParts& parts)
         return fail(failure::garbledResponse(QByteArray("* FETCH " + parts.rest().toByteArray())));
     std::optional<std::uint32_t> uid;
     std::optional<QByteArray> header;
+    bool seen = true;
     while (!parts.take(')')) {
         const QByteArray key = parts.atom(true).toByteArray().toUpper();
         if (key.isEmpty() || !parts.space())
@@ -346,6 +357,12 @@ void Session::readFetch(ResponseParts& parts)
             uid = parts.number();
             if (!uid)
                 return fail(failure::garbledResponse(QByteArray("* FETCH " + parts.rest().toByteArray())));
+        } else if (key == "FLAGS") {
+            const QByteArrayView flags = parts.rest();
+            if (!parts.skipValue())
+                return fail(failure::garbledResponse(QByteArray("* FETCH " + parts.rest().toByteArray())));
+            const QByteArray list = flags.first(flags.size() - parts.rest().size()).toByteArray();
+            seen = list.toUpper().contains("\\SEEN");
         } else if (key == "BODY[HEADER]") {
             header = parts.string();
             if (!header)
@@ -355,6 +372,9 @@ void Session::readFetch(ResponseParts& parts)
         }
         parts.space();
     }
+    // A flag change that leaves a message unseen (marked unread elsewhere) may be news.
+    if (!seen && !header && m_loggedIn)
+        noticeMail();
     if (!uid || !header)
         return; // a flag change, or what a server tells unasked
     for (const Pending& pending : m_inFlight) {
@@ -420,6 +440,13 @@ void Session::handleTagged(const StatusLine& status)
         return setState(State::Ready);
     case Command::Fetch: return onFetchDone(pending, status);
     case Command::Logout: return setState(State::Closed);
+    case Command::Idle:
+        if (m_state == State::LoggingOut)
+            return;
+        if (!ok)
+            return fail(failure::idleRefused(said));
+        m_idleEndAsked = false;
+        return setState(State::Ready);
     }
 }
 
@@ -484,10 +511,36 @@ std::optional<Answer<QByteArray>> Session::takeHeader(int number)
     return answer;
 }
 
+void Session::noticeMail() { ++m_mailNotices; }
+
+void Session::startIdle()
+{
+    if (m_state != State::Ready || !m_capabilities.idle)
+        return;
+    setState(State::IdleStarting);
+    m_idleEndAsked = false;
+    send(Command::Idle, {});
+}
+
+void Session::endIdle()
+{
+    if (m_state == State::IdleStarting) {
+        m_idleEndAsked = true;
+    } else if (m_state == State::Idling) {
+        setState(State::IdleEnding);
+        sendLine("DONE");
+    }
+}
+
 void Session::requestLogout()
 {
-    if (m_state != State::Ready)
+    if (m_state == State::Idling || m_state == State::IdleEnding) {
+        // DONE ends the IDLE; LOGOUT may follow it at once.
+        if (m_state == State::Idling)
+            sendLine("DONE");
+    } else if (m_state != State::Ready) {
         return;
+    }
     setState(State::LoggingOut);
     send(Command::Logout, {});
 }

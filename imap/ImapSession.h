@@ -53,6 +53,9 @@ public:
         Authenticating, // LOGIN or AUTHENTICATE sent
         Selecting,      // EXAMINE INBOX and UID SEARCH UNSEEN sent
         Ready,          // logged in, the unseen messages known: headers can be asked for
+        IdleStarting,   // IDLE sent, its continuation not yet come
+        Idling,         // the server tells of changes as they happen; nothing is awaited
+        IdleEnding,     // DONE sent, IDLE's tagged response not yet come
         LoggingOut,     // LOGOUT sent
         Closed,         // LOGOUT answered
         Failed,         // see failure(); the connection is of no further use
@@ -91,10 +94,11 @@ public:
     // The unseen messages' UIDs, ascending, and the mailbox's UIDVALIDITY (0 when not given).
     const std::vector<std::uint32_t>& unseen() const { return m_unseen; }
     std::uint32_t uidValidity() const { return m_uidValidity; }
-    // Whether a response (or the TLS handshake) is outstanding: the reply timer runs.
+    // Whether a response (or the TLS handshake) is outstanding: the reply timer runs. While
+    // idling the server speaks only when something changes, which may be never.
     bool awaitingReply() const
     {
-        return !m_inFlight.empty() || m_state == State::Greeting
+        return (!m_inFlight.empty() && m_state != State::Idling) || m_state == State::Greeting
             || m_state == State::TlsHandshake;
     }
 
@@ -107,9 +111,19 @@ public:
     std::optional<Answer<QByteArray>> takeHeader(int number);
     void requestLogout();
 
+    // Waiting for changes (IDLE, RFC 2177). Only when Ready and the server lists IDLE.
+    bool offersIdle() const { return m_capabilities.idle; }
+    void startIdle();
+    // Ends the IDLE (DONE): the session is Ready again once the server has answered it. Asked
+    // before the server has accepted the IDLE, DONE follows its acceptance.
+    void endIdle();
+    // Grows with every sign of new mail after the login: a message added to INBOX (EXISTS), or
+    // a message's flags changed so that it is unseen (FETCH without \Seen).
+    std::uint64_t mailNotices() const { return m_mailNotices; }
+
 private:
     enum class Command : std::uint8_t {
-        Capability, StartTls, Login, Authenticate, Examine, Search, Fetch, Logout,
+        Capability, StartTls, Login, Authenticate, Examine, Search, Fetch, Logout, Idle,
     };
     struct Pending {
         Command command;
@@ -127,6 +141,7 @@ private:
     void handleContinuation(const StatusLine& status);
     void readCapabilities(QByteArrayView list);
     void readFetch(ResponseParts& parts);
+    void noticeMail();
 
     void onGreeting(const StatusLine& status);
     void afterCapabilities();
@@ -158,6 +173,7 @@ private:
         bool plain = false;
         bool oauthBearer = false;
         bool xoauth2 = false;
+        bool idle = false;
     } m_capabilities;
     bool m_startTlsOffered = false;
     bool m_preauth = false;
@@ -167,6 +183,8 @@ private:
     bool m_responseSent = false;  // the SASL response of the AUTHENTICATE in flight
     QByteArray m_tokenStatus;     // the status of the server's error challenge, when it had one
     bool m_examined = false;
+    bool m_idleEndAsked = false;
+    std::uint64_t m_mailNotices = 0;
 
     std::vector<std::uint32_t> m_unseen;
     std::uint32_t m_uidValidity = 0;

@@ -18,6 +18,13 @@ public:
     {
         return (namesImapServer(server) ? m_imap : m_pop3).open(server, failure);
     }
+    std::unique_ptr<MailboxWatch> watch(const QString& server,
+                                        const MailboxCredentials& credentials,
+                                        MailboxWatch::Listener listener) override
+    {
+        return (namesImapServer(server) ? m_imap : m_pop3)
+            .watch(server, credentials, std::move(listener));
+    }
     void closeAll() override
     {
         m_imap.closeAll();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ports/MailboxWatch.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -81,6 +83,17 @@ public:
     virtual std::unique_ptr<MailboxSession> open(const QString& server, QString* failure) = 0;
     // Closes every session still open: nothing may wait on the network once the program ends.
     virtual void closeAll() = 0;
+    // A watch of `server`'s mailbox, logging in with `credentials` (it starts at once and never
+    // waits), or null when the server's kind of mailbox cannot be watched (POP3).
+    virtual std::unique_ptr<MailboxWatch> watch(const QString& server,
+                                                const MailboxCredentials& credentials,
+                                                MailboxWatch::Listener listener)
+    {
+        (void)server;
+        (void)credentials;
+        (void)listener;
+        return nullptr;
+    }
 };
 
 } // namespace pelmora::platform

@@ -258,6 +258,69 @@ private Q_SLOTS:
         s.playEverySplit();
     }
 
+    // IDLE: nothing is awaited once the server has accepted it; a message added and one marked
+    // unread again are news, one marked read is not; DONE before the acceptance waits for it; a
+    // refused IDLE ends the session; LOGOUT while idling says DONE first.
+    void idleTellsOfNewMail()
+    {
+        const auto notices = [](std::uint64_t n) {
+            return [n](Session& s) { QCOMPARE(s.mailNotices(), n); };
+        };
+        Script s = script(kPassword, true);
+        s.server("* OK [CAPABILITY IMAP4rev1 IDLE] ready\r\n")
+            .client("P1 LOGIN \"user\" \"pa\\\"ss\\\\word\"\r\n")
+            .server("P1 OK\r\n");
+        selectInbox(s, 1)
+            .act([](Session& session) {
+                QVERIFY(session.offersIdle());
+                session.startIdle();
+                QVERIFY(session.awaitingReply());
+            })
+            .client("P4 IDLE\r\n")
+            .server("+ idling\r\n")
+            .act([](Session& session) {
+                QCOMPARE(session.state(), State::Idling);
+                QVERIFY(!session.awaitingReply());
+            })
+            .server("* 10 EXISTS\r\n* 1 RECENT\r\n")
+            .act(notices(1))
+            .server("* 4 FETCH (FLAGS (\\Seen \\Answered))\r\n")
+            .act(notices(1))
+            .server("* 5 FETCH (UID 12 FLAGS (\\Flagged))\r\n* 2 EXPUNGE\r\n")
+            .act(notices(2))
+            .act([](Session& session) { session.endIdle(); })
+            .client("DONE\r\n")
+            .server("P4 OK Idle done\r\n")
+            .act(expectState(State::Ready))
+            .act([](Session& session) {
+                session.startIdle();
+                session.endIdle(); // before the server has accepted it
+            })
+            .client("P5 IDLE\r\n")
+            .server("+ idling\r\n")
+            .client("DONE\r\n")
+            .server("P5 OK\r\n")
+            .act([](Session& session) { session.startIdle(); })
+            .client("P6 IDLE\r\n")
+            .server("+ idling\r\n")
+            .act([](Session& session) { session.requestLogout(); })
+            .client("DONE\r\nP7 LOGOUT\r\n")
+            .server("P6 OK\r\n* BYE bye\r\nP7 OK\r\n")
+            .act(expectState(State::Closed));
+        s.playEverySplit();
+
+        Script refused = script(kPassword, true);
+        refused.server("* OK [CAPABILITY IMAP4rev1 IDLE] ready\r\n")
+            .client("P1 LOGIN \"user\" \"pa\\\"ss\\\\word\"\r\n")
+            .server("P1 OK\r\n");
+        selectInbox(refused, 1)
+            .act([](Session& session) { session.startIdle(); })
+            .client("P4 IDLE\r\n")
+            .server("P4 NO [LIMIT] Too many idlers\r\n")
+            .act(expectFailure(failure::idleRefused("[LIMIT] Too many idlers")));
+        refused.playEverySplit();
+    }
+
     // Responses that end the session at once, whatever comes after them.
     void responsesThatEndTheSession_data()
     {
