@@ -22,7 +22,9 @@ void StatusLamp::onLampTick()
     if (m_ticking || !m_window.isShownOnScreen())
         return;
     m_ticking = true;
-    if (m_window.intervalCheckingFlag() == 1) {
+    if (m_window.intervalCheckingFlag() == 1 && m_connectionLost) {
+        show(kRedLampLiteral);
+    } else if (m_window.intervalCheckingFlag() == 1) {
         show(kGreenLampLiteral);
         platform::WaitMilliseconds(m_ticks, kGreenMilliseconds);
         show(kRedLampLiteral);

@@ -20,6 +20,9 @@ public:
     // A tick that falls due while an earlier one is still waiting does nothing, and so does a
     // tick while the window is hidden or minimised: nobody would see the lamp.
     void onLampTick();
+    // The connection that watches the mailbox is down (being made again): while it is, the lamp
+    // stays red instead of blinking green.
+    void setConnectionLost(bool lost) { m_connectionLost = lost; }
 
 private:
     void show(const char16_t* literal);
@@ -28,6 +31,7 @@ private:
     QString m_programFolder;
     LampWindowView& m_window;
     bool m_ticking = false;
+    bool m_connectionLost = false;
 };
 
 } // namespace pelmora::alert

@@ -7,6 +7,7 @@
 #include "mail/CheckScheduler.h"
 #include "mail/DialUpHangUp.h"
 #include "mail/MailCheck.h"
+#include "mail/NewMailWatcher.h"
 
 #include "settings/forms/AccountDialog.h"
 #include "settings/forms/NoticeOptionsWindow.h"
@@ -57,8 +58,14 @@ struct Application::MailParts {
                  app.m_announced},
                 app.m_preferences, app.m_store, app.m_values),
           scheduler(app.m_preferences, check, app.m_platform.timerPace),
-          preferenceRules(app.m_preferences, app.m_store, *app.m_mainWindow, scheduler)
+          watcher({app.m_platform.mailbox, check, app.m_platform.connectivity,
+                   [this](bool withSecret) { return check.currentLogin(withSecret); },
+                   [&app](bool healthy) { app.m_statusLamp->setConnectionLost(!healthy); }},
+                  app.m_preferences),
+          intervalSwitches(scheduler, watcher),
+          preferenceRules(app.m_preferences, app.m_store, *app.m_mainWindow, intervalSwitches)
     {
+        check.setAfterCheck([this] { watcher.reconsider(); });
     }
     AccountDialogForMail account;
     NoticeBoardForMail board;
@@ -67,6 +74,9 @@ struct Application::MailParts {
     mail::CheckAnnouncer announcer;
     mail::MailCheck check;
     mail::CheckScheduler scheduler;
+    // New mail told by the server as it comes, beside the scheduler's checks.
+    mail::NewMailWatcher watcher;
+    settings::IntervalSwitches intervalSwitches;
     settings::PreferenceRules preferenceRules;
 };
 
@@ -84,7 +94,10 @@ void Application::wireMailCheck()
     routines.showOptions = [this] { m_forms.show<settings::NoticeOptionsWindow>(); };
     routines.loadPreferences = [this] { m_mail->preferenceRules.loadAtStart(); };
     routines.reloadInterval = [this] { m_mail->preferenceRules.reloadStoredInterval(); };
-    routines.stopChecking = [this] { m_mail->scheduler.stop(); };
+    routines.stopChecking = [this] {
+        m_mail->scheduler.stop();
+        m_mail->watcher.stop();
+    };
 }
 
 void Application::registerForms()
@@ -92,7 +105,7 @@ void Application::registerForms()
     // The forms are created on first use, after the mail check has been wired.
     m_forms.registerForm<settings::PreferencesDialog>([this] {
         return new settings::PreferencesDialog(m_preferences, m_store, *m_mainWindow,
-                                               m_mail->scheduler, *this, m_platform.messageBox);
+                                               m_mail->intervalSwitches, *this, m_platform.messageBox);
     });
     m_forms.registerForm<settings::AccountDialog>(
         [this] { return new settings::AccountDialog(m_store, m_values, m_platform.messageBox); });

@@ -17,8 +17,10 @@
 #include "profile/ProfileEngine.h"
 #if PELMORA_WITH_NETWORKMANAGER
 #include "platform/adapters/dbus/FreedesktopNotifications.h"
+#include "platform/adapters/dbus/SystemBusConnectivity.h"
 #include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
 #else
+#include "platform/adapters/system/NoConnectivityEvents.h"
 #include "platform/adapters/system/NoDesktopNotifications.h"
 #include "platform/adapters/system/NoRemoteAccess.h"
 #endif
@@ -30,9 +32,11 @@ namespace pelmora::app {
 #if PELMORA_WITH_NETWORKMANAGER
 using RemoteAccessAdapter = platform::NetworkManagerRemoteAccess;
 using NotificationsAdapter = platform::FreedesktopNotifications;
+using ConnectivityAdapter = platform::SystemBusConnectivity;
 #else
 using RemoteAccessAdapter = platform::NoRemoteAccess;
 using NotificationsAdapter = platform::NoDesktopNotifications;
+using ConnectivityAdapter = platform::NoConnectivityEvents;
 #endif
 
 struct RealPlatform::Adapters {
@@ -55,6 +59,7 @@ struct RealPlatform::Adapters {
     platform::ImmediateProcessExit processExit;
     platform::KeychainSecretStore secretStore;
     NotificationsAdapter desktopNotifications;
+    ConnectivityAdapter connectivity;
 };
 
 RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
@@ -64,6 +69,7 @@ RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
         a.mailbox, a.profileFiles, a.codec, a.multimedia, a.tickCounter, a.windowPositioner,
         a.remoteAccess, a.trayIcon, a.fileDialog, a.fileTitle, a.messageBox, a.programLauncher,
         a.homepageBrowser, a.processExit, a.secretStore, a.desktopNotifications,
+        a.connectivity,
         // The pane is a child widget of the frame, which owns and deletes it.
         [](QWidget* frame) -> platform::AnimationPane& {
             return *new platform::MovieAnimationPane(frame);

@@ -21,9 +21,17 @@ void MailCheck::run()
 {
     if (m_running)
         return;
-    m_running = true;
-    const auto done = qScopeGuard([this] { m_running = false; });
+    {
+        m_running = true;
+        const auto done = qScopeGuard([this] { m_running = false; });
+        checkOnce();
+    }
+    if (m_afterCheck)
+        m_afterCheck();
+}
 
+void MailCheck::checkOnce()
+{
     NewMail mail;
     m_toRecord.reset();
     mail.count = talkToServer(mail);
@@ -130,6 +138,32 @@ std::int32_t MailCheck::logInWithToken(Session& session, const QString& server)
         }
     }
     return -1;
+}
+
+std::optional<MailboxLogin> MailCheck::currentLogin(bool withSecret)
+{
+    AccountSignIn& signIn = m_parts.signIn;
+    if (signIn.signsIn()) {
+        if (signIn.server().isEmpty() || !signIn.signedIn())
+            return std::nullopt;
+        MailboxLogin login{signIn.server(),
+                           {signIn.loginName(), {}, platform::LoginMethod::BearerToken}};
+        if (withSecret) {
+            const AccountSignIn::Token token = signIn.accessToken(false);
+            if (!token.ok)
+                return std::nullopt;
+            login.credentials.secret = QString::fromUtf8(token.token);
+        }
+        return login;
+    }
+    const QString id = m_store.readText(ProfileFile::Account, settings::kAccountIdKey, QString());
+    const QString password =
+        m_store.readText(ProfileFile::Account, settings::kAccountPasswordKey, QString());
+    if (m_values.Pop3Server.isEmpty() || id.isEmpty() || password.isEmpty())
+        return std::nullopt;
+    const auto method = m_values.ApopFlag != 0 ? platform::LoginMethod::Apop
+                                               : platform::LoginMethod::Password;
+    return MailboxLogin{m_values.Pop3Server, {id, password, method}};
 }
 
 MailAccount MailCheck::account() const

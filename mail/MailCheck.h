@@ -5,6 +5,7 @@
 #include "mail/CheckReport.h"
 #include "mail/CheckScheduler.h"
 #include "mail/DialUpHangUp.h"
+#include "mail/MailboxLogin.h"
 #include "mail/MailViews.h"
 
 #include "settings/NoticeOptions.h"
@@ -17,6 +18,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -66,6 +68,12 @@ public:
     // The account the record of announced messages is kept for: the server and user ID the
     // check logs in with.
     MailAccount account() const;
+    // The login a check would make now, from the stored account or the sign-in, without asking
+    // the user anything: nothing when a check would have to (no ID or password, not signed in).
+    // With a sign-in the access token is fetched only `withSecret`.
+    std::optional<MailboxLogin> currentLogin(bool withSecret);
+    // Called after every check, once it has ended.
+    void setAfterCheck(std::function<void()> afterCheck) { m_afterCheck = std::move(afterCheck); }
 
 private:
     // The messages a check found to be new under "only new mail", to be recorded once told.
@@ -75,6 +83,7 @@ private:
         QList<QByteArray> announced;
     };
     using Session = std::unique_ptr<platform::MailboxSession>;
+    void checkOnce();
     // Connects, logs in and reads the headers into `mail`: the number of messages, 0 on every
     // path that did not log in.
     std::int32_t talkToServer(NewMail& mail);
@@ -94,6 +103,7 @@ private:
     const settings::SettingsStore& m_store;
     settings::ProgramValues& m_values;
     bool m_running = false;
+    std::function<void()> m_afterCheck;
     std::optional<ToRecord> m_toRecord;
 };
 

@@ -27,6 +27,21 @@ public:
     virtual void setIntervalChecking(bool on) = 0;
 };
 
+// Several switches thrown together: the scheduler's counting and the watch of the mailbox.
+class IntervalSwitches final : public IntervalSwitch {
+public:
+    IntervalSwitches(IntervalSwitch& first, IntervalSwitch& second) : m_first(first), m_second(second) {}
+    void setIntervalChecking(bool on) override
+    {
+        m_first.setIntervalChecking(on);
+        m_second.setIntervalChecking(on);
+    }
+
+private:
+    IntervalSwitch& m_first;
+    IntervalSwitch& m_second;
+};
+
 // What loading, changing and storing the preferences does, whoever does it (start-up, the
 // dialog): the interval switches the scheduler and shows on the main window, and is stored at
 // once when it reads 0.

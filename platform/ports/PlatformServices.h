@@ -2,6 +2,7 @@
 
 #include "platform/ports/AnimationPane.h"
 #include "platform/ports/AnsiCodec.h"
+#include "platform/ports/ConnectivityEvents.h"
 #include "platform/ports/DesktopNotifications.h"
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
@@ -49,6 +50,9 @@ struct PlatformServices {
     SecretStore& secretStore;
     // Notifications shown the desktop's way (who sent the new mail).
     DesktopNotifications& desktopNotifications;
+    // The computer's waking and the network's return: a mailbox watched over a connection kept
+    // open reconnects then.
+    ConnectivityEvents& connectivity;
     // The animation pane lives inside the main window's animation frame, so the window asks for
     // it once its frame exists. The window owns the widget the pane belongs to.
     std::function<AnimationPane&(QWidget* frame)> createAnimationPane;

@@ -14,6 +14,7 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
         real.homepageBrowser ? *real.homepageBrowser : homepageBrowser, processExit,
         real.secretStore ? *real.secretStore : secretStore,
         real.desktopNotifications ? *real.desktopNotifications : desktopNotifications,
+        real.connectivity ? *real.connectivity : connectivity,
         [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
         programFolder(), real.timerPace});
 }

@@ -23,6 +23,7 @@ struct FakePlatformReplacements {
     FakePlatformReplacements& with(platform::HomepageBrowser& real) { homepageBrowser = &real; return *this; }
     FakePlatformReplacements& with(platform::SecretStore& real) { secretStore = &real; return *this; }
     FakePlatformReplacements& with(platform::DesktopNotifications& real) { desktopNotifications = &real; return *this; }
+    FakePlatformReplacements& with(platform::ConnectivityEvents& real) { connectivity = &real; return *this; }
     FakePlatformReplacements& with(platform::WindowPositioner& real) { windowPositioner = &real; return *this; }
     FakePlatformReplacements& with(platform::TimerPace pace) { timerPace = pace; return *this; }
     // The real adapter if the test gives one, else the fake.
@@ -36,6 +37,7 @@ struct FakePlatformReplacements {
     platform::HomepageBrowser* homepageBrowser = nullptr;
     platform::SecretStore* secretStore = nullptr;
     platform::DesktopNotifications* desktopNotifications = nullptr;
+    platform::ConnectivityEvents* connectivity = nullptr;
     platform::WindowPositioner* windowPositioner = nullptr;
     platform::TimerPace timerPace;
 };
@@ -64,6 +66,7 @@ public:
     FakeProcessExit processExit{log};
     FakeSecretStore secretStore{log};
     FakeDesktopNotifications desktopNotifications{log};
+    FakeConnectivityEvents connectivity;
     FakeAnimationPane animationPane{log};
 
 private:

@@ -6,6 +6,7 @@
 #include "tests/fakes/CallLog.h"
 
 #include "platform/ports/AnimationPane.h"
+#include "platform/ports/ConnectivityEvents.h"
 #include "platform/ports/DesktopNotifications.h"
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
@@ -173,6 +174,20 @@ public:
 private:
     CallLog& m_log;
     std::function<void()> m_onClicked;
+};
+
+// The computer's waking or the network's return, when the test says so.
+class FakeConnectivityEvents final : public platform::ConnectivityEvents {
+public:
+    void setListener(std::function<void()> backOnline) override { m_backOnline = std::move(backOnline); }
+    void comeBackOnline()
+    {
+        if (m_backOnline)
+            m_backOnline();
+    }
+
+private:
+    std::function<void()> m_backOnline;
 };
 
 class FakeFileDialog final : public platform::FileDialog {
