@@ -85,6 +85,11 @@ mail::CheckScheduler& Application::scheduler()
     return m_mail->scheduler;
 }
 
+mail::NewMailWatcher& Application::mailWatcher()
+{
+    return m_mail->watcher;
+}
+
 void Application::wireMailCheck()
 {
     m_mail = std::make_unique<MailParts>(*this);
@@ -153,6 +158,8 @@ void Application::wireAlert()
 void Application::start()
 {
     m_mainWindow->Form_Load();
+    // The server and the account are known now: the watch of the mailbox can begin.
+    m_mail->watcher.reconsider();
 }
 
 void Application::showAccountDialog()

@@ -8,6 +8,7 @@
 #include "alert/MailProgramChoice.h"
 #include "alert/StatusLamp.h"
 #include "mail/CheckScheduler.h"
+#include "mail/NewMailWatcher.h"
 
 #include "mail/AnnouncedMessages.h"
 
@@ -41,6 +42,7 @@ public:
     settings::ProgramValues& values() { return m_values; }
     settings::Preferences& preferences() { return m_preferences; }
     mail::CheckScheduler& scheduler();
+    mail::NewMailWatcher& mailWatcher();
     settings::SettingsStore& store() { return m_store; }
     signin::SignInService& signIn() { return *m_signIn; }
 

@@ -36,13 +36,17 @@ struct AlertSounds final : platform::Multimedia {
 // sound counted. `real` names further real adapters (a message
 // box, a program launcher).
 struct CheckingProgram {
+    // `mainProfile`, when given, is the main profile's content (the interval, NUMBER2).
     CheckingProgram(const QByteArray& serverFile, const QByteArray& accountFile,
-                    pop3::Timeouts timeouts, fakes::FakePlatform::Replacements real = {})
+                    pop3::Timeouts timeouts, fakes::FakePlatform::Replacements real = {},
+                    const QByteArray& mainProfile = {})
         : library(timeouts), imapLibrary(timeouts),
           fake(fakes::FakePlatform::DataFolder::Present, real.with(mailbox))
     {
         fakes::FakePlatform::writeFile(fake.serverFile(), serverFile);
         fakes::FakePlatform::writeFile(fake.accountProfile(), accountFile);
+        if (!mainProfile.isEmpty())
+            fakes::FakePlatform::writeFile(fake.mainProfile(), mainProfile);
         fake.tickCounter.runFrom(0); // the notice board's one second passes in real time
         fake.multimedia.passTo = &sounds;
         sounds.started = [this] {

@@ -10,6 +10,7 @@
 #include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DbusMock.h"
 #include "tests/servers/DovecotInfo.h"
+#include "tests/servers/Maildir.h"
 #include "tests/servers/ScriptedPop3Server.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@
 using namespace Qt::StringLiterals;
 using namespace pelmora;
 using tests::DovecotInfo;
+using tests::deliver;
 
 namespace {
 
@@ -47,16 +49,6 @@ struct OptionsOnProgram : tests::CheckingProgram {
         return count;
     }
 };
-
-// Delivers a message to the Maildir as a mail server does: written whole into new/.
-void deliver(const QString& maildir, const QString& name, const QByteArray& from,
-             const QByteArray& subject)
-{
-    QFile file(maildir + u"/new/"_s + name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("From: " + from + "\nTo: onlynew@pelmora.test\nSubject: " + subject
-               + "\nDate: Tue, 2 Jan 2024 09:00:00 +0900\nMIME-Version: 1.0\n\nHello.\n");
-}
 
 void removeMessage(const QString& maildir, const QString& uniquePart)
 {

@@ -34,6 +34,18 @@ public:
     QByteArray fromClients;
     int sessions = 0;
 
+    // The server drops every open session (both sides closed).
+    void cutOpenSessions()
+    {
+        for (const QPointer<QTcpSocket>& client : std::as_const(m_clients))
+            if (client)
+                client->abort();
+        m_clients.clear();
+    }
+    // The network under every open session goes quiet, as over a computer's sleep: nothing passes
+    // either way and nobody is told. Sessions opened later pass.
+    void silenceOpenSessions() { m_silencedUpTo = sessions; }
+
 private:
     void relayNext()
     {
@@ -41,14 +53,19 @@ private:
         QPointer<QTcpSocket> server = new QTcpSocket(client);
         auto fromServer = std::make_shared<qint64>(0);
         const int session = ++sessions;
+        m_clients.append(client);
         server->connectToHost(QHostAddress::LocalHost, m_serverPort);
-        connect(client, &QTcpSocket::readyRead, server, [this, client, server] {
+        connect(client, &QTcpSocket::readyRead, server, [this, client, server, session] {
             const QByteArray bytes = client->readAll();
+            if (session <= m_silencedUpTo)
+                return;
             fromClients += bytes;
             server->write(bytes);
         });
         connect(server, &QTcpSocket::readyRead, client, [this, client, server, fromServer, session] {
             QByteArray bytes = server->readAll();
+            if (session <= m_silencedUpTo)
+                return;
             *fromServer += bytes.size();
             if (cutAfter >= 0 && *fromServer > cutAfter) {
                 cut = true;
@@ -59,14 +76,16 @@ private:
             client->write(rewrite ? rewrite(session, std::move(bytes)) : bytes);
         });
         connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-        connect(server, &QTcpSocket::disconnected, client, [client] {
-            if (client)
+        connect(server, &QTcpSocket::disconnected, client, [this, client, session] {
+            if (client && session > m_silencedUpTo)
                 client->disconnectFromHost();
         });
     }
 
     QTcpServer m_listener;
     quint16 m_serverPort;
+    QList<QPointer<QTcpSocket>> m_clients;
+    int m_silencedUpTo = 0;
 };
 
 } // namespace pelmora::tests

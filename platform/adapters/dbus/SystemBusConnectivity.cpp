@@ -9,12 +9,20 @@ using namespace Qt::StringLiterals;
 namespace {
 // NM_STATE_CONNECTED_SITE: from here on the network may reach a mail server (global and site
 // connectivity both count; a local-only link does not).
-constexpr std::uint32_t kNetworkConnectedSite = 60;
+constexpr uint kNetworkConnectedSite = 60;
 } // namespace
 
-SystemBusConnectivity::SystemBusConnectivity() = default;
+SystemBusConnectivity::SystemBusConnectivity(QString busAddress)
+    : m_busAddress(std::move(busAddress)),
+      m_connectionName(u"pelmora-connectivity-%1"_s.arg(quintptr(this), 0, 16))
+{
+}
 
-SystemBusConnectivity::~SystemBusConnectivity() = default;
+SystemBusConnectivity::~SystemBusConnectivity()
+{
+    if (!m_busAddress.isEmpty())
+        QDBusConnection::disconnectFromBus(m_connectionName);
+}
 
 void SystemBusConnectivity::setListener(std::function<void()> backOnline)
 {
@@ -22,7 +30,9 @@ void SystemBusConnectivity::setListener(std::function<void()> backOnline)
     if (m_subscribed || !m_backOnline)
         return;
     m_subscribed = true;
-    QDBusConnection bus = QDBusConnection::systemBus();
+    QDBusConnection bus = m_busAddress.isEmpty()
+        ? QDBusConnection::systemBus()
+        : QDBusConnection::connectToBus(m_busAddress, m_connectionName);
     if (!bus.isConnected())
         return;
     // Signals only: nothing is asked, so nothing is ever waited for.
@@ -31,7 +41,7 @@ void SystemBusConnectivity::setListener(std::function<void()> backOnline)
                 SLOT(onPrepareForSleep(bool)));
     bus.connect(u"org.freedesktop.NetworkManager"_s, u"/org/freedesktop/NetworkManager"_s,
                 u"org.freedesktop.NetworkManager"_s, u"StateChanged"_s, this,
-                SLOT(onNetworkStateChanged(std::uint32_t)));
+                SLOT(onNetworkStateChanged(uint)));
 }
 
 void SystemBusConnectivity::onPrepareForSleep(bool goingToSleep)
@@ -40,7 +50,7 @@ void SystemBusConnectivity::onPrepareForSleep(bool goingToSleep)
         tell();
 }
 
-void SystemBusConnectivity::onNetworkStateChanged(std::uint32_t state)
+void SystemBusConnectivity::onNetworkStateChanged(uint state)
 {
     const bool online = state >= kNetworkConnectedSite;
     const bool cameBack = online && !m_online;
