@@ -31,6 +31,32 @@ int logIn(ImapCheck& check, const ScriptedImapServer& server)
     return check.login(server.name(), u"user"_s, u"pw"_s);
 }
 
+const QByteArray kIdleGreeting = "* OK [CAPABILITY IMAP4rev1 IDLE] ready\r\n";
+
+// A watch of the mailbox on `server`, and what it told.
+struct Watch {
+    using Health = platform::MailboxWatch::Health;
+    Watch(const ScriptedImapServer& server, std::chrono::milliseconds renewEvery = std::chrono::minutes(25))
+        : mailbox(kShortTimeouts, renewEvery)
+    {
+        watch = mailbox.watch(server.name(), {u"user"_s, u"pw"_s},
+                              {[this] { ++mailNotices; },
+                               [this](Health h, const QString& text) {
+                                   health.append(h);
+                                   why = text;
+                               }});
+    }
+    bool waitFor(Health h, int ms = 5000)
+    {
+        return QTest::qWaitFor([&] { return health.contains(h); }, ms);
+    }
+    imap::ImapMailbox mailbox;
+    std::unique_ptr<platform::MailboxWatch> watch;
+    QList<Health> health;
+    QString why;
+    int mailNotices = 0;
+};
+
 } // namespace
 
 class ImapHostileServerTest : public QObject {
@@ -137,6 +163,74 @@ private Q_SLOTS:
         QCOMPARE(check.header(1), MailboxFailure::None);
         QCOMPARE(check.last.subject, u"lf"_s);
         check.close();
+    }
+
+    // The watch: renewed while the server is quiet; ended with a clear text by an IDLE never
+    // accepted, a flood of news, a BYE or a dropped connection; a server without IDLE is told
+    // as such, and logged out of.
+    void watchingAMailbox()
+    {
+        ScriptedImapServer quiet(kIdleGreeting);
+        Watch renewed(quiet, std::chrono::milliseconds(300));
+        QVERIFY(renewed.waitFor(Watch::Health::Watching));
+        QTRY_VERIFY2(quiet.commands().count("DONE") >= 2, quiet.commands().join(" / ").constData());
+        QCOMPARE(renewed.health, QList{Watch::Health::Watching});
+
+        ScriptedImapServer neverAccepts(kIdleGreeting, [](QTcpSocket&, const QByteArray&,
+                                                          const QByteArray& command) {
+            return command == "IDLE";
+        });
+        Watch unanswered(neverAccepts);
+        QVERIFY(unanswered.waitFor(Watch::Health::Lost));
+        QCOMPARE(unanswered.why, pop3::failure::replyTimedOut(kReplyTimeout));
+
+        const QByteArray news = QByteArray("* 7 EXISTS\r\n").repeated(8192);
+        ScriptedImapServer flood(kIdleGreeting, [&](QTcpSocket& socket, const QByteArray&,
+                                                   const QByteArray& command) {
+            if (command != "IDLE")
+                return false;
+            socket.write("+ idling\r\n");
+            const auto more = [&socket, news] {
+                if (socket.bytesToWrite() < news.size())
+                    socket.write(news);
+            };
+            connect(&socket, &QTcpSocket::bytesWritten, &socket, more);
+            more();
+            return true;
+        });
+        Watch flooded(flood);
+        QVERIFY(flooded.waitFor(Watch::Health::Lost, 60000));
+        QCOMPARE(flooded.why, imap::failure::repliesWithoutEnd(imap::Limits::kMaxBytesPerCommand));
+        QVERIFY(flooded.mailNotices > 0);
+
+        ScriptedImapServer bye(kIdleGreeting, [](QTcpSocket& socket, const QByteArray&,
+                                                 const QByteArray& command) {
+            if (command != "IDLE")
+                return false;
+            socket.write("+ idling\r\n* 3 EXISTS\r\n* BYE going down\r\n");
+            return true;
+        });
+        Watch saidBye(bye);
+        QVERIFY(saidBye.waitFor(Watch::Health::Lost));
+        QCOMPARE(saidBye.why, imap::failure::serverSaidBye("going down"));
+
+        ScriptedImapServer drops(kIdleGreeting, [](QTcpSocket& socket, const QByteArray&,
+                                                   const QByteArray& command) {
+            if (command != "IDLE")
+                return false;
+            socket.write("+ idling\r\n");
+            socket.disconnectFromHost();
+            return true;
+        });
+        Watch dropped(drops);
+        QVERIFY(dropped.waitFor(Watch::Health::Lost));
+        QCOMPARE(dropped.why, pop3::failure::connectionLost());
+
+        ScriptedImapServer withoutIdle(kGreeting);
+        Watch unsupported(withoutIdle);
+        QVERIFY(unsupported.waitFor(Watch::Health::Unsupported));
+        QTRY_VERIFY(withoutIdle.commands().last().endsWith("LOGOUT"));
+        QVERIFY(!withoutIdle.commands().join('\n').contains("IDLE"));
     }
 
     // A server that drops the connection at each step: the call waiting says so at once.

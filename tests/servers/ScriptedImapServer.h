@@ -2,7 +2,7 @@
 
 // A scripted IMAP server on 127.0.0.1 for the cases a real Dovecot never shows: a test gives the
 // greeting and a handler that answers the commands it cares about; the rest get a simple server's
-// answers (no STARTTLS, any login, unseen messages 1 and 2). Runs on the test's thread, served
+// answers (no STARTTLS, any login, unseen messages 1 and 2, IDLE until DONE). Runs on the test's thread, served
 // while the library under test waits.
 
 #include <QList>
@@ -49,15 +49,25 @@ private:
                 m_pending.remove(0, newline + 1);
                 m_commands.append(line);
                 const qsizetype space = line.indexOf(' ');
-                const QByteArray tag = line.left(space);
+                // DONE, which ends an IDLE, is the one line without a tag: it counts as one here.
+                const QByteArray tag = space < 0 ? line : line.left(space);
                 const QByteArray command = space < 0 ? QByteArray() : line.mid(space + 1);
                 if (!m_handler || !m_handler(*socket, tag, command))
                     answer(*socket, tag, command);
             }
         });
     }
-    static void answer(QTcpSocket& socket, const QByteArray& tag, const QByteArray& command)
+    void answer(QTcpSocket& socket, const QByteArray& tag, const QByteArray& command)
     {
+        if (command == "IDLE") {
+            m_idleTag = tag;
+            socket.write("+ idling\r\n");
+            return;
+        }
+        if (tag == "DONE") {
+            socket.write(m_idleTag + " OK idle done\r\n");
+            return;
+        }
         if (command.startsWith("UID SEARCH"))
             socket.write("* SEARCH 1 2\r\n");
         else if (command.startsWith("UID FETCH"))
@@ -75,6 +85,7 @@ private:
     Handler m_handler;
     QList<QByteArray> m_commands;
     QByteArray m_pending;
+    QByteArray m_idleTag;
 };
 
 } // namespace pelmora::tests
