@@ -15,10 +15,7 @@ NewMailWatcher::NewMailWatcher(Parts parts, const settings::Preferences& prefere
       m_pause(firstPause)
 {
     m_retryTimer.setSingleShot(true);
-    connect(&m_retryTimer, &QTimer::timeout, this, [this] {
-        m_watchedKey.clear();
-        reconsider();
-    });
+    connect(&m_retryTimer, &QTimer::timeout, this, &NewMailWatcher::retry);
     m_checkSoon.setSingleShot(true);
     connect(&m_checkSoon, &QTimer::timeout, this, &NewMailWatcher::runCheck);
     m_parts.connectivity.setListener([this] { onBackOnline(); });
@@ -75,6 +72,17 @@ void NewMailWatcher::reconsider()
     m_retryTimer.stop();
     m_pause = m_firstPause;
     startWatch();
+}
+
+// After the pause that followed a lost connection: the same account again, the pause kept for
+// the next time (it grows until a watch succeeds); anything else is decided afresh.
+void NewMailWatcher::retry()
+{
+    const std::optional<MailboxLogin> login = wanted() ? m_parts.login(false) : std::nullopt;
+    if (login && accountKey(*login) == m_watchedKey)
+        return startWatch();
+    m_watchedKey.clear();
+    reconsider();
 }
 
 void NewMailWatcher::startWatch()

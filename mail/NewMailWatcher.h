@@ -61,6 +61,7 @@ private:
     // The account as far as telling two apart goes (an access token changes, the account not).
     static QString accountKey(const MailboxLogin& login);
     bool wanted() const;
+    void retry();
     void startWatch();
     void dropWatch();
     void retireWatch();
