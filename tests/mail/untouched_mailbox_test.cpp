@@ -8,8 +8,8 @@
 
 #include "tests/mail/CheckingProgram.h"
 #include "tests/servers/DovecotWitness.h"
+#include "tests/servers/MaildirFlags.h"
 
-#include <QDir>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -19,29 +19,11 @@ using namespace Qt::StringLiterals;
 using namespace pelmora;
 using tests::DovecotInfo;
 using tests::DovecotWitness;
+using tests::messagesAndSeenFlags;
 
 namespace {
 
 DovecotInfo g_info;
-
-// The messages of a Maildir, each by the unique part of its file name (before the first ',' or
-// ':'; Mailutils keeps attributes of its own after a comma), marked "(seen)" where the info after
-// ":2," holds the S flag. Which of new/ and cur/ holds a message is left out: every POP3 login
-// moves new mail to cur/.
-QStringList messagesAndSeenFlags(const QString& maildir)
-{
-    static const QRegularExpression uniqueEnd(u"[,:]"_s);
-    QStringList messages;
-    for (const QString& folder : {u"new"_s, u"cur"_s}) {
-        for (const QString& name : QDir(maildir + u'/' + folder).entryList(QDir::Files)) {
-            const qsizetype info = name.indexOf(u":2,"_s);
-            const bool seen = info >= 0 && name.sliced(info + 3).contains(u'S');
-            messages << name.section(uniqueEnd, 0, 0) + (seen ? u" (seen)"_s : QString());
-        }
-    }
-    messages.sort();
-    return messages;
-}
 
 } // namespace
 
