@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace pelmora::bench {
 
 namespace {
@@ -129,6 +131,15 @@ CheckResult runCheck(platform::Mailbox& mailbox, const BenchServer& server)
     check.run();
     counting.result.seconds = double(clock.nsecsElapsed()) / 1e9;
     return counting.result;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 } // namespace pelmora::bench

@@ -8,6 +8,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <vector>
 
 namespace pelmora::bench {
 
@@ -28,5 +29,8 @@ struct CheckResult {
 // One check against `server`: connect, log in, every message's header, close. Times it from
 // the start of the check to its end.
 CheckResult runCheck(platform::Mailbox& mailbox, const BenchServer& server);
+
+// The median of some rounds' figures.
+double median(std::vector<double> values);
 
 } // namespace pelmora::bench

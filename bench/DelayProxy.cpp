@@ -5,12 +5,20 @@
 // acknowledgements are the proxy's own, sent at once (see readSide). With a delay of 0 it is a
 // plain relay that counts the bytes at the socket.
 //
-//   pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S]
+//   pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S] [--mark TEXT]
 //
 // Listens on a free port of 127.0.0.1, prints "PORT n" and serves until SIGTERM or SIGINT, or
 // until LIFETIME_S (default 900) have passed, and never connects anywhere but 127.0.0.1. As each
 // connection ends it prints "LINK n up=BYTES down=BYTES": n counts connections in the order they
 // were accepted from 1, up is what the client sent, down what the server sent.
+//
+// With --mark, the line goes on with "turns=T ms=M" for what followed the client's first chunk
+// that holds TEXT (the login command of a protocol in plain text, say): T is the client's turns
+// after it, a turn being what the client sends once the server has answered (a request that
+// waited for a reply: one round trip; requests sent back to back are one turn), and M the
+// milliseconds from the server's first chunk after it (the login's reply) to the server's last
+// chunk, as the proxy read them: what the client waited after its login, without the delays at
+// either end.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -63,7 +71,33 @@ struct Link {
     Direction up;   // client to server
     Direction down; // server to client
     bool broken = false;
+    // With --mark: what followed the client's first chunk holding the mark.
+    bool marked = false;
+    bool serverSpoke = false; // since the client's last chunk
+    int turnsAfterMark = 0;
+    Clock::time_point firstReplyAfterMark{};
+    Clock::time_point lastReply{};
 };
+
+// Counts the client's turns and times the server's replies after the mark (see the top).
+void noteChunk(Link& link, bool fromClient, const std::string& bytes, const std::string& mark)
+{
+    const auto now = Clock::now();
+    if (!fromClient) {
+        link.serverSpoke = true;
+        if (link.marked) {
+            if (link.firstReplyAfterMark == Clock::time_point{})
+                link.firstReplyAfterMark = now;
+            link.lastReply = now;
+        }
+        return;
+    }
+    if (link.marked && link.serverSpoke)
+        ++link.turnsAfterMark;
+    if (!link.marked && bytes.find(mark) != std::string::npos)
+        link.marked = true;
+    link.serverSpoke = false;
+}
 
 void tune(int socket)
 {
@@ -137,8 +171,14 @@ bool wantsWrite(const Direction& d)
 
 int main(int argc, char** argv)
 {
+    std::string mark;
+    if (argc >= 5 && std::string(argv[argc - 2]) == "--mark") {
+        mark = argv[argc - 1];
+        argc -= 2;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S]\n");
+        std::fprintf(stderr,
+                     "usage: pelmora-delay-proxy TARGET_PORT DELAY_MS [LIFETIME_S] [--mark TEXT]\n");
         return 2;
     }
     const auto target = std::uint16_t(std::atoi(argv[1]));
@@ -219,9 +259,13 @@ int main(int argc, char** argv)
         for (std::size_t i = 1; i < fds.size(); ++i) {
             Link& link = *owners[i];
             Direction& reading = i % 2 == 1 ? link.up : link.down;
-            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) && !reading.readEnded
-                && !readSide(reading, delay))
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)) || reading.readEnded)
+                continue;
+            const std::uint64_t before = reading.readBytes;
+            if (!readSide(reading, delay))
                 link.broken = true;
+            else if (!mark.empty() && reading.readBytes > before)
+                noteChunk(link, i % 2 == 1, reading.held.back().bytes, mark);
         }
         for (auto it = links.begin(); it != links.end();) {
             Link& link = *it;
@@ -229,9 +273,16 @@ int main(int argc, char** argv)
                 link.broken = true;
             const bool done = link.up.writeEnded && link.down.writeEnded;
             if (link.broken || done) {
-                std::printf("LINK %d up=%llu down=%llu\n", link.number,
+                std::printf("LINK %d up=%llu down=%llu", link.number,
                             static_cast<unsigned long long>(link.up.readBytes),
                             static_cast<unsigned long long>(link.down.readBytes));
+                if (!mark.empty()) {
+                    const std::chrono::duration<double, std::milli> after =
+                        link.lastReply - link.firstReplyAfterMark;
+                    std::printf(" turns=%d ms=%.2f", link.marked ? link.turnsAfterMark : -1,
+                                after.count());
+                }
+                std::printf("\n");
                 std::fflush(stdout);
                 ::close(link.up.from);
                 ::close(link.down.from);

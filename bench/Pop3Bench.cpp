@@ -39,12 +39,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
+using bench::median;
 
 // A field of /proc/self/status in kB.
 long long statusKilobytes(const char* field)

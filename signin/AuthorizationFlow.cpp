@@ -110,9 +110,8 @@ QUrl AuthorizationFlow::authorizationRequest(const QByteArray& state) const
         {u"code_challenge_method"_s, u"S256"_s},
         {u"login_hint"_s, m_choice.loginName},
     };
-    // Google issues a refresh token only when asked for offline access, and again only when the
-    // user is asked for consent again.
-    if (m_choice.provider == u"google"_s)
+    const ProviderPreset* preset = findPreset(m_choice.provider);
+    if (preset && preset->offlineByConsent)
         parameters.append({{u"access_type"_s, u"offline"_s}, {u"prompt"_s, u"consent"_s}});
     QUrl request(m_choice.authorizationUrl);
     QByteArray query = request.query(QUrl::FullyEncoded).toLatin1();

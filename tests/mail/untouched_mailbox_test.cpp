@@ -10,7 +10,6 @@
 #include "tests/servers/DovecotWitness.h"
 #include "tests/servers/Maildir.h"
 
-#include <QDir>
 #include <QRegularExpression>
 #include <QTest>
 

@@ -28,15 +28,20 @@ make_mailbox() { # user count body-kind [folder under the home, Maildir unless g
             write_message "$dir/new/1700000103.M103P1.pelmora" "=?UTF-8?B?44CQ44GK55+l44KJ44Gb44CR44Oa44Or44Oi44Op44G444KI44GG44GT44Gd?=" $'ペルモラがメールの到着を知らせています。\n「戻す」を押すと鳴き声が止まります。\n'
             write_message "$dir/new/1700000104.M104P1.pelmora" "Your order has shipped" $'Your parcel is on its way and should arrive tomorrow.\n'
             ;;
-        many | bench)
+        many | bench | mostly-read)
             # Numbers are zero-padded so every message of a mailbox has the same size; only
             # shell built-ins run per message, so 1000 messages take well under a second.
+            # mostly-read: the small messages of "many", all but the last 10 already read (in
+            # cur/ with the seen flag), as an IMAP INBOX usually is.
             local body="" line file first
-            if [ "$kind" = many ]; then
+            if [ "$kind" != bench ]; then
                 for ((i = 1; i <= 40; i++)); do printf -v line 'line %04d of a small message body\n' "$i"; body+=$line; done
             fi
             for ((i = 1; i <= count; i++)); do
                 printf -v file '%s/new/17%08d.M%04dP1.pelmora' "$dir" "$i" "$i"
+                if [ "$kind" = mostly-read ] && ((i <= count - 10)); then
+                    printf -v file '%s/cur/17%08d.M%04dP1.pelmora:2,S' "$dir" "$i" "$i"
+                fi
                 if [ "$kind" = bench ] && [ "$i" = 1 ]; then
                     # 51,200 bytes as the server counts them (LF stored, CRLF sent): pad the body.
                     write_message "$file" "Bench 0001" ""
@@ -50,6 +55,7 @@ make_mailbox() { # user count body-kind [folder under the home, Maildir unless g
                     body+="${line// /x}"$'\n'
                 fi
                 printf -v first '%s %04d' "${kind^}" "$i"
+                [ "$kind" = mostly-read ] && printf -v first 'Many %04d' "$i"
                 write_message "$file" "$first" "$body"
             done
             ;;

@@ -216,26 +216,45 @@ private slots:
         QCOMPARE(service.state().text, finished.first().at(1).toString());
     }
 
-    // Google gives a refresh token only when asked for offline access with the consent page.
-    void googleIsAskedForOfflineAccess()
+    // What each preset asks the provider for in the browser: Google (for its POP3 and its IMAP
+    // server alike) gives a refresh token only when asked for offline access with the consent
+    // page; Microsoft's token is asked for both its POP3 and its IMAP server, so one sign-in
+    // serves either.
+    void presetsAskForWhatTheirServerNeeds_data()
     {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("offline");
+        QTest::addColumn<QString>("imapScope");
+        QTest::newRow("Google, POP3") << u"google"_s << true << u"https://mail.google.com/"_s;
+        QTest::newRow("Google, IMAP") << u"google-imap"_s << true << u"https://mail.google.com/"_s;
+        const QString microsoftImap = u"https://outlook.office.com/IMAP.AccessAsUser.All"_s;
+        QTest::newRow("Microsoft, POP3") << u"microsoft"_s << false << microsoftImap;
+        QTest::newRow("Microsoft, IMAP") << u"microsoft-imap"_s << false << microsoftImap;
+    }
+    void presetsAskForWhatTheirServerNeeds()
+    {
+        QFETCH(QString, key);
+        QFETCH(bool, offline);
+        QFETCH(QString, imapScope);
         SignInOnFakes kit;
         kit.browser.result = false;
         signin::SignInService& service = kit.start();
-        const signin::ProviderPreset& google = *signin::findPreset(u"google"_s);
-        const signin::SignInChoice choice{google.key, u"id.apps.googleusercontent.com"_s,
-                                          u"secret"_s, u"me@gmail.example"_s,
-                                          google.authorizationUrl, google.tokenUrl, google.scope,
-                                          google.server};
+        const signin::ProviderPreset& preset = *signin::findPreset(key);
+        const signin::SignInChoice choice{preset.key, u"id.example"_s, u"secret"_s,
+                                          u"me@mail.example"_s, preset.authorizationUrl,
+                                          preset.tokenUrl, preset.scope, preset.server};
         QSignalSpy finished(&service, &signin::SignInService::finished);
         service.signIn(choice);
         QVERIFY(finished.wait(5000));
         const QStringList opened = kit.folder.log.withPrefix(u"browser: "_s);
         QCOMPARE(opened.size(), 1);
         const QUrlQuery query(QUrl(opened.first().mid(9)));
-        QCOMPARE(query.queryItemValue(u"access_type"_s), u"offline"_s);
-        QCOMPARE(query.queryItemValue(u"prompt"_s), u"consent"_s);
-        QCOMPARE(query.queryItemValue(u"login_hint"_s, QUrl::FullyDecoded), u"me@gmail.example"_s);
+        QCOMPARE(query.queryItemValue(u"access_type"_s) == u"offline"_s, offline);
+        QCOMPARE(query.queryItemValue(u"prompt"_s) == u"consent"_s, offline);
+        const QStringList scopes =
+            query.queryItemValue(u"scope"_s, QUrl::FullyDecoded).split(u' ');
+        QVERIFY2(scopes.contains(imapScope), qPrintable(scopes.join(u", ")));
+        QCOMPARE(query.queryItemValue(u"login_hint"_s, QUrl::FullyDecoded), u"me@mail.example"_s);
         QVERIFY(!opened.first().contains(u"secret"_s));
     }
 
