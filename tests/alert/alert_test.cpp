@@ -65,6 +65,7 @@ private Q_SLOTS:
     void oneBoardUpdatedInPlaceUntilTheUserClosesIt();
     void lampBlinksWhileIntervalCheckingIsOn();
     void lampTicksByHand();
+    void lampStaysRedWhileTheWatchIsDown();
     void captionNamesTheChosenProgramAndKeepsMoving();
     void captionRunsRightToLeftAndStartsOverWhereItBegan();
 };
@@ -124,6 +125,36 @@ void AlertTest::lampBlinksWhileIntervalCheckingIsOn()
     QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 10000);
     QVERIFY(!lamp.painted.contains(u"R"_s));
     QCOMPARE(lamp.now(), u"G"_s);
+}
+
+// While the connection that watches the mailbox is down, each tick shows red and never green;
+// once it watches again the lamp blinks as before.
+void AlertTest::lampStaysRedWhileTheWatchIsDown()
+{
+    AlertProgram program;
+    program.fake.mailbox.watchable = true;
+    QVERIFY(program.start());
+    VbTimer& lampTimer = program.window().lampTimer();
+    lampTimer.setEnabled(false); // the test ticks by hand
+    LampWatch lamp(program);
+    setInterval(program, u"3"_s);
+    QCOMPARE(program.fake.mailbox.openWatches, 1);
+
+    program.fake.mailbox.tellWatch(pelmora::platform::MailboxWatch::Health::Lost);
+    lamp.painted.clear();
+    lampTimer.tick();
+    lampTimer.tick();
+    QCOMPARE(lamp.now(), u"R"_s);
+    QTRY_VERIFY(lamp.painted.endsWith(u"R"_s));
+    QVERIFY(!lamp.painted.contains(u"G"_s));
+
+    QTRY_COMPARE(program.fake.mailbox.watched.size(), 2); // made again after its pause
+    program.fake.mailbox.tellWatch(pelmora::platform::MailboxWatch::Health::Watching);
+    QString duringWait;
+    QTimer::singleShot(300, this, [&] { duringWait = lamp.now(); });
+    lampTimer.tick();
+    QCOMPARE(duringWait, u"G"_s);
+    QCOMPARE(lamp.now(), u"R"_s);
 }
 
 void AlertTest::lampTicksByHand()

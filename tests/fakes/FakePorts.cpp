@@ -155,6 +155,22 @@ std::unique_ptr<platform::MailboxSession> FakeMailbox::open(const QString& serve
     return std::make_unique<Session>(*this);
 }
 
+std::unique_ptr<platform::MailboxWatch> FakeMailbox::watch(
+    const QString& server, const platform::MailboxCredentials& credentials,
+    platform::MailboxWatch::Listener listener)
+{
+    struct Watch final : platform::MailboxWatch {
+        explicit Watch(int& open) : m_open(open) { ++m_open; }
+        ~Watch() override { --m_open; }
+        int& m_open;
+    };
+    watched.append(server + u' ' + credentials.secret);
+    watchListener = std::move(listener);
+    if (!watchable)
+        return nullptr;
+    return std::make_unique<Watch>(openWatches);
+}
+
 void FakeMailbox::closeAll()
 {
     m_log.add(u"mail: closeAll"_s);

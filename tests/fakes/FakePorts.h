@@ -70,6 +70,20 @@ public:
     // Sessions open now.
     qsizetype openSessions() const { return qsizetype(m_open.size()); }
 
+    // Script: whether the server can be watched (IMAP with IDLE). The test tells what the watch
+    // would through its listener.
+    bool watchable = false;
+    std::unique_ptr<platform::MailboxWatch> watch(const QString& server,
+                                                  const platform::MailboxCredentials& credentials,
+                                                  platform::MailboxWatch::Listener listener) override;
+    void tellWatch(platform::MailboxWatch::Health health)
+    {
+        watchListener.healthChanged(health, QStringLiteral("why"));
+    }
+    platform::MailboxWatch::Listener watchListener; // of the last watch asked for
+    QStringList watched;  // "server secret" of every watch asked for
+    int openWatches = 0;  // watches not yet destroyed
+
 private:
     class Session;
     void waiting() const;

@@ -1,6 +1,6 @@
 // When the program watches the mailbox and what it does with what the watch tells: the rules of
-// NewMailWatcher against a scripted watch (the exact order of calls, pauses and checks is what a
-// real server cannot be made to show).
+// NewMailWatcher against the fake mailbox's watch (the exact order of calls, pauses and checks is
+// what a real server cannot be made to show).
 
 #include "mail/NewMailWatcher.h"
 
@@ -12,37 +12,10 @@
 using namespace Qt::StringLiterals;
 using namespace pelmora;
 using Health = platform::MailboxWatch::Health;
-using platform::MailboxWatch;
 
 namespace {
 
 constexpr std::chrono::milliseconds kFirstPause{100};
-
-// A mailbox whose watches the test drives: each watch() is recorded with its listener.
-struct ScriptedMailbox final : platform::Mailbox {
-    struct Watch final : MailboxWatch {
-        explicit Watch(ScriptedMailbox& owner) : m_owner(owner) { ++m_owner.openWatches; }
-        ~Watch() override { --m_owner.openWatches; }
-        ScriptedMailbox& m_owner;
-    };
-    std::unique_ptr<platform::MailboxSession> open(const QString&, QString*) override { return nullptr; }
-    void closeAll() override {}
-    std::unique_ptr<MailboxWatch> watch(const QString& server,
-                                        const platform::MailboxCredentials& credentials,
-                                        MailboxWatch::Listener l) override
-    {
-        watched.append(server + u' ' + credentials.secret);
-        listener = std::move(l);
-        if (!server.startsWith(u"imap"_s))
-            return nullptr;
-        return std::make_unique<Watch>(*this);
-    }
-    void tell(Health health) { listener.healthChanged(health, u"why"_s); }
-
-    QStringList watched; // "server secret", one a watch
-    MailboxWatch::Listener listener;
-    int openWatches = 0;
-};
 
 struct CountedCheck final : mail::ScheduledCheck {
     bool isRunning() const override { return running; }
@@ -54,9 +27,11 @@ struct CountedCheck final : mail::ScheduledCheck {
 struct Watcher {
     explicit Watcher(QString serverName = u"imap://mail.example"_s) : server(std::move(serverName))
     {
+        mailbox.watchable = server.startsWith(u"imap"_s);
         watcher.setIntervalChecking(true);
     }
-    ScriptedMailbox mailbox;
+    fakes::CallLog log;
+    fakes::FakeMailbox mailbox{log};
     CountedCheck check;
     fakes::FakeConnectivityEvents connectivity;
     settings::Preferences preferences;
@@ -87,14 +62,14 @@ private Q_SLOTS:
     {
         Watcher w;
         QCOMPARE(w.mailbox.watched, QStringList{u"imap://mail.example token1"_s});
-        w.mailbox.tell(Health::Watching);
+        w.mailbox.tellWatch(Health::Watching);
         QVERIFY(w.watcher.isWatching());
-        w.mailbox.listener.mailArrived();
+        w.mailbox.watchListener.mailArrived();
         QCOMPARE(w.check.runs, 0);
         QTRY_COMPARE(w.check.runs, 1);
 
         w.check.running = true;
-        w.mailbox.listener.mailArrived();
+        w.mailbox.watchListener.mailArrived();
         QTest::qWait(300);
         QCOMPARE(w.check.runs, 1);
         w.check.running = false;
@@ -140,7 +115,7 @@ private Q_SLOTS:
         QCOMPARE(pop3.mailbox.watched.size(), 1);
 
         Watcher noIdle;
-        noIdle.mailbox.tell(Health::Unsupported);
+        noIdle.mailbox.tellWatch(Health::Unsupported);
         QTRY_COMPARE(noIdle.mailbox.openWatches, 0);
         noIdle.watcher.reconsider();
         noIdle.connectivity.comeBackOnline();
@@ -156,29 +131,29 @@ private Q_SLOTS:
     void lostConnections()
     {
         Watcher w;
-        w.mailbox.tell(Health::Watching);
-        w.mailbox.tell(Health::Lost);
+        w.mailbox.tellWatch(Health::Watching);
+        w.mailbox.tellWatch(Health::Lost);
         QCOMPARE(w.health, (QList<bool>{true, false}));
         QTRY_COMPARE(w.mailbox.openWatches, 0); // the lost watch goes after its call
         QElapsedTimer pause;
         pause.start();
         QTRY_COMPARE(w.mailbox.watched.size(), 2);
         const qint64 first = pause.elapsed();
-        w.mailbox.tell(Health::Lost);
+        w.mailbox.tellWatch(Health::Lost);
         pause.restart();
         QTRY_COMPARE(w.mailbox.watched.size(), 3);
         // (A timer may fire a little early, never 10 % early.)
         QVERIFY2(pause.elapsed() >= 2 * kFirstPause.count() * 9 / 10,
                  qPrintable(u"%1 ms, then %2 ms"_s.arg(first).arg(pause.elapsed())));
         QCOMPARE(w.check.runs, 0);
-        w.mailbox.tell(Health::Watching);
+        w.mailbox.tellWatch(Health::Watching);
         QCOMPARE(w.health.last(), true);
         QTRY_COMPARE(w.check.runs, 1);
 
         w.connectivity.comeBackOnline();
         QCOMPARE(w.mailbox.watched.size(), 4);
         QCOMPARE(w.mailbox.openWatches, 1);
-        w.mailbox.tell(Health::Watching);
+        w.mailbox.tellWatch(Health::Watching);
         QTRY_COMPARE(w.check.runs, 2);
     }
 };
