@@ -59,6 +59,7 @@ struct Application::MailParts {
                 app.m_preferences, app.m_store, app.m_values),
           scheduler(app.m_preferences, check, app.m_platform.timerPace),
           watcher({app.m_platform.mailbox, check, app.m_platform.connectivity,
+                   [this] { return check.currentServer(); },
                    [this](bool withSecret) { return check.currentLogin(withSecret); },
                    [&app](bool healthy) { app.m_statusLamp->setConnectionLost(!healthy); }},
                   app.m_preferences),

@@ -95,6 +95,11 @@ std::unique_ptr<platform::MailboxSession> ImapMailbox::open(const QString& serve
 
 void ImapMailbox::closeAll() { m_connections.closeAll(); }
 
+bool ImapMailbox::canWatch(const QString& server) const
+{
+    return parseServerName(server).has_value();
+}
+
 std::unique_ptr<platform::MailboxWatch> ImapMailbox::watch(
     const QString& server, const platform::MailboxCredentials& credentials,
     platform::MailboxWatch::Listener listener)

@@ -29,6 +29,7 @@ public:
     std::unique_ptr<platform::MailboxSession> open(const QString& server,
                                                    QString* failure) override;
     void closeAll() override;
+    bool canWatch(const QString& server) const override;
     // Idles on INBOX (see ImapWatch); the password goes out under the same rules as a session's.
     std::unique_ptr<platform::MailboxWatch> watch(const QString& server,
                                                   const platform::MailboxCredentials& credentials,

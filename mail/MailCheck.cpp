@@ -54,7 +54,7 @@ std::int32_t MailCheck::talkToServer(NewMail& mail)
 {
     AccountSignIn& signIn = m_parts.signIn;
     const bool withToken = signIn.signsIn();
-    const QString server = withToken ? signIn.server() : m_values.Pop3Server;
+    const QString server = currentServer();
     if (server.isEmpty())
         return 0;
     // A server that cannot be reached is not reported: the check is silent, as for an empty
@@ -164,6 +164,11 @@ std::optional<MailboxLogin> MailCheck::currentLogin(bool withSecret)
     const auto method = m_values.ApopFlag != 0 ? platform::LoginMethod::Apop
                                                : platform::LoginMethod::Password;
     return MailboxLogin{m_values.Pop3Server, {id, password, method}};
+}
+
+QString MailCheck::currentServer() const
+{
+    return m_parts.signIn.signsIn() ? m_parts.signIn.server() : m_values.Pop3Server;
 }
 
 MailAccount MailCheck::account() const

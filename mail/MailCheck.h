@@ -72,6 +72,8 @@ public:
     // the user anything: nothing when a check would have to (no ID or password, not signed in).
     // With a sign-in the access token is fetched only `withSecret`.
     std::optional<MailboxLogin> currentLogin(bool withSecret);
+    // The server a check would talk to now: the sign-in's, else the server settings'.
+    QString currentServer() const;
     // Called after every check, once it has ended.
     void setAfterCheck(std::function<void()> afterCheck) { m_afterCheck = std::move(afterCheck); }
 

@@ -52,9 +52,17 @@ QString NewMailWatcher::accountKey(const MailboxLogin& login)
     return key;
 }
 
+// The account is read only for a server that can be watched at all.
+std::optional<MailboxLogin> NewMailWatcher::watchableLogin() const
+{
+    if (!wanted() || !m_parts.mailbox.canWatch(m_parts.server()))
+        return std::nullopt;
+    return m_parts.login(false);
+}
+
 void NewMailWatcher::reconsider()
 {
-    const std::optional<MailboxLogin> login = wanted() ? m_parts.login(false) : std::nullopt;
+    const std::optional<MailboxLogin> login = watchableLogin();
     if (!login) {
         dropWatch();
         m_retryTimer.stop();
@@ -78,7 +86,7 @@ void NewMailWatcher::reconsider()
 // the next time (it grows until a watch succeeds); anything else is decided afresh.
 void NewMailWatcher::retry()
 {
-    const std::optional<MailboxLogin> login = wanted() ? m_parts.login(false) : std::nullopt;
+    const std::optional<MailboxLogin> login = watchableLogin();
     if (login && accountKey(*login) == m_watchedKey)
         return startWatch();
     m_watchedKey.clear();

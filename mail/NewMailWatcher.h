@@ -35,6 +35,8 @@ public:
         platform::Mailbox& mailbox;
         ScheduledCheck& check;
         platform::ConnectivityEvents& connectivity;
+        // The server a check would talk to now (nothing is read for it).
+        std::function<QString()> server;
         // The login a check would make now; nothing when a check would have to ask the user.
         // `withSecret`: the password or a fresh token is needed (a connection is to be made).
         std::function<std::optional<MailboxLogin>(bool withSecret)> login;
@@ -61,6 +63,7 @@ private:
     // The account as far as telling two apart goes (an access token changes, the account not).
     static QString accountKey(const MailboxLogin& login);
     bool wanted() const;
+    std::optional<MailboxLogin> watchableLogin() const;
     void retry();
     void startWatch();
     void dropWatch();

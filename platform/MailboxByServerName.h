@@ -18,6 +18,10 @@ public:
     {
         return (namesImapServer(server) ? m_imap : m_pop3).open(server, failure);
     }
+    bool canWatch(const QString& server) const override
+    {
+        return (namesImapServer(server) ? m_imap : m_pop3).canWatch(server);
+    }
     std::unique_ptr<MailboxWatch> watch(const QString& server,
                                         const MailboxCredentials& credentials,
                                         MailboxWatch::Listener listener) override

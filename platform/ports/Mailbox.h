@@ -83,6 +83,13 @@ public:
     virtual std::unique_ptr<MailboxSession> open(const QString& server, QString* failure) = 0;
     // Closes every session still open: nothing may wait on the network once the program ends.
     virtual void closeAll() = 0;
+    // Whether `server`'s kind of mailbox can be watched (IMAP; POP3 cannot). Asks nothing of the
+    // server.
+    virtual bool canWatch(const QString& server) const
+    {
+        (void)server;
+        return false;
+    }
     // A watch of `server`'s mailbox, logging in with `credentials` (it starts at once and never
     // waits), or null when the server's kind of mailbox cannot be watched (POP3).
     virtual std::unique_ptr<MailboxWatch> watch(const QString& server,

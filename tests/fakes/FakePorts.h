@@ -73,6 +73,7 @@ public:
     // Script: whether the server can be watched (IMAP with IDLE). The test tells what the watch
     // would through its listener.
     bool watchable = false;
+    bool canWatch(const QString&) const override { return watchable; }
     std::unique_ptr<platform::MailboxWatch> watch(const QString& server,
                                                   const platform::MailboxCredentials& credentials,
                                                   platform::MailboxWatch::Listener listener) override;

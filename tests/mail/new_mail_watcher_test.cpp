@@ -37,10 +37,12 @@ struct Watcher {
     settings::Preferences preferences;
     QString server;
     int secrets = 0;
+    int loginsRead = 0;
     QList<bool> health;
     mail::NewMailWatcher watcher{
-        {mailbox, check, connectivity,
+        {mailbox, check, connectivity, [this] { return server; },
          [this](bool withSecret) -> std::optional<mail::MailboxLogin> {
+             ++loginsRead;
              if (server.isEmpty())
                  return std::nullopt;
              return mail::MailboxLogin{server, {u"taro"_s, withSecret ? u"token%1"_s.arg(++secrets) : QString(),
@@ -112,7 +114,8 @@ private Q_SLOTS:
     {
         Watcher pop3(u"pop.example"_s);
         pop3.watcher.reconsider();
-        QCOMPARE(pop3.mailbox.watched.size(), 1);
+        QCOMPARE(pop3.mailbox.watched.size(), 0);
+        QCOMPARE(pop3.loginsRead, 0); // nor is the account read for it
 
         Watcher noIdle;
         noIdle.mailbox.tellWatch(Health::Unsupported);
