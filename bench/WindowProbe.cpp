@@ -8,6 +8,12 @@
 //       Prints "moving" when the bottom strip of the window (its lowest 16 pixels, without the
 //       16-pixel picture at its left) changes between pictures taken 0.2 s apart over 2.4 s, and
 //       "still" otherwise. That strip holds the main window's scrolling caption.
+//   pelmora-bench-window mapped TIMEOUT_MS TITLE
+//       Listens for windows being mapped and prints "READY" once it does; when a top-level window
+//       titled TITLE is mapped, prints "MAPPED <seconds>", and when that window is unmapped or
+//       destroyed, "GONE <seconds>", then ends. The seconds are CLOCK_MONOTONIC's (Python's
+//       time.monotonic()), so the script that caused the window can take the difference. Fails
+//       when TIMEOUT_MS passes before either.
 //
 // A title matches when the window's WM_NAME or _NET_WM_NAME is exactly TITLE.
 
@@ -17,6 +23,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,6 +66,65 @@ std::vector<std::string> titles(Display* display, Window window)
         XFree(value);
     }
     return names;
+}
+
+// A window may be gone by the time its title is asked for; Xlib's own handler would end the probe.
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+bool titled(Display* display, Window window, const std::string& title)
+{
+    for (const std::string& name : titles(display, window))
+        if (name == title)
+            return true;
+    return false;
+}
+
+double monotonicSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Waits for the next event of the display until `deadline`: false when it passed.
+bool nextEvent(Display* display, Clock::time_point deadline, XEvent& event)
+{
+    pollfd fd{ConnectionNumber(display), POLLIN, 0};
+    while (XPending(display) == 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        ::poll(&fd, 1, int(left.count()) + 1);
+    }
+    XNextEvent(display, &event);
+    return true;
+}
+
+int mapped(Display* display, int timeoutMs, const std::string& title)
+{
+    XSetErrorHandler(ignoreErrors);
+    XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+    XSync(display, False);
+    std::printf("READY\n");
+    std::fflush(stdout);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    Window board = None;
+    XEvent event;
+    while (nextEvent(display, deadline, event)) {
+        if (board == None && event.type == MapNotify && titled(display, event.xmap.window, title)) {
+            board = event.xmap.window;
+            std::printf("MAPPED %.6f\n", monotonicSeconds());
+            std::fflush(stdout);
+        } else if (board != None
+                   && ((event.type == UnmapNotify && event.xunmap.window == board)
+                       || (event.type == DestroyNotify && event.xdestroywindow.window == board))) {
+            std::printf("GONE %.6f\n", monotonicSeconds());
+            return 0;
+        }
+    }
+    std::fprintf(stderr, "pelmora-bench-window: no window \"%s\" %s within %d ms\n", title.c_str(),
+                 board == None ? "mapped" : "gone", timeoutMs);
+    return 1;
 }
 
 void endChild(pid_t child)
@@ -156,9 +222,11 @@ int main(int argc, char** argv)
 {
     const bool isStartup = argc >= 5 && std::strcmp(argv[1], "startup") == 0;
     const bool isMoving = argc == 3 && std::strcmp(argv[1], "moving") == 0;
-    if (!isStartup && !isMoving) {
+    const bool isMapped = argc == 4 && std::strcmp(argv[1], "mapped") == 0;
+    if (!isStartup && !isMoving && !isMapped) {
         std::fprintf(stderr, "usage: pelmora-bench-window startup TIMEOUT_MS TITLE PROGRAM [ARG...]\n"
-                             "       pelmora-bench-window moving WINDOW_ID\n");
+                             "       pelmora-bench-window moving WINDOW_ID\n"
+                             "       pelmora-bench-window mapped TIMEOUT_MS TITLE\n");
         return 2;
     }
     // Xlib converts window titles to UTF-8 only under a UTF-8 locale.
@@ -169,9 +237,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "pelmora-bench-window: cannot open the display\n");
         return 1;
     }
-    const int status = isStartup
-        ? startup(display, std::atoi(argv[2]), argv[3], argv + 4)
-        : moving(display, Window(std::strtoul(argv[2], nullptr, 0)));
+    const int status = isStartup ? startup(display, std::atoi(argv[2]), argv[3], argv + 4)
+        : isMapped               ? mapped(display, std::atoi(argv[2]), argv[3])
+                                 : moving(display, Window(std::strtoul(argv[2], nullptr, 0)));
     XCloseDisplay(display);
     return status;
 }
