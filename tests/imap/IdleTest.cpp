@@ -14,6 +14,7 @@
 #include "tests/servers/DovecotInfo.h"
 #include "tests/servers/Maildir.h"
 #include "tests/servers/Relay.h"
+#include "tests/servers/ScriptedImapServer.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -114,6 +115,22 @@ private Q_SLOTS:
         program.board()->unload();
         const QString next = deliverOne();
         QVERIFY(boardShows(program, next, "the delivery, idling again", 5));
+    }
+
+    // A server without IDLE is not watched; the interval's checks find its mail. (The program's
+    // timers run 60 times faster: the first check of a one-minute interval comes within seconds.)
+    void withoutIdleTheIntervalChecks()
+    {
+        tests::ScriptedImapServer server("* OK [CAPABILITY IMAP4rev1] ready\r\n");
+        tests::CheckingProgram program(
+            "POP3=" + server.name().toUtf8() + "\r\nAPOP=0\r\n",
+            tests::savedAccount(u"taro"_s, u"pw"_s),
+            pop3::Timeouts{std::chrono::seconds(5), std::chrono::seconds(10)},
+            fakes::FakePlatform::Replacements().with(platform::TimerPace{60}),
+            "[EXEINI]\r\nNUMBER2=1\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(program.board() && program.board()->count() == u"2"_s, 15000);
+        QVERIFY(!program.app.mailWatcher().isWatching());
+        QVERIFY(!server.commands().join('\n').contains("IDLE"));
     }
 
     // Over the computer's sleep, or while the network was gone, the watching connection went
