@@ -25,6 +25,9 @@ public:
     virtual ~IntervalSwitch() = default;
     // On, the scheduler counts towards the next check; off, its counters stand where they are.
     virtual void setIntervalChecking(bool on) = 0;
+    // The interval in the preferences has just changed (to any text, a negative one too): the
+    // time counted so far was counted under the one before.
+    virtual void intervalChanged() = 0;
 };
 
 // What loading, changing and storing the preferences does, whoever does it (start-up, the
