@@ -30,14 +30,20 @@ void AlertPresenter::stop()
 {
     m_multimedia.mciSendString(u"stop bgm"_s);
     m_multimedia.mciSendString(u"close bgm"_s);
+    m_window.setSoundWatchEnabled(false); // nothing open is left to watch
     m_window.navigateAnimation(animationUrl(m_programFolder, kRestingAnimationLiteral));
 }
 
 void AlertPresenter::onSoundWatchTick()
 {
-    m_multimedia.mciSendString(u"status bgm mode"_s, &m_reply, kReplyCapacity);
+    if (m_multimedia.mciSendString(u"status bgm mode"_s, &m_reply, kReplyCapacity) !=
+        platform::Multimedia::kSuccess) {
+        // Nothing open (the sound could not be opened): nothing to watch until the next alert.
+        m_window.setSoundWatchEnabled(false);
+        return;
+    }
     if (m_reply.left(7) != u"stopped"_s)
-        return; // playing, or nothing open
+        return; // playing
     if (m_window.soundLoopFlag() != 0) {
         m_multimedia.mciSendString(u"play bgm from 0"_s);
     } else {

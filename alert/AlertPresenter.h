@@ -10,8 +10,8 @@ namespace pelmora::alert {
 
 // The new-mail alert of the main window: the sound "Kouka.wav" under the multimedia alias "bgm"
 // and the new-mail animation. start() starts it ("吠える♪", and new mail the check found),
-// stop() stops it ("戻す"), and onSoundWatchTick() watches the sound every 100 ms,
-// playing it again from the start each time it ends while the loop flag is set.
+// stop() stops it ("戻す"), and onSoundWatchTick() watches the sound every 100 ms while it is
+// open, playing it again from the start each time it ends while the loop flag is set.
 class AlertPresenter {
 public:
     AlertPresenter(platform::Multimedia& multimedia, QString programFolder,

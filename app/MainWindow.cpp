@@ -57,6 +57,8 @@ MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
       m_captionTimer(20, nullptr, this, context.platform.timerPace),
       m_lampTimer(1000, nullptr, this, context.platform.timerPace)
 {
+    // The sound watch runs only while an alert has a sound open (the alert starts it).
+    m_soundWatchTimer.setEnabled(false);
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"ペルモラ　Ver 1.0"_s);
     setWindowIcon(QIcon(kProgramIconFile));
@@ -456,12 +458,16 @@ void MainWindow::paintCaption()
     m_caption->move(platform::twipsToPixels(m_captionLeft), m_caption->y());
 }
 
-void MainWindow::restOrWakeCaptionTimer()
+void MainWindow::restOrWakeTimers()
 {
     if (!isShownOnScreen()) {
         m_captionTimer.rest();
+        m_lampTimer.rest();
         return;
     }
+    // The lamp's ticks while it could not be seen would have changed nothing: its next tick
+    // comes a period after the window is back.
+    m_lampTimer.wake();
     const std::int64_t missed = m_captionTimer.wake();
     if (missed > 0 && m_routines.catchUpCaption)
         m_routines.catchUpCaption(missed);
@@ -470,21 +476,21 @@ void MainWindow::restOrWakeCaptionTimer()
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    restOrWakeCaptionTimer();
+    restOrWakeTimers();
     paintCaption();
 }
 
 void MainWindow::hideEvent(QHideEvent* event)
 {
     QMainWindow::hideEvent(event);
-    restOrWakeCaptionTimer();
+    restOrWakeTimers();
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
-        restOrWakeCaptionTimer();
+        restOrWakeTimers();
         paintCaption();
     }
 }

@@ -150,9 +150,10 @@ private:
     void buildMenus();
     static void run(const std::function<void()>& routine);
     void paintCaption(); // Label1 as kept, once the window is on screen
-    // The caption timer would move a caption nobody sees while the window is hidden or
-    // minimised: it rests then, and the caption catches up when the window comes back.
-    void restOrWakeCaptionTimer();
+    // The caption and lamp timers would tick for a window nobody sees while it is hidden or
+    // minimised: they rest then, so the process can sleep, and the caption catches up when the
+    // window comes back.
+    void restOrWakeTimers();
 
     MainWindowContext m_context;
     MainWindowRoutines m_routines;
@@ -179,7 +180,7 @@ private:
     QString m_captionText;
     int m_captionLeft = 0; // twips
 
-    platform::VbTimer m_soundWatchTimer; // 100 ms: the alert sound watch
+    platform::VbTimer m_soundWatchTimer; // 100 ms while a sound is open: the alert sound watch
     platform::VbTimer m_captionTimer;    // 20 ms: the scrolling caption
     platform::VbTimer m_lampTimer;       // 1000 ms: the status lamp
     bool m_unloading = false;

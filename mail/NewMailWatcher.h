@@ -52,6 +52,8 @@ public:
 
     // settings::IntervalSwitch
     void setIntervalChecking(bool on) override;
+    // How long the interval is does not matter to the watch, only whether it is on.
+    void intervalChanged() override {}
     // After every check.
     void reconsider();
     // The program ends: the connection goes, and none is made again.

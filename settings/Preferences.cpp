@@ -39,6 +39,7 @@ void PreferenceRules::setInterval(const QString& typed)
 {
     const QString text = typed.isEmpty() ? u"0"_s : typed;
     m_preferences.interval = text;
+    m_scheduler.intervalChanged();
     const double minutes = TextValue(text);
     if (minutes > 0) {
         m_mainWindow.setIntervalLabel(u"ON"_s);

@@ -25,6 +25,9 @@ public:
     virtual ~IntervalSwitch() = default;
     // On, the scheduler counts towards the next check; off, its counters stand where they are.
     virtual void setIntervalChecking(bool on) = 0;
+    // The interval in the preferences has just changed (to any text, a negative one too): the
+    // time counted so far was counted under the one before.
+    virtual void intervalChanged() = 0;
 };
 
 // Several switches thrown together: the scheduler's counting and the watch of the mailbox.
@@ -35,6 +38,11 @@ public:
     {
         m_first.setIntervalChecking(on);
         m_second.setIntervalChecking(on);
+    }
+    void intervalChanged() override
+    {
+        m_first.intervalChanged();
+        m_second.intervalChanged();
     }
 
 private:

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -30,13 +31,17 @@ using pelmora::app::Application;
 using pelmora::app::MainWindow;
 using pelmora::fakes::FakePlatform;
 using pelmora::platform::twipsRect;
+using pelmora::platform::VbTimer;
 
 namespace {
-// A started program with a server and an account stored, so no dialog opens by itself.
+// A started program with a server and an account stored, so no dialog opens by itself, and the
+// main profile given.
 struct StartedProgram {
-    StartedProgram()
+    explicit StartedProgram(const QByteArray& mainProfile = {})
     {
         fake.storeServerAndAccount();
+        if (!mainProfile.isEmpty())
+            FakePlatform::writeFile(fake.mainProfile(), mainProfile);
         app.start();
         fake.log.clear();
     }
@@ -49,6 +54,18 @@ struct StartedProgram {
     FakePlatform fake;
     Application app{fake.services()};
 
+};
+
+// Counts the timer events of every object in the program's thread: each is a wake-up.
+struct TimerEvents : QObject {
+    TimerEvents() { QCoreApplication::instance()->installEventFilter(this); }
+    ~TimerEvents() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Timer;
+        return false;
+    }
+    qsizetype count = 0;
 };
 
 QStringList actionNames(const QMenu& menu)
@@ -75,6 +92,7 @@ private Q_SLOTS:
     void homepagePromptOpensTheGuideOnlyOnYes();
     void movingToTheTrayHidesAndTheMenuBringsItBack();
     void withoutATrayTheWindowIsMinimisedInstead();
+    void hiddenOnlyTheNextCheckOrAnAlertWakesTheProgram();
     void trayEventCodes();
     void tipTextIsShortDateAndLongTime();
     void quitFromTheTrayWhileHiddenSavesAndEnds();
@@ -339,6 +357,45 @@ void MainWindowTest::withoutATrayTheWindowIsMinimisedInstead()
     QVERIFY(window.isMinimized());
     program.window().showFromTray();
     QVERIFY(!window.isMinimized());
+}
+
+void MainWindowTest::hiddenOnlyTheNextCheckOrAnAlertWakesTheProgram()
+{
+    constexpr int kMinutes = 5;
+    StartedProgram program("[EXEINI]\r\nNUMBER2=" + QByteArray::number(kMinutes) + "\r\n");
+    program.fake.tickCounter.runFrom(0); // the blinking lamp waits on it
+    MainWindow& window = program.window();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    program.action("mtask")->trigger();
+    QVERIFY(!window.isVisible());
+
+    TimerEvents events;
+    QTest::qWait(2500);
+    QCOMPARE(events.count, 0);
+    // The one timer left is the scheduler's, set for the first check: five minutes of 61
+    // seconds after the start.
+    const QTimer& nextCheck = program.app.scheduler().dueTimer();
+    QVERIFY(nextCheck.isActive());
+    const int firstCheckMs = kMinutes * 61 * 1000;
+    QVERIFY2(nextCheck.remainingTime() > firstCheckMs - 30000 &&
+                 nextCheck.remainingTime() <= firstCheckMs,
+             qPrintable(QString::number(nextCheck.remainingTime())));
+
+    // An alert while hidden is watched (the sound repeats), and nothing else ticks.
+    QSignalSpy soundWatch(&window.soundWatchTimer(), &VbTimer::ticked);
+    window.startAlert();
+    QTest::qWait(1000);
+    QVERIFY(soundWatch.size() >= 5);
+    QCOMPARE(events.count, soundWatch.size());
+    window.stopAlert();
+
+    // Back on screen, the lamp and the caption tick again.
+    QSignalSpy lamp(&window.lampTimer(), &VbTimer::ticked);
+    QSignalSpy caption(&window.captionTimer(), &VbTimer::ticked);
+    window.showFromTray();
+    QTRY_VERIFY(!lamp.isEmpty() && !caption.isEmpty());
+    QVERIFY(!program.fake.processExit.ended);
 }
 
 void MainWindowTest::trayEventCodes()

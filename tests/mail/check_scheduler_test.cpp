@@ -1,5 +1,7 @@
 // The scheduler's counting, tick by tick, without windows: the preferences as the dialog leaves
-// them (the interval switching the one-second tick included), and a check that only counts. The program's own wiring is exercised by mail_check_rules_test and scheduled_check_test.
+// them (the interval switching the one-second tick included), and a check that only counts; then
+// the same counting many ticks at once, and driven by the clock. The program's own wiring is
+// exercised by mail_check_rules_test and scheduled_check_test.
 
 #include "mail/CheckScheduler.h"
 
@@ -10,6 +12,9 @@
 #include "tests/fakes/FakeProgramFolder.h"
 
 #include <QTest>
+
+#include <functional>
+#include <random>
 
 using namespace Qt::StringLiterals;
 using namespace pelmora;
@@ -25,18 +30,24 @@ struct NoWindow final : settings::MainWindowIntervalView {
 
 struct CountedChecks final : mail::ScheduledCheck {
     int started = 0;
+    std::function<void()> onRun;
     bool isRunning() const override { return false; }
-    void run() override { ++started; }
+    void run() override
+    {
+        ++started;
+        if (onRun)
+            onRun();
+    }
 };
 
 // The preferences loaded from an empty data folder, as at a first start: interval 0.
 struct Scheduling {
-    Scheduling() { rules.load(); }
+    explicit Scheduling(platform::TimerPace timerPace = {}) : pace(timerPace) { rules.load(); }
 
-    // One second: the one-second tick when it runs, and the ten polls.
+    // One second: the one-second tick when it counts, and the ten polls.
     void second()
     {
-        if (scheduler.secondTick().isRunning())
+        if (scheduler.isCounting())
             scheduler.onSecondTick();
         for (int i = 0; i < 10; ++i)
             scheduler.onPoll();
@@ -46,7 +57,8 @@ struct Scheduling {
     settings::SettingsStore store{folder.profileFiles, folder.codec, folder.programFolder()};
     settings::Preferences preferences;
     CountedChecks checks;
-    mail::CheckScheduler scheduler{preferences, checks};
+    platform::TimerPace pace;
+    mail::CheckScheduler scheduler{preferences, checks, pace};
     NoWindow window;
     settings::PreferenceRules rules{preferences, store, window, scheduler};
 };
@@ -125,6 +137,90 @@ private Q_SLOTS:
         if (!countersAfter.isEmpty())
             QCOMPARE(scheduling.scheduler.minutes() + u'/' + scheduling.scheduler.seconds(),
                      countersAfter);
+    }
+
+    // Counting many ticks at once (as the clock does after a sleep) gives what as many single
+    // ticks give, whatever the counters and the interval, and the ticks until the count reaches
+    // the interval are the ticks single ticks take to get there.
+    void manyTicksAtOnceCountAsSingleTicks()
+    {
+        std::mt19937 random(7);
+        const auto below = [&](int n) { return int(random() % unsigned(n)); };
+        for (int trial = 0; trial < 2000; ++trial) {
+            mail::IntervalCount single;
+            for (int warmUp = below(400); warmUp > 0; --warmUp) // somewhere, maybe past the reset
+                single.tick(1 + below(3));
+            const std::optional<std::int32_t> reset =
+                below(10) == 0 ? std::nullopt : std::optional(below(6) - 1);
+            mail::IntervalCount many = single;
+            for (int chunks = 1 + below(8); chunks > 0; --chunks) {
+                const int ticks = 1 + below(below(2) ? 150 : 1500);
+                const auto until = reset > 0 ? many.ticksUntilMinutesReach(*reset) : std::nullopt;
+                std::optional<int> reached;
+                const auto singleChanges = single.minuteChanges();
+                for (int t = 1; t <= ticks; ++t) {
+                    const auto changes = single.minuteChanges();
+                    single.tick(reset);
+                    if (!reached && reset && single.minutes() == *reset &&
+                        single.minuteChanges() != changes)
+                        reached = t;
+                }
+                const auto changes = many.minuteChanges();
+                many.advance(ticks, reset);
+                QCOMPARE(many.minutes(), single.minutes());
+                QCOMPARE(many.seconds(), single.seconds());
+                // Whether the count moved on at all (a check may start again once it has).
+                QCOMPARE(many.minuteChanges() != changes, single.minuteChanges() != singleChanges);
+                if (reached)
+                    QCOMPARE(until, std::optional<std::int64_t>(*reached));
+                else if (until)
+                    QVERIFY(*until > ticks);
+            }
+        }
+    }
+
+    // Driven by the clock (600 times faster: a minute of 61 ticks in about 0.12 s), checks start
+    // at the same counts, again after each check, and follow the interval as it changes.
+    void theClockStartsTheChecksWhereTheTicksWould()
+    {
+        Scheduling scheduling(platform::TimerPace{600});
+        mail::CheckScheduler& scheduler = scheduling.scheduler;
+        // The counters as a check starts: at the interval and second 0, or, should the clock
+        // have gone on by a tick or two meanwhile, just after the reset that follows.
+        QStringList countsAtChecks;
+        scheduling.checks.onRun = [&] {
+            countsAtChecks << scheduler.minutes() + u'/' + scheduler.seconds();
+        };
+        const auto startedAt = [&](qsizetype check, int interval) {
+            const QStringList counts = countsAtChecks.value(check).split(u'/');
+            return counts.size() == 2 &&
+                   (counts == QStringList{QString::number(interval), u"0"_s} ||
+                    (counts[0] == u"0"_s && counts[1].toInt() <= 3));
+        };
+
+        scheduling.rules.setInterval(u"2"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(countsAtChecks.size(), 2, 5000);
+        QVERIFY2(startedAt(0, 2) && startedAt(1, 2), qPrintable(countsAtChecks.join(u' ')));
+
+        // Lowered below the count, it is never met: nothing is left to wake up for.
+        scheduling.rules.setInterval(u"30"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(scheduler.minutes().toInt() >= 2, 5000);
+        scheduling.rules.setInterval(u"1"_s);
+        QVERIFY(!scheduler.dueTimer().isActive());
+        QTest::qWait(300);
+        QCOMPARE(countsAtChecks.size(), 2);
+        // Raised above it, the count reaches it.
+        scheduling.rules.setInterval(u"12"_s);
+        QVERIFY(scheduler.dueTimer().isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(countsAtChecks.size(), 3, 10000);
+        QVERIFY2(startedAt(2, 12), qPrintable(countsAtChecks.join(u' ')));
+
+        // Off, the counters stand and nothing wakes; on again, they go on from there.
+        scheduling.rules.setInterval(u"0"_s);
+        const QString counted = scheduler.minutes() + u'/' + scheduler.seconds();
+        QVERIFY(!scheduler.dueTimer().isActive());
+        QTest::qWait(200);
+        QCOMPARE(scheduler.minutes() + u'/' + scheduler.seconds(), counted);
     }
 };
 

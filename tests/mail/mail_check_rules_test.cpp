@@ -33,13 +33,13 @@ struct Program {
     settings::PreferencesDialog& preferences() { return app.forms().get<settings::PreferencesDialog>(); }
     qsizetype checks() const { return fake.log.withPrefix(u"mail: open"_s).size(); }
 
-    // One second of the program: the one-second tick when it runs, and the ten polls.
+    // One second of the program: the one-second tick when it counts, and the ten polls.
     void second()
     {
-        if (app.scheduler().secondTick().isRunning())
-            app.scheduler().secondTick().tick();
+        if (app.scheduler().isCounting())
+            app.scheduler().onSecondTick();
         for (int i = 0; i < 10; ++i)
-            app.scheduler().poll().tick();
+            app.scheduler().onPoll();
     }
 
     FakePlatform fake;
@@ -89,9 +89,9 @@ private Q_SLOTS:
         program.window().checkNow();
         QCOMPARE(program.checks(), 1);
         QCOMPARE(program.app.scheduler().minutes(), u"1"_s);
-        program.app.scheduler().poll().tick();
+        program.app.scheduler().onPoll();
         QCOMPARE(program.checks(), 2);
-        program.app.scheduler().poll().tick();
+        program.app.scheduler().onPoll();
         QCOMPARE(program.checks(), 2);
     }
 
