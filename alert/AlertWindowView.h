@@ -25,7 +25,7 @@ public:
     virtual void setLampPicture(const QString& pictureFile) = 0;
     // Starts the lamp timer's period afresh, so its next tick is a full period away.
     virtual void restartLampTimer() = 0;
-    // Visible and not minimised: only then is anything painted.
+    // Visible, not minimised, and the screen not locked: only then is anything painted.
     virtual bool isShownOnScreen() const = 0;
 };
 

@@ -69,11 +69,21 @@ MainWindow::MainWindow(MainWindowContext context, QWidget* parent)
 
     m_context.platform.trayIcon.setEventHandler(
         [this](std::int16_t code) { onTrayEvent(code); });
+    // Locked, the screen shows nothing of the window: it rests as if hidden.
+    m_context.platform.screenLock.setListener([this](bool locked) {
+        m_screenLocked = locked;
+        m_animation->setScreenLocked(locked);
+        restOrWakeTimers();
+        paintCaption();
+    });
     connect(m_startAlertButton, &QPushButton::clicked, this, [this] { startAlert(); });
     connect(m_stopAlertButton, &QPushButton::clicked, this, [this] { stopAlert(); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    m_context.platform.screenLock.setListener({});
+}
 
 void MainWindow::buildClientArea()
 {
@@ -433,7 +443,7 @@ void MainWindow::setLampPicture(const QString& pictureFile)
 
 bool MainWindow::isShownOnScreen() const
 {
-    return isVisible() && !isMinimized();
+    return isVisible() && !isMinimized() && !m_screenLocked;
 }
 
 void MainWindow::setCaption(const QString& caption)

@@ -184,6 +184,7 @@ private:
     platform::VbTimer m_captionTimer;    // 20 ms: the scrolling caption
     platform::VbTimer m_lampTimer;       // 1000 ms: the status lamp
     bool m_unloading = false;
+    bool m_screenLocked = false;
 };
 
 } // namespace pelmora::app

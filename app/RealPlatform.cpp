@@ -17,11 +17,13 @@
 #include "profile/ProfileEngine.h"
 #if PELMORA_WITH_NETWORKMANAGER
 #include "platform/adapters/dbus/FreedesktopNotifications.h"
+#include "platform/adapters/dbus/SessionScreenLock.h"
 #include "platform/adapters/dbus/SystemBusConnectivity.h"
 #include "platform/adapters/dbus/NetworkManagerRemoteAccess.h"
 #else
 #include "platform/adapters/system/NoConnectivityEvents.h"
 #include "platform/adapters/system/NoDesktopNotifications.h"
+#include "platform/adapters/system/NoScreenLock.h"
 #include "platform/adapters/system/NoRemoteAccess.h"
 #endif
 
@@ -33,10 +35,12 @@ namespace pelmora::app {
 using RemoteAccessAdapter = platform::NetworkManagerRemoteAccess;
 using NotificationsAdapter = platform::FreedesktopNotifications;
 using ConnectivityAdapter = platform::SystemBusConnectivity;
+using ScreenLockAdapter = platform::SessionScreenLock;
 #else
 using RemoteAccessAdapter = platform::NoRemoteAccess;
 using NotificationsAdapter = platform::NoDesktopNotifications;
 using ConnectivityAdapter = platform::NoConnectivityEvents;
+using ScreenLockAdapter = platform::NoScreenLock;
 #endif
 
 struct RealPlatform::Adapters {
@@ -60,6 +64,7 @@ struct RealPlatform::Adapters {
     platform::KeychainSecretStore secretStore;
     NotificationsAdapter desktopNotifications;
     ConnectivityAdapter connectivity;
+    ScreenLockAdapter screenLock;
 };
 
 RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
@@ -69,7 +74,7 @@ RealPlatform::RealPlatform() : m_adapters(std::make_unique<Adapters>())
         a.mailbox, a.profileFiles, a.codec, a.multimedia, a.tickCounter, a.windowPositioner,
         a.remoteAccess, a.trayIcon, a.fileDialog, a.fileTitle, a.messageBox, a.programLauncher,
         a.homepageBrowser, a.processExit, a.secretStore, a.desktopNotifications,
-        a.connectivity,
+        a.connectivity, a.screenLock,
         // The pane is a child widget of the frame, which owns and deletes it.
         [](QWidget* frame) -> platform::AnimationPane& {
             return *new platform::MovieAnimationPane(frame);

@@ -10,6 +10,8 @@ class AnimationPane {
 public:
     virtual ~AnimationPane() = default;
     virtual void navigate(const QString& url) = 0;
+    // While the screen is locked the animation rests, as it does while the pane is not on screen.
+    virtual void setScreenLocked(bool locked) = 0;
 };
 
 } // namespace pelmora::platform

@@ -14,6 +14,7 @@
 #include "platform/ports/ProfileFiles.h"
 #include "platform/ports/ProgramLauncher.h"
 #include "platform/ports/RemoteAccess.h"
+#include "platform/ports/ScreenLock.h"
 #include "platform/ports/SecretStore.h"
 #include "platform/ports/TickCounter.h"
 #include "platform/ports/TrayIcon.h"
@@ -53,6 +54,8 @@ struct PlatformServices {
     // The computer's waking and the network's return: a mailbox watched over a connection kept
     // open reconnects then.
     ConnectivityEvents& connectivity;
+    // Whether the screen is locked: the main window then rests as if hidden.
+    ScreenLock& screenLock;
     // The animation pane lives inside the main window's animation frame, so the window asks for
     // it once its frame exists. The window owns the widget the pane belongs to.
     std::function<AnimationPane&(QWidget* frame)> createAnimationPane;

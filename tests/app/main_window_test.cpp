@@ -93,6 +93,7 @@ private Q_SLOTS:
     void movingToTheTrayHidesAndTheMenuBringsItBack();
     void withoutATrayTheWindowIsMinimisedInstead();
     void hiddenOnlyTheNextCheckOrAnAlertWakesTheProgram();
+    void aLockedScreenRestsTheWindow();
     void trayEventCodes();
     void tipTextIsShortDateAndLongTime();
     void quitFromTheTrayWhileHiddenSavesAndEnds();
@@ -396,6 +397,30 @@ void MainWindowTest::hiddenOnlyTheNextCheckOrAnAlertWakesTheProgram()
     window.showFromTray();
     QTRY_VERIFY(!lamp.isEmpty() && !caption.isEmpty());
     QVERIFY(!program.fake.processExit.ended);
+}
+
+// Shown but behind a locked screen, the window rests as if hidden: no timer ticks, the animation
+// rests; unlocked, the lamp and the caption tick again.
+void MainWindowTest::aLockedScreenRestsTheWindow()
+{
+    StartedProgram program("[EXEINI]\r\nNUMBER2=5\r\n");
+    program.fake.tickCounter.runFrom(0);
+    MainWindow& window = program.window();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    program.fake.screenLock.setLocked(true);
+    QVERIFY(program.fake.animationPane.screenLocked);
+    QTest::qWait(2100); // a lamp tick that had begun its green wait ends it
+    TimerEvents events;
+    QTest::qWait(2500);
+    QCOMPARE(events.count, 0);
+
+    QSignalSpy lamp(&window.lampTimer(), &VbTimer::ticked);
+    QSignalSpy caption(&window.captionTimer(), &VbTimer::ticked);
+    program.fake.screenLock.setLocked(false);
+    QVERIFY(!program.fake.animationPane.screenLocked);
+    QTRY_VERIFY(!lamp.isEmpty() && !caption.isEmpty());
 }
 
 void MainWindowTest::trayEventCodes()

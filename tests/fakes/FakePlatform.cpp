@@ -14,7 +14,7 @@ FakePlatform::FakePlatform(DataFolder dataFolder, Replacements real)
         real.homepageBrowser ? *real.homepageBrowser : homepageBrowser, processExit,
         real.secretStore ? *real.secretStore : secretStore,
         real.desktopNotifications ? *real.desktopNotifications : desktopNotifications,
-        real.connectivity ? *real.connectivity : connectivity,
+        real.connectivity ? *real.connectivity : connectivity, screenLock,
         [this](QWidget*) -> platform::AnimationPane& { return animationPane; },
         programFolder(), real.timerPace});
 }

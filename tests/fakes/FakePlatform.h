@@ -67,6 +67,7 @@ public:
     FakeSecretStore secretStore{log};
     FakeDesktopNotifications desktopNotifications{log};
     FakeConnectivityEvents connectivity;
+    FakeScreenLock screenLock;
     FakeAnimationPane animationPane{log};
 
 private:

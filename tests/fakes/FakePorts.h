@@ -8,6 +8,7 @@
 #include "platform/ports/AnimationPane.h"
 #include "platform/ports/ConnectivityEvents.h"
 #include "platform/ports/DesktopNotifications.h"
+#include "platform/ports/ScreenLock.h"
 #include "platform/ports/FileDialog.h"
 #include "platform/ports/FileTitle.h"
 #include "platform/ports/HomepageBrowser.h"
@@ -148,7 +149,9 @@ class FakeAnimationPane final : public platform::AnimationPane {
 public:
     explicit FakeAnimationPane(CallLog& log) : m_log(log) {}
     void navigate(const QString& url) override;
+    void setScreenLocked(bool locked) override { screenLocked = locked; }
     QString currentUrl;
+    bool screenLocked = false;
 
 private:
     CallLog& m_log;
@@ -203,6 +206,20 @@ public:
 
 private:
     std::function<void()> m_backOnline;
+};
+
+// The screen's lock, when the test says so.
+class FakeScreenLock final : public platform::ScreenLock {
+public:
+    void setListener(std::function<void(bool)> changed) override { m_changed = std::move(changed); }
+    void setLocked(bool locked)
+    {
+        if (m_changed)
+            m_changed(locked);
+    }
+
+private:
+    std::function<void(bool)> m_changed;
 };
 
 class FakeFileDialog final : public platform::FileDialog {

@@ -22,7 +22,7 @@ private Q_SLOTS:
     void backslashLiteralsBecomeNativePaths();
     void showsTheAnimationTheAddressNames();
     void unusableAddressesLeaveTheFrameEmpty();
-    void animationRestsWhileNotOnScreen();
+    void animationRestsWhileNotOnScreen(); // hidden, or behind a locked screen
 };
 
 void AnimationPaneTest::backslashLiteralsBecomeNativePaths()
@@ -97,6 +97,14 @@ void AnimationPaneTest::animationRestsWhileNotOnScreen()
     window.show();
     QTRY_VERIFY(movie.currentFrameNumber() != hiddenAt);
     QVERIFY(pane.isAnimating());
+
+    // Behind a locked screen it rests too, shown or not.
+    pane.setScreenLocked(true);
+    const int lockedAt = movie.currentFrameNumber();
+    QTest::qWait(1500);
+    QCOMPARE(movie.currentFrameNumber(), lockedAt);
+    pane.setScreenLocked(false);
+    QTRY_VERIFY(movie.currentFrameNumber() != lockedAt);
 }
 
 QTEST_MAIN(AnimationPaneTest)

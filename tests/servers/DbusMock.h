@@ -82,14 +82,28 @@ public:
     // it did not start.
     QString start(const QString& templateName, const QString& parameters = {})
     {
+        QStringList arguments{QStringLiteral("--template"), templateName};
+        if (!parameters.isEmpty())
+            arguments << QStringLiteral("--parameters") << parameters;
+        return run(arguments, templateName);
+    }
+    // Starts a bare object at `path` with `interface` (no template), for a service whose signals
+    // alone matter.
+    QString startObject(const QString& path, const QString& interface)
+    {
+        return run({m_service, path, interface}, interface);
+    }
+
+private:
+    QString run(const QStringList& what, const QString& templateName)
+    {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
         m_mock.setProcessEnvironment(environment);
-        QStringList arguments{QStringLiteral("-m"), QStringLiteral("dbusmock"),
-                              QStringLiteral("--template"), templateName, QStringLiteral("--session"),
-                              QStringLiteral("-l"), callLog()};
-        if (!parameters.isEmpty())
-            arguments << QStringLiteral("--parameters") << parameters;
+        const QStringList arguments = QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock"),
+                                                  QStringLiteral("--session"), QStringLiteral("-l"),
+                                                  callLog()}
+            + what;
         m_mock.start(debianPython(), arguments);
         QDBusConnection connection = QDBusConnection::connectToBus(m_address, m_connectionName);
         if (!connection.isConnected())
@@ -105,6 +119,7 @@ public:
         return {};
     }
 
+public:
     QDBusConnection bus() const { return QDBusConnection(m_connectionName); }
     // The file where dbusmock writes every call it took, one a line.
     QString callLog() const { return m_dir.filePath(QStringLiteral("calls.log")); }

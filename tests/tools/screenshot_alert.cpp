@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         fake.mailbox, fake.profileFiles, fake.codec, fake.multimedia, ticks, positioner,
         fake.remoteAccess, fake.trayIcon, fake.fileDialog, fake.fileTitle, fake.messageBox,
         fake.programLauncher, fake.homepageBrowser, fake.processExit, fake.secretStore,
-        fake.desktopNotifications, fake.connectivity,
+        fake.desktopNotifications, fake.connectivity, fake.screenLock,
         [](QWidget* frame) -> pelmora::platform::AnimationPane& {
             return *new pelmora::platform::MovieAnimationPane(frame);
         },

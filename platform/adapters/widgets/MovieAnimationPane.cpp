@@ -76,12 +76,18 @@ bool MovieAnimationPane::eventFilter(QObject* watched, QEvent* event)
     return QLabel::eventFilter(watched, event);
 }
 
+void MovieAnimationPane::setScreenLocked(bool locked)
+{
+    m_screenLocked = locked;
+    followVisibility();
+}
+
 void MovieAnimationPane::followVisibility()
 {
     if (!m_movie || m_movie->state() == QMovie::NotRunning)
         return;
     const QWindow* handle = window()->windowHandle();
-    const bool seen = isVisible() && (!handle || handle->isExposed());
+    const bool seen = !m_screenLocked && isVisible() && (!handle || handle->isExposed());
     m_movie->setPaused(!seen);
 }
 

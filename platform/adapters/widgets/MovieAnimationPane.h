@@ -21,6 +21,7 @@ public:
     ~MovieAnimationPane() override;
 
     void navigate(const QString& url) override;
+    void setScreenLocked(bool locked) override;
 
     // The file now shown, or an empty text while the frame is empty.
     QString currentFile() const { return m_currentFile; }
@@ -42,6 +43,7 @@ private:
     QPointer<QWindow> m_watchedWindow;
 
     QMovie* m_movie = nullptr;
+    bool m_screenLocked = false;
     QString m_currentFile;
 };
 
