@@ -3,7 +3,6 @@
 #include "alert/AlertAssets.h"
 
 #include "platform/ProgramPaths.h"
-#include "platform/WaitMilliseconds.h"
 
 namespace pelmora::alert {
 
@@ -11,30 +10,34 @@ namespace {
 constexpr std::int32_t kGreenMilliseconds = 2000;
 } // namespace
 
-StatusLamp::StatusLamp(platform::TickCounter& ticks, QString programFolder,
-                       LampWindowView& window)
-    : m_ticks(ticks), m_programFolder(std::move(programFolder)), m_window(window)
+StatusLamp::StatusLamp(QString programFolder, LampWindowView& window)
+    : m_programFolder(std::move(programFolder)), m_window(window)
 {
+    m_greenTimer.setSingleShot(true);
+    m_greenTimer.setInterval(kGreenMilliseconds);
+    QObject::connect(&m_greenTimer, &QTimer::timeout, [this] { endGreen(); });
 }
 
 void StatusLamp::onLampTick()
 {
-    if (m_ticking || !m_window.isShownOnScreen())
+    if (m_greenTimer.isActive() || !m_window.isShownOnScreen())
         return;
-    m_ticking = true;
     if (m_window.intervalCheckingFlag() == 1 && m_connectionLost) {
         show(kRedLampLiteral);
     } else if (m_window.intervalCheckingFlag() == 1) {
         show(kGreenLampLiteral);
-        platform::WaitMilliseconds(m_ticks, kGreenMilliseconds);
-        show(kRedLampLiteral);
-        // A tick that fell due during the wait may be delivered right now; it would turn the
-        // lamp green before red was ever painted. The next tick comes a full period later.
-        m_window.restartLampTimer();
+        m_greenTimer.start();
     } else if (m_window.intervalCheckingFlag() == 0) {
         show(kGreenLampLiteral);
     }
-    m_ticking = false;
+}
+
+// Red ends every green blink, whatever changed meanwhile (interval checking switched off, the
+// window hidden); the next tick comes a full period later.
+void StatusLamp::endGreen()
+{
+    show(kRedLampLiteral);
+    m_window.restartLampTimer();
 }
 
 void StatusLamp::show(const char16_t* literal)

@@ -139,8 +139,7 @@ void Application::wireAlert()
     MainWindow& window = *m_mainWindow;
     m_alert = std::make_unique<alert::AlertPresenter>(m_platform.multimedia,
                                                       m_platform.programFolder, window);
-    m_statusLamp = std::make_unique<alert::StatusLamp>(m_platform.tickCounter,
-                                                       m_platform.programFolder, window);
+    m_statusLamp = std::make_unique<alert::StatusLamp>(m_platform.programFolder, window);
     m_mailProgramChoice = std::make_unique<alert::MailProgramChoice>(
         m_platform.fileDialog, m_platform.fileTitle, m_platform.codec, window);
 
