@@ -10,8 +10,9 @@ namespace pelmora::alert {
 // The lamp at the left end of the bottom strip. While interval checking is on it blinks: each
 // tick of the lamp timer shows green, and two seconds later red, which then stays for a whole
 // timer period before the next tick turns it green again. The two seconds are a timer of their
-// own, not a wait: the program sleeps through them. While interval checking is off it is green. The pictures are loaded from the program folder on every
-// tick; a file that cannot be read leaves the picture as it was.
+// own, not a wait: the program sleeps through them. While interval checking is off it is green.
+// The pictures are loaded from the program folder on every tick; a file that cannot be read leaves
+// the picture as it was.
 class StatusLamp {
 public:
     StatusLamp(QString programFolder, LampWindowView& window);
