@@ -15,7 +15,8 @@ public:
     virtual void setSoundWatchEnabled(bool on) = 0;         // the sound watch runs
 };
 
-// What the status lamp (Image1, ticked every second) touches of the main window.
+// What the status lamp (the picture at the left end of the bottom strip, ticked every second)
+// touches of the main window.
 class LampWindowView {
 public:
     virtual ~LampWindowView() = default;

@@ -157,7 +157,7 @@ void Application::wireAlert()
 
 void Application::start()
 {
-    m_mainWindow->Form_Load();
+    m_mainWindow->startUp();
     // The server and the account are known now: the watch of the mailbox can begin.
     m_mail->watcher.reconsider();
 }

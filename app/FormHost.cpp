@@ -23,14 +23,14 @@ platform::Form& FormHost::getForm(std::type_index type)
         return *entry.form;
 
     platform::Form* form = entry.create();
-    // Registered before Form_Load runs, so code reached from inside Form_Load finds this form.
+    // Registered before loadContents runs, so code reached from inside loadContents finds this form.
     entry.form = form;
     QObject::connect(form, &platform::Form::unloaded, form, [this, type, form] {
         auto found = m_entries.find(type);
         if (found != m_entries.end() && found->second.form == form)
             found->second.form.clear();
     });
-    form->Form_Load();
+    form->loadContents();
     return *form;
 }
 

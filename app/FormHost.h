@@ -11,7 +11,7 @@
 namespace pelmora::app {
 
 // Creates the program's windows on first use, as the program expects of them: reaching a window
-// that is not loaded creates it hidden and runs its Form_Load; it then stays, hidden or shown,
+// that is not loaded creates it hidden and runs its loadContents; it then stays, hidden or shown,
 // until it unloads itself, and the next use creates it anew. Every place that may bring a window
 // back to life is therefore a visible get<…>() call.
 class FormHost {

@@ -204,10 +204,10 @@ void MainWindow::buildMenus()
     m_trayMenu->setObjectName(u"mnuPopup"_s);
     addItem(m_trayMenu, "mnu_Popup0", u"メイン画面を表示"_s, [this] { showFromTray(); });
     addSeparator(m_trayMenu, "mnu_Popup1");
-    addItem(m_trayMenu, "mnu_Popup2", u"終了"_s, [this] { Form_Unload(); });
+    addItem(m_trayMenu, "mnu_Popup2", u"終了"_s, [this] { quit(); });
 }
 
-void MainWindow::Form_Load()
+void MainWindow::startUp()
 {
     auto& services = m_context.platform;
     auto& forms = m_context.forms;
@@ -253,7 +253,7 @@ void MainWindow::Form_Load()
         settings::applyStoredFlag(store.readNumber(ProfileFile::Main, kLaunchFlagKey), false));
 }
 
-void MainWindow::Form_Unload()
+void MainWindow::quit()
 {
     if (m_unloading)
         return;
@@ -390,8 +390,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    event->ignore(); // the process ends inside Form_Unload
-    Form_Unload();
+    event->ignore(); // the process ends inside quit()
+    quit();
 }
 
 bool MainWindow::startsMailProgram() const

@@ -57,7 +57,7 @@ struct MainWindowContext {
 };
 
 // The main window "ペルモラ　Ver 1.0": the program's only permanent window. Creating it and running
-// Form_Load starts the program; Form_Unload ends it. Besides its visible controls it holds the
+// startUp() starts the program; quit() ends it. Besides its visible controls it holds the
 // program's running state in hidden controls, kept here as plain members. It shows whether
 // interval checking is on and its minutes; the scheduler that counts them is the mail check's.
 class MainWindow : public QMainWindow,
@@ -73,9 +73,9 @@ public:
 
     // Start-up: topmost and visible, settings and preferences loaded, the account dialog created,
     // resting animation started.
-    void Form_Load();
+    void startUp();
     // Shut-down: sound stopped, two settings saved, mailbox sessions closed, process ended.
-    void Form_Unload();
+    void quit();
 
     void setRoutines(MainWindowRoutines routines) { m_routines = std::move(routines); }
     MainWindowRoutines& routines() { return m_routines; }

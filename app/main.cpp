@@ -39,6 +39,6 @@ int main(int argc, char** argv)
     // A logout or shutdown that ends the program by signal ends it through the main window's
     // unloading too, so the settings saved at the end are not lost.
     pelmora::platform::TerminationSignals termination(
-        [&application] { application.mainWindow().Form_Unload(); });
+        [&application] { application.mainWindow().quit(); });
     return QApplication::exec();
 }

@@ -34,7 +34,7 @@ void NoticeBoard::buildLayout()
     m_message->setAccessibleName(windowTitle());
 }
 
-void NoticeBoard::Form_Load()
+void NoticeBoard::loadContents()
 {
     m_positioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
                               platform::kSwpKeepGeometryAndShow);

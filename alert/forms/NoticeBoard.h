@@ -17,7 +17,7 @@ public:
     explicit NoticeBoard(platform::WindowPositioner& positioner, QWidget* parent = nullptr);
 
     // Puts the board above all normal windows and shows it.
-    void Form_Load() override;
+    void loadContents() override;
 
     QString message() const;
     void setMessage(const QString& text);

@@ -7,7 +7,7 @@
 namespace pelmora::platform {
 
 // A window with the load-and-unload life of the program's dialogs and notice board: it is created
-// hidden when first used and runs Form_Load once; unloading it (its own buttons, its close box or
+// hidden when first used and runs loadContents once; unloading it (its own buttons, its close box or
 // code) hides it and destroys it, so the next use creates it anew and loads it again.
 //
 // The form host (app/) creates forms and learns of their unloading through `unloaded()`; from that
@@ -18,7 +18,7 @@ public:
     explicit Form(QWidget* parent = nullptr);
 
     // Runs once, right after the form host has created the form and registered it.
-    virtual void Form_Load() {}
+    virtual void loadContents() {}
 
     bool isUnloaded() const { return m_unloaded; }
 

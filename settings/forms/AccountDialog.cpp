@@ -55,7 +55,7 @@ void AccountDialog::buildLayout()
     setTabOrder(m_cancelCommand, m_saveBox);
 }
 
-void AccountDialog::Form_Load()
+void AccountDialog::loadContents()
 {
     setIdText(m_store.readText(ProfileFile::Account, kAccountIdKey, QString()));
     setPassText(m_store.readText(ProfileFile::Account, kAccountPasswordKey, QString()));

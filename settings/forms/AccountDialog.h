@@ -21,7 +21,7 @@ public:
                QWidget* parent = nullptr);
 
     // Fills the ID and password boxes from iniIdPass.ini; the save box stays unticked.
-    void Form_Load() override;
+    void loadContents() override;
 
     QString IdText() const;
     void setIdText(const QString& text);

@@ -40,7 +40,7 @@ void NoticeOptionsWindow::buildLayout()
     m_state = makeLabel(this, u"Label1"_s, QString(), {240, 1680, 3720, 255});
 }
 
-void NoticeOptionsWindow::Form_Load()
+void NoticeOptionsWindow::loadContents()
 {
     const NoticeOptions options = m_file.read();
     const QSignalBlocker onlyNew(m_onlyNewBox);

@@ -34,7 +34,7 @@ public:
                         platform::MessageBox& messageBox, QWidget* parent = nullptr);
 
     // Ticks the boxes as the file says.
-    void Form_Load() override;
+    void loadContents() override;
 
     void forgetAnnounced(); // Command1
 

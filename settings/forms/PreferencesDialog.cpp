@@ -92,7 +92,7 @@ void PreferencesDialog::buildLayout()
         label->setFocusPolicy(Qt::NoFocus);
 }
 
-void PreferencesDialog::Form_Load()
+void PreferencesDialog::loadContents()
 {
     // Filling the boxes is no edit: the interval takes no effect again, and nothing is stored.
     const QSignalBlocker hangUp(m_hangUpBox);
@@ -120,7 +120,7 @@ void PreferencesDialog::intervalEdited()
     m_rules.setInterval(m_intervalBox->text());
 }
 
-void PreferencesDialog::Form_Unload()
+void PreferencesDialog::saveAndClose()
 {
     const auto failure = m_rules.saveAndReload();
     if (failure) {

@@ -25,7 +25,7 @@ public:
             platform::MessageBox& messageBox, QWidget* parent = nullptr);
 
     // Shows the preferences as the program uses them now. Showing them changes nothing.
-    void Form_Load() override;
+    void loadContents() override;
 
     bool hangsUpAfterCheck() const;
     void setHangsUpAfterCheck(bool on);
@@ -37,7 +37,7 @@ public:
     // The close box (the dialog has no OK or Cancel): stores the three preferences, which are then
     // read back as stored, and unloads. A write that fails is told, and the dialog stays open
     // with its inputs as they are.
-    void Form_Unload();
+    void saveAndClose();
 
     // Runs on every change of the interval text, by the user or by the program: the new interval
     // takes effect at once (PreferenceRules::setInterval).
@@ -47,7 +47,7 @@ public:
     void showServerDialog();  // "POPサーバー"
 
 protected:
-    void closeBoxPressed() override { Form_Unload(); }
+    void closeBoxPressed() override { saveAndClose(); }
 
 private:
     void buildLayout();

@@ -67,7 +67,7 @@ void ServerDialog::buildLayout()
     setTabOrder(m_cancelCommand, m_mailText);
 }
 
-void ServerDialog::Form_Load()
+void ServerDialog::loadContents()
 {
     m_positioner.setWindowPos(this, platform::InsertAfter::Topmost, 0, 0, 0, 0,
                               platform::kSwpKeepGeometryAndShow);

@@ -24,7 +24,7 @@ public:
                QWidget* parent = nullptr);
 
     // Puts the dialog above other windows and fills the boxes from the program-wide values.
-    void Form_Load() override;
+    void loadContents() override;
 
     // Saves the boxes exactly as typed to vbmail.ini; once saved, they become the program-wide
     // values and the dialog unloads.

@@ -89,7 +89,7 @@ void SignInWindow::buildLayout()
                            {kBoxLeft + kBoxWidth - 1680, top, 1680, 360});
 }
 
-void SignInWindow::Form_Load()
+void SignInWindow::loadContents()
 {
     SignInChoice choice = m_service.choice();
     if (choice.provider.isEmpty())

@@ -23,7 +23,7 @@ public:
     explicit SignInWindow(SignInService& service, QWidget* parent = nullptr);
 
     // Fills the boxes from the saved choice (Microsoft's preset when there is none).
-    void Form_Load() override;
+    void loadContents() override;
 
     void startSignIn(); // Command1: "サインイン"
     void signOut();     // Command2: "サインアウト"

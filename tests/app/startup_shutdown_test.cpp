@@ -141,7 +141,7 @@ void StartupShutdownTest::firstRunOpensBothDialogsAndShutdownWritesWindowsLayout
     // The server dialog puts itself above other windows when it loads.
     QVERIFY(fake.log.calls().contains(u"SetWindowPos(OptionForm, -1, 0, 0, 0, 0, 0x43)"_s));
 
-    app.mainWindow().Form_Unload();
+    app.mainWindow().quit();
     // Start-up stored the interval 0 (the preferences dialog stores a zero interval at once);
     // shut-down adds the mail program and its flag.
     QCOMPARE(FakePlatform::readFile(fake.mainProfile()),
@@ -194,7 +194,7 @@ void StartupShutdownTest::unknownFlagValuesLeaveOptionsAsTheyWere()
     QVERIFY(!app.preferences().boardErasesItself);
     QVERIFY(!app.mainWindow().startsMailProgram());
 
-    app.mainWindow().Form_Unload();
+    app.mainWindow().quit();
     QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains("NUMBER3=0\r\n"));
 }
 
@@ -206,7 +206,7 @@ void StartupShutdownTest::emptyMailProgramReadsAsNotSetAndIsSavedSo()
     Application app(fake.services());
     app.start();
     QCOMPARE(app.mainWindow().mailProgramPath(), u"未設定"_s);
-    app.mainWindow().Form_Unload();
+    app.mainWindow().quit();
     QVERIFY(FakePlatform::readFile(fake.mainProfile()).contains(u"NAME=未設定\r\n"_s.toUtf8()));
 }
 
@@ -234,14 +234,14 @@ void StartupShutdownTest::japaneseMailProgramPathSurvivesRestarts()
         Application app(fake.services());
         app.start();
         QCOMPARE(app.mainWindow().mailProgramPath(), carried);
-        app.mainWindow().Form_Unload();
+        app.mainWindow().quit();
     }
     {
         Application app(fake.services());
         app.start();
         QCOMPARE(app.mainWindow().mailProgramPath(), carried);
         app.mainWindow().setMailProgramPath(chosen);
-        app.mainWindow().Form_Unload();
+        app.mainWindow().quit();
     }
     Application app(fake.services());
     app.start();
@@ -262,7 +262,7 @@ void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
     QSignalSpy soundWatchTicks(&app.mainWindow().soundWatchTimer(), &pelmora::platform::VbTimer::ticked);
     QTRY_VERIFY(!soundWatchTicks.isEmpty()); // the alert's sound watch runs until shut-down
     fake.log.clear(); // what the timers asked meanwhile
-    app.mainWindow().Form_Unload();
+    app.mainWindow().quit();
 
     QCOMPARE(fake.log.calls(), (QStringList{
                                    u"mci: stop bgm"_s,
@@ -278,7 +278,7 @@ void StartupShutdownTest::shutdownRunsInOrderAndEndsTheProcessLast()
     QVERIFY(soundWatchTicks.isEmpty()); // and stops with it
 
     // A second close request (the close box after the tray's "終了") does not run it again.
-    app.mainWindow().Form_Unload();
+    app.mainWindow().quit();
     QCOMPARE(fake.log.calls().size(), 6);
 }
 
@@ -297,7 +297,7 @@ void StartupShutdownTest::missingDataFolderStartsWithDefaultsAndCreatesNothing()
     QVERIFY(app.forms().peek<AccountDialog>()->isVisible());
     QVERIFY(fake.log.withPrefix(u"MsgBox"_s).isEmpty());
 
-    app.mainWindow().Form_Unload();
+    app.mainWindow().quit();
     QVERIFY(!QFileInfo::exists(fake.dataFolder()));
     QCOMPARE(QDir(fake.programFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList());

@@ -196,7 +196,7 @@ void HostileCheckTest::lyingCountEndsWhenTheServerCloses()
 {
     ScriptedServer server("+OK ready\r\n", lyingCount(true));
     Program program(server.address());
-    platform::TerminationSignals termination([&] { program.app.mainWindow().Form_Unload(); });
+    platform::TerminationSignals termination([&] { program.app.mainWindow().quit(); });
     QVERIFY(termination.isActive());
 
     program.app.mainWindow().checkNow();
@@ -213,7 +213,7 @@ void HostileCheckTest::endRequestDuringAWaitEndsTheCheck()
 {
     ScriptedServer server("+OK ready\r\n", lyingCount(false));
     Program program(server.address());
-    platform::TerminationSignals termination([&] { program.app.mainWindow().Form_Unload(); });
+    platform::TerminationSignals termination([&] { program.app.mainWindow().quit(); });
     QVERIFY(termination.isActive());
 
     program.app.mainWindow().checkNow();

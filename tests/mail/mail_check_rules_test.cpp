@@ -58,7 +58,7 @@ private Q_SLOTS:
     {
         Program program;
         program.preferences().setIntervalText(u"2分"_s);
-        program.preferences().Form_Unload();
+        program.preferences().saveAndClose();
         QVERIFY(!program.app.forms().peek<settings::PreferencesDialog>());
         QCOMPARE(program.window().findChild<QLineEdit*>(u"Text5"_s)->text(), u"2"_s);
         QList<int> started;

@@ -705,7 +705,7 @@ void DialogsTest::endingTheProgramDropsOpenPreferences()
     QTest::mouseClick(&child(prefs, u"Check2"_s), Qt::LeftButton);
     retype(child(prefs, u"Text2"_s), u"7"_s);
     QVERIFY(prefs.hangsUpAfterCheck() && prefs.boardErasesItself());
-    program->mainWindow().Form_Unload();
+    program->mainWindow().quit();
     // Shut-down stores only the mail program and its flag.
     QCOMPARE(FakePlatform::readFile(program.fake.mainProfile()),
              u"[EXEINI]\r\nNUMBER2=15\r\nNAME=未設定\r\nNUMBER3=0\r\n"_s.toUtf8());

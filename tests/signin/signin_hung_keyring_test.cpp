@@ -62,7 +62,7 @@ private slots:
         QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!app.signIn().state().keyringAvailable);
         QCOMPARE(state->text(), u"サインインしていません"_s);
-        app.mainWindow().Form_Unload();
+        app.mainWindow().quit();
     }
 };
 
