@@ -85,20 +85,13 @@ public:
     virtual void closeAll() = 0;
     // Whether `server`'s kind of mailbox can be watched (IMAP; POP3 cannot). Asks nothing of the
     // server.
-    virtual bool canWatch(const QString& server) const
-    {
-        (void)server;
-        return false;
-    }
+    virtual bool canWatch(const QString& /*server*/) const { return false; }
     // A watch of `server`'s mailbox, logging in with `credentials` (it starts at once and never
     // waits), or null when the server's kind of mailbox cannot be watched (POP3).
-    virtual std::unique_ptr<MailboxWatch> watch(const QString& server,
-                                                const MailboxCredentials& credentials,
-                                                MailboxWatch::Listener listener)
+    virtual std::unique_ptr<MailboxWatch> watch(const QString& /*server*/,
+                                                const MailboxCredentials& /*credentials*/,
+                                                MailboxWatch::Listener /*listener*/)
     {
-        (void)server;
-        (void)credentials;
-        (void)listener;
         return nullptr;
     }
 };
