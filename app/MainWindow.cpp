@@ -7,6 +7,7 @@
 
 #include "platform/forms/CaptionLabel.h"
 #include "platform/forms/JapaneseFont.h"
+#include "platform/forms/PictureFrame.h"
 #include "platform/ProgramPaths.h"
 #include "platform/forms/Twips.h"
 #include "platform/forms/Widgets.h"
@@ -41,6 +42,9 @@ const QColor kWindowColor(0x40, 0x40, 0x40);
 const QColor kYellow(0xFF, 0xFF, 0x00);
 const QColor kCyan(0x00, 0xFF, 0xFF);
 const QColor kButtonFace(0xC0, 0xC0, 0xC0);
+
+// The scrolling caption's width, in twips: its text is cut off beyond it.
+constexpr int kCaptionWidth = 2415;
 
 // Controls that only display state: no mouse, no keyboard focus.
 void makeDisplayOnly(QWidget* widget)
@@ -137,24 +141,10 @@ void MainWindow::buildClientArea()
     m_stopAlertButton = platform::makeButton(m_client, u"Command3"_s, u"戻す"_s, {2280, 900, 615, 300});
     platform::setButtonFace(m_stopAlertButton, kButtonFace);
 
-    // The bottom strip, holding the lamp and the scrolling caption.
-    m_strip = new QFrame(m_client);
+    // The bottom strip, holding the lamp and the scrolling caption over its picture.
+    m_strip = new platform::PictureFrame(m_client);
     placeControl(m_strip, u"Picture5"_s, {0, 1200, 3015, 300});
-    m_strip->setFrameShape(QFrame::NoFrame);
-    auto* strip = new QLabel(m_strip);
-    strip->setObjectName(u"Picture5Bitmap"_s);
-    const QPixmap stripPicture(u":/pelmora/strip.png"_s);
-    strip->setPixmap(stripPicture);
-    strip->setGeometry(0, 0, 397, 65);
-    // The strip's picture has no transparency and covers the whole strip: nothing beneath it
-    // shows, so Qt need not paint the window's background there each time the caption moves, nor
-    // the animation frame, which reaches a pixel under the strip. Only while the picture is there:
-    // without it the strip would keep the trail of the moving caption.
-    if (!stripPicture.isNull() && !stripPicture.hasAlpha()
-        && stripPicture.rect().contains(QRect(QPoint(0, 0), m_strip->size()))) {
-        strip->setAttribute(Qt::WA_OpaquePaintEvent);
-        m_strip->setAttribute(Qt::WA_OpaquePaintEvent);
-    }
+    m_strip->setPicture(QPixmap(u":/pelmora/strip.png"_s));
 
     m_lamp = new QLabel(m_strip);
     placeControl(m_lamp, u"Image1"_s, {0, 0, 240, 240});
@@ -163,8 +153,12 @@ void MainWindow::buildClientArea()
     m_captionText = u"インターバルチェック"_s;
     m_captionLeft = 2760;
     // Moved every 20 ms: a label that keeps its laid-out text (QLabel lays it out at every paint).
+    // The label spans the strip and its text, in a box as wide as the caption, runs through it:
+    // the box moves, not the label (see CaptionLabel).
     m_caption = new platform::CaptionLabel(m_captionText, m_strip);
-    placeControl(m_caption, u"Label1"_s, {m_captionLeft, 0, 2415, 255});
+    placeControl(m_caption, u"Label1"_s, {0, 0, 3015, 255});
+    m_caption->setTextBox(platform::twipsToPixels(m_captionLeft),
+                          platform::twipsToPixels(kCaptionWidth));
     m_caption->setFont(platform::japaneseGothicFont(11.25, true));
     platform::setTextColor(m_caption, kYellow);
 }
@@ -465,7 +459,8 @@ void MainWindow::paintCaption()
         return;
     if (m_caption->text() != m_captionText)
         m_caption->setText(m_captionText);
-    m_caption->move(platform::twipsToPixels(m_captionLeft), m_caption->y());
+    m_caption->setTextBox(platform::twipsToPixels(m_captionLeft),
+                          platform::twipsToPixels(kCaptionWidth));
 }
 
 void MainWindow::restOrWakeTimers()

@@ -26,6 +26,11 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 
+namespace pelmora::platform {
+class CaptionLabel;
+class PictureFrame;
+}
+
 namespace pelmora::app {
 
 // The routines that other parts of the program run when a button, menu item or timer of the main
@@ -167,9 +172,9 @@ private:
     QCheckBox* m_startsMailProgramBox = nullptr;
     QPushButton* m_startAlertButton = nullptr;
     QPushButton* m_stopAlertButton = nullptr;
-    QFrame* m_strip = nullptr;
+    platform::PictureFrame* m_strip = nullptr;
     QLabel* m_lamp = nullptr;
-    QLabel* m_caption = nullptr;
+    platform::CaptionLabel* m_caption = nullptr;
     QLabel* m_minutesLabel = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_trayMenu = nullptr;

@@ -4,6 +4,7 @@
 // folder, its main window on the (offscreen) screen and a tick counter that follows real time.
 
 #include "app/Application.h"
+#include "platform/forms/CaptionLabel.h"
 
 #include "tests/fakes/FakePlatform.h"
 
@@ -39,7 +40,10 @@ struct AlertProgram {
     app::MainWindow& window() { return app.mainWindow(); }
     QString asset(const QString& path) const { return fake.programFolder() + u'/' + path; }
     QLabel& image1() { return *window().findChild<QLabel*>(QStringLiteral("Image1")); }
-    QLabel& label1() { return *window().findChild<QLabel*>(QStringLiteral("Label1")); }
+    pelmora::platform::CaptionLabel& label1()
+    {
+        return *window().findChild<pelmora::platform::CaptionLabel*>(QStringLiteral("Label1"));
+    }
 
     fakes::FakePlatform fake;
     app::Application app{fake.services()};

@@ -196,7 +196,7 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     AlertProgram program;
     QVERIFY(program.start());
     pelmora::app::MainWindow& window = program.window();
-    QLabel& caption = program.label1();
+    pelmora::platform::CaptionLabel& caption = program.label1();
     QSignalSpy ticks(&window.captionTimer(), &VbTimer::ticked);
 
     // Never chosen: the stored "未設定" is the name shown.
@@ -217,8 +217,8 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     ticks.clear();
     QTRY_VERIFY(!ticks.isEmpty());
     QCOMPARE(caption.text(), u"Sylpheed"_s);
-    const int x = caption.x();
-    QTRY_VERIFY(caption.x() != x);
+    const int x = caption.textBox().x();
+    QTRY_VERIFY(caption.textBox().x() != x);
 
     // A name too long for the title buffer gives an empty caption.
     window.setMailProgramPath(u"/opt/"_s + QString(250, u'a'));
@@ -245,7 +245,7 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     QVERIFY2(moved >= 300 / 20, qPrintable(QString::number(moved)));
     if (mostTicks < (start - MailProgramChoice::kCaptionEnd) / step) // no lap completed
         QVERIFY2(moved <= mostTicks, qPrintable(QString::number(moved)));
-    QCOMPARE(caption.x(), pelmora::platform::twipsToPixels(window.captionLeft()));
+    QCOMPARE(caption.textBox().x(), pelmora::platform::twipsToPixels(window.captionLeft()));
     QTRY_VERIFY(!ticks.isEmpty()); // and it ticks again
 }
 
@@ -255,30 +255,32 @@ void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
     VbTimer& timer4 = program.window().captionTimer();
     timer4.setEnabled(false); // the test ticks by hand
     QVERIFY(program.start());
-    QLabel& caption = program.label1();
-    const int start = caption.x();
-    QVERIFY(start < caption.parentWidget()->width()); // it begins at the strip's right end
+    pelmora::platform::CaptionLabel& caption = program.label1();
+    // Where the caption's text stands in the strip, in pixels.
+    const auto left = [&caption] { return caption.textBox().x(); };
+    const int start = left();
+    QVERIFY(start < caption.width()); // it begins at the strip's right end
 
     // Ticks until it starts over, each step a little to the left; and the leftmost place.
     const auto lap = [&] {
-        int leftmost = caption.x();
-        for (int ticks = 1, before = caption.x(); ticks < 10000; ++ticks, before = caption.x()) {
+        int leftmost = left();
+        for (int ticks = 1, before = left(); ticks < 10000; ++ticks, before = left()) {
             timer4.tick();
-            if (caption.x() > before)
+            if (left() > before)
                 return std::pair{ticks, leftmost};
-            if (before - caption.x() > 2) // about 1.3 pixels a tick
+            if (before - left() > 2) // about 1.3 pixels a tick
                 break;
-            leftmost = std::min(leftmost, caption.x());
+            leftmost = std::min(leftmost, left());
         }
         return std::pair{-1, leftmost};
     };
     const auto [ticks, leftmost] = lap();
     QVERIFY(ticks > 0);
-    QCOMPARE(caption.x(), start);
-    QVERIFY(leftmost < 0);                   // it leaves by the left end…
-    QVERIFY(leftmost + caption.width() > 0); // …but is not yet gone when it starts over
+    QCOMPARE(left(), start);
+    QVERIFY(leftmost < 0); // it leaves by the left end…
+    QVERIFY(leftmost + caption.textBox().width() > 0); // …but is not yet gone when it starts over
     QCOMPARE(lap().first, ticks);
-    QCOMPARE(caption.x(), start);
+    QCOMPARE(left(), start);
 
     // Making up for missed ticks at once lands where ticking one by one does, across lap ends,
     // also from places only a hand could set: right of the start, and off the steps' grid.
