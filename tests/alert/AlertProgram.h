@@ -40,7 +40,7 @@ struct AlertProgram {
     app::MainWindow& window() { return app.mainWindow(); }
     QString asset(const QString& path) const { return fake.programFolder() + u'/' + path; }
     QLabel& image1() { return *window().findChild<QLabel*>(QStringLiteral("Image1")); }
-    pelmora::platform::CaptionLabel& label1()
+    pelmora::platform::CaptionLabel& captionLabel()
     {
         return *window().findChild<pelmora::platform::CaptionLabel*>(QStringLiteral("Label1"));
     }

@@ -196,7 +196,7 @@ void AlertTest::captionNamesTheChosenProgramAndKeepsMoving()
     AlertProgram program;
     QVERIFY(program.start());
     pelmora::app::MainWindow& window = program.window();
-    pelmora::platform::CaptionLabel& caption = program.label1();
+    pelmora::platform::CaptionLabel& caption = program.captionLabel();
     QSignalSpy ticks(&window.captionTimer(), &VbTimer::ticked);
 
     // Never chosen: the stored "未設定" is the name shown.
@@ -255,7 +255,7 @@ void AlertTest::captionRunsRightToLeftAndStartsOverWhereItBegan()
     VbTimer& timer4 = program.window().captionTimer();
     timer4.setEnabled(false); // the test ticks by hand
     QVERIFY(program.start());
-    pelmora::platform::CaptionLabel& caption = program.label1();
+    pelmora::platform::CaptionLabel& caption = program.captionLabel();
     // Where the caption's text stands in the strip, in pixels.
     const auto left = [&caption] { return caption.textBox().x(); };
     const int start = left();
